@@ -1,0 +1,131 @@
+#pragma once
+// One table of an open store file: its fields and indexes, record directory, record lists,
+// and the record operations (read, append, modify, delete, empty) under the file lock, with
+// the index upkeep on disk and in memory.
+
+#include "store/record_buffer.h"
+#include "store/table_def.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace store {
+
+class TStoreFileIO;
+
+// One entry of a record list: where the record's fixed part lies and its slot number.
+struct TRecordRef {
+    int32_t dataOffset = 0;
+    int32_t slot = 0;
+};
+using TRecordList = std::vector<TRecordRef>;
+
+// An index as loaded: name, option bits (TIndexOption) and key field numbers in key order.
+struct TIndexInfo {
+    std::string name;
+    uint8_t options = 0;
+    std::vector<int> fields;
+};
+
+// Outcome of a binary search: the last position probed and how the key compared with it.
+enum class TSearchOutcome { Equal, KeyLower, KeyHigher, Empty };
+struct TSearchResult {
+    int position = 0;
+    TSearchOutcome outcome = TSearchOutcome::Empty;
+};
+
+// Told of index position changes so that a cursor ordered by that index can follow: on append
+// oldPosition is -1 and newPosition the insert position; on modify both positions (equal
+// positions are not reported). index counts from 0.
+using TIndexNotify = std::function<void(int index, int oldPosition, int newPosition)>;
+
+class TStoreTableIO {
+public:
+    TStoreTableIO(TStoreFileIO& file, int position, std::string name, int32_t headerOffset);
+    ~TStoreTableIO();
+    TStoreTableIO(const TStoreTableIO&) = delete;
+    TStoreTableIO& operator=(const TStoreTableIO&) = delete;
+
+    const std::string& Name() const { return name_; }
+    int Position() const { return position_; }
+    TStoreFileIO& File() { return file_; }
+
+    // First user loads the table under the file lock (header, fields, indexes, record
+    // directory, index chains); later users share it. Raises EStoreError("General error") for
+    // an unsupported field type and a corruption message for a damaged table.
+    void Open();
+    // Drops one user; the last one drops every definition and list.
+    void Release();
+    int UseCount() const { return useCount_; }
+
+    // The following require the table to be open.
+    const TRecordLayout& Layout() const { return *layout_; }
+    const std::shared_ptr<const TRecordLayout>& LayoutPtr() const { return layout_; }
+    const std::vector<TIndexInfo>& Indexes() const { return indexes_; }
+    // Returns the index number of that name (letter case ignored), or -1.
+    int FindIndex(const std::string& name) const;
+    int32_t RecordTotal() const { return recordTotal_; }
+    int32_t AutoIncCounter() const { return autoInc_; }
+
+    // List 0 is the physical order (live slots in slot order); list k (1 to index count) is
+    // the key order of index k - 1.
+    int ListCount() const { return 1 + static_cast<int>(indexes_.size()); }
+    const TRecordList& List(int list) const;
+    // Returns the position of a slot in the physical list, or -1 when it is not there.
+    int PhysicalPosition(int32_t slot) const;
+
+    // Returns an empty record buffer of this table's layout.
+    TRecordBuffer NewRecord() const;
+
+    // Reads the record at a list position (or by reference) into buf: every active non-blob
+    // field in clear; blob fields are left unloaded (LoadBlob). Raises EStoreError for a
+    // position outside the list or a record outside the file.
+    void ReadRecord(int list, int position, TRecordBuffer& buf);
+    void ReadRecord(const TRecordRef& ref, TRecordBuffer& buf);
+    // Loads a blob field's content into buf (decrypted and decompressed as the file says).
+    // Raises EStoreError for a descriptor that points outside the file or bad stored bytes.
+    void LoadBlob(TRecordBuffer& buf, int field);
+
+    // Appends buf as a new record and returns its slot number. An auto-increment field left 0
+    // receives the next counter value (written back into buf). Raises
+    // EStoreError("Invalid unique field value '%s'") on a key clash, writing nothing.
+    int32_t AppendRecord(TRecordBuffer& buf, const TIndexNotify& notify = {});
+    // Rewrites the record of this slot with buf's active fields and moves it in every index.
+    // Blob fields that were never loaded into buf keep their stored content. Raises on a key
+    // clash (nothing written) or when the slot is not a live record.
+    void ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexNotify& notify = {});
+    // Marks the record of this slot deleted and takes it out of every list.
+    void DeleteRecord(int32_t slot);
+    // Abandons every record: record total, counter, directory and index chains reset.
+    void EmptyTable();
+
+    // Binary search of key (a record buffer of this table holding the key fields) in index's
+    // list, comparing the first keyFields key fields (-1: all).
+    TSearchResult SearchKey(int index, const TRecordBuffer& key, int keyFields = -1);
+    // Returns the list position of a record whose key equals key exactly, or -1.
+    int FindKey(int index, const TRecordBuffer& key, int keyFields = -1);
+    // Returns the first position whose key is not lower than key (list size when none).
+    int LowerBound(int index, const TRecordBuffer& key, int keyFields = -1);
+    // Returns the last position whose key is not higher than key (-1 when none).
+    int UpperBound(int index, const TRecordBuffer& key, int keyFields = -1);
+
+    // Storage-layer internals.
+    struct State;
+
+private:
+    TStoreFileIO& file_;
+    int position_;
+    std::string name_;
+    int32_t headerOffset_;
+    int useCount_ = 0;
+    std::shared_ptr<const TRecordLayout> layout_;
+    std::vector<TIndexInfo> indexes_;
+    int32_t recordTotal_ = 0;
+    int32_t autoInc_ = 0;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace store
