@@ -14,11 +14,11 @@ public:
     // Returns the stored form of the content. Raises EStoreError "Cannot Compress." when the
     // compressor refuses.
     virtual ByteVector compress(const std::uint8_t* data, std::size_t size,
-                                const ProgressCallback& progress = {}) = 0;
+                                const ProgressCallback& progress = {}) const = 0;
     // Returns the content of a stored form. Raises EStoreError "Cannot Uncompress." when the
     // stored bytes are not a valid stored form; never reads outside [data, data + size).
     virtual ByteVector decompress(const std::uint8_t* data, std::size_t size,
-                                  const ProgressCallback& progress = {}) = 0;
+                                  const ProgressCallback& progress = {}) const = 0;
 };
 
 // "ZIP": the content in chunks of 65536 bytes, each stored behind an int32 length (little
@@ -31,12 +31,12 @@ public:
     const char* className() const override { return kClassName; }
     // Returns the chunked stored form; empty content gives no bytes. Raises "Cannot Compress.".
     ByteVector compress(const std::uint8_t* data, std::size_t size,
-                        const ProgressCallback& progress = {}) override;
+                        const ProgressCallback& progress = {}) const override;
     // Returns the content. Raises "Cannot Uncompress." for a length field that does not fit the
     // remaining bytes, a zero or oversized length, a stream that fails to inflate or inflates
     // to more than 65536 bytes, or stray bytes too short for a length field.
     ByteVector decompress(const std::uint8_t* data, std::size_t size,
-                          const ProgressCallback& progress = {}) override;
+                          const ProgressCallback& progress = {}) const override;
 };
 
 } // namespace store

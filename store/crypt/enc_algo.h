@@ -15,9 +15,11 @@ enum class TEncMode : std::uint8_t {
     XorChain = 0,
     // Cipher block chaining: C = E(P xor F), F = C; a short tail is XORed with E(F).
     Cbc = 1,
-    // Cipher feedback, one byte at a time.
+    // Cipher feedback, one byte at a time: per byte, k = first byte of E(F), C = P xor k, then F
+    // shifts one byte to the left and takes C as its last byte.
     Cfb8 = 2,
-    // Output feedback, one byte at a time.
+    // Output feedback, one byte at a time: per byte, k = first byte of E(F), C = P xor k, then F
+    // shifts one byte to the left and takes k as its last byte.
     Ofb8 = 3,
     // Electronic code book; a short tail is left as it is.
     Ecb = 4,
@@ -71,6 +73,8 @@ protected:
 
 private:
     void requireKey() const;
+    void processUnit(std::uint8_t* data, std::size_t size, const ProgressCallback& progress,
+                     bool encrypting);
     bool initialized_ = false;
     TEncMode mode_ = TEncMode::XorChain;
     ByteVector initialChain_;
