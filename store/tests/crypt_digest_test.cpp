@@ -22,7 +22,9 @@ std::string hex(const Sha0Digest& d) {
     return out;
 }
 
-std::string text(std::vector<std::uint8_t> bytes) { return digestText(bytes.data(), bytes.size()); }
+std::string text(std::vector<std::uint8_t> bytes) {
+    return digestText(bytes.data(), bytes.size());
+}
 
 TEST(Sha0, PublishedVectors) {
     EXPECT_EQ(hex(sha0("abc")), "0164b8a914cd2a5e74c4f7ff082c4d97f1edf880");
@@ -35,7 +37,8 @@ TEST(Sha0, PublishedVectors) {
 
 TEST(Sha0, PiecewiseEqualsOneShotAcrossBlockBoundaries) {
     std::string message;
-    for (int i = 0; i < 300; ++i) message += char('a' + i % 26);
+    for (int i = 0; i < 300; ++i)
+        message += char('a' + i % 26);
     // Every split point around the 55/56/64-byte padding edges and beyond.
     for (std::size_t length : {55u, 56u, 63u, 64u, 65u, 119u, 120u, 300u}) {
         std::string part = message.substr(0, length);
