@@ -1,0 +1,120 @@
+#!/usr/bin/python3
+"""vsftpd on 127.0.0.1 for tests and benchmarks that need a fast C server.
+
+  vsftpd.py --dir TMP --root DIR --port-file FILE [--user NAME --password PW]
+            [--anon-root DIR] [--watch-pid PID]
+
+vsftpd cannot bind port 0, so a free port is chosen first and the port file is
+written once the server accepts. Local logins need a real system user: it is
+created (useradd, chpasswd) when missing, with a PAM service file of ours that
+skips the failed-login delay. The user's sessions are confined to --root.
+"""
+import argparse
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import peerlib  # noqa: E402
+
+PAM_SERVICE = "oxbrook-vsftpd"
+PAM_TEXT = ("auth required pam_unix.so nodelay\n"
+            "account required pam_unix.so\n"
+            "session optional pam_permit.so\n")
+
+
+def ensure_user(name, password):
+    if subprocess.run(["id", "-u", name], capture_output=True).returncode != 0:
+        subprocess.run(["useradd", "-M", "-d", "/tmp", "-s", "/bin/sh", name],
+                       check=True, capture_output=True)
+    else:
+        # The server changes into the home folder before its own root: it must exist.
+        home = subprocess.run(["getent", "passwd", name], capture_output=True,
+                              text=True).stdout.split(":")[5]
+        if not os.path.isdir(home):
+            subprocess.run(["usermod", "-d", "/tmp", name], check=True, capture_output=True)
+    subprocess.run(["chpasswd"], input=("%s:%s\n" % (name, password)).encode(),
+                   check=True, capture_output=True)
+
+
+def ensure_pam():
+    path = "/etc/pam.d/" + PAM_SERVICE
+    try:
+        with open(path) as f:
+            if f.read() == PAM_TEXT:
+                return
+    except OSError:
+        pass
+    with open(path + ".tmp", "w") as f:
+        f.write(PAM_TEXT)
+    os.replace(path + ".tmp", path)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--dir", required=True)
+    ap.add_argument("--root", required=True)
+    ap.add_argument("--port-file", required=True)
+    ap.add_argument("--user", default="oxftp")
+    ap.add_argument("--password", default="oxpass")
+    ap.add_argument("--anon-root")
+    ap.add_argument("--watch-pid", type=int, default=0)
+    args = ap.parse_args()
+
+    ensure_user(args.user, args.password)
+    ensure_pam()
+    root = os.path.abspath(args.root)
+    # The system user must be able to write where the tests upload.
+    uid = int(subprocess.run(["id", "-u", args.user], capture_output=True).stdout)
+    gid = int(subprocess.run(["id", "-g", args.user], capture_output=True).stdout)
+    for dirpath, dirnames, filenames in os.walk(root):
+        for n in [dirpath] + [os.path.join(dirpath, x) for x in dirnames + filenames]:
+            os.lchown(n, uid, gid)
+
+    # A private temporary folder (mode 700) would lock the system user out of its root.
+    parent = os.path.dirname(root)
+    while parent not in ("/", ""):
+        mode = os.stat(parent).st_mode
+        if not mode & 0o001:
+            os.chmod(parent, (mode & 0o7777) | 0o011)
+        parent = os.path.dirname(parent)
+
+    work = os.path.abspath(args.dir)
+    empty = os.path.join(work, "empty")
+    os.makedirs(empty, exist_ok=True)
+    os.chmod(empty, 0o755)
+    port = peerlib.free_port()
+    pasv = peerlib.free_port()
+    conf = [
+        "listen=YES", "listen_ipv6=NO", "listen_address=127.0.0.1",
+        "listen_port=%d" % port, "background=NO",
+        "secure_chroot_dir=" + empty,
+        # A narrow range would collide between parallel tests; the kernel
+        # decides when the range is the whole unprivileged space.
+        "pasv_enable=YES", "pasv_min_port=%d" % 20000, "pasv_max_port=%d" % 60000,
+        "port_enable=YES", "connect_from_port_20=NO",
+        "write_enable=YES", "local_enable=YES", "local_umask=022",
+        "chmod_enable=YES", "delay_failed_login=0", "delay_successful_login=0",
+        "seccomp_sandbox=NO", "pam_service_name=" + PAM_SERVICE,
+        "chroot_local_user=YES", "allow_writeable_chroot=YES",
+        "local_root=" + root, "ftpd_banner=Oxbrook vsftpd test server ready.",
+        "xferlog_enable=NO", "vsftpd_log_file=" + os.path.join(work, "vsftpd.log"),
+        "max_per_ip=0", "max_clients=0", "use_localtime=NO",
+        "userlist_enable=NO",
+    ]
+    del pasv
+    if args.anon_root:
+        conf += ["anonymous_enable=YES", "anon_root=" + os.path.abspath(args.anon_root),
+                 "no_anon_password=YES", "anon_upload_enable=YES",
+                 "anon_mkdir_write_enable=YES"]
+    else:
+        conf += ["anonymous_enable=NO"]
+    path = os.path.join(work, "vsftpd.conf")
+    with open(path, "w") as f:
+        f.write("\n".join(conf) + "\n")
+    sys.exit(peerlib.run_child(["/usr/sbin/vsftpd", path], port, args.port_file,
+                               args.watch_pid, os.path.join(work, "vsftpd.out")))
+
+
+if __name__ == "__main__":
+    main()
