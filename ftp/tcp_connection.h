@@ -8,6 +8,7 @@
 #include "ftp/rfc_reply.h"
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,13 +122,16 @@ public:
     [[noreturn]] void RaiseReplyError();
     // Writes command as one line, then reads and checks the reply; returns its code.
     int SendCommand(const std::string& command, const std::vector<int>& accepted);
+    // The same for a braced list; SendCommand(c, {}) accepts any reply.
+    int SendCommand(const std::string& command, std::initializer_list<int> accepted);
     // One accepted code; -1 accepts any reply.
     int SendCommand(const std::string& command, int accepted = -1);
 
 protected:
     // Connection start: empties the queue and clears PeerClosed.
     void ResetForConnect();
-    // Bytes received or sent pass the intercept; returns the (possibly changed) block.
+    // The buffer sizes in force: a size below 1 (an options record never filled) means the
+    // default, so that a receive never asks for nothing.
     int effectiveRecvBufferSize() const;
     int effectiveSendBufferSize() const;
 

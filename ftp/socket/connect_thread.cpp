@@ -1,0 +1,74 @@
+#include "ftp/socket/connect_thread.h"
+
+#include "ftp/anti_freeze.h"
+#include "ftp/socket/net_exception.h"
+#include "ftp/socket/socket_handle.h"
+#include "ftp/socket/stack.h"
+
+#include <algorithm>
+
+namespace {
+
+// How often the worker looks at a stop request while its connect is pending.
+constexpr int WorkerSliceMs = 25;
+constexpr int WaitStepMs = 125;
+
+} // namespace
+
+TNetConnectThread::TNetConnectThread(TNetSocketHandle& endpoint) : endpoint(endpoint) {}
+
+TNetConnectThread::~TNetConnectThread() {
+    Terminate();
+    WaitFor();
+}
+
+void TNetConnectThread::Start() {
+    worker = std::thread([this] { run(); });
+}
+
+void TNetConnectThread::WaitFor() {
+    if (worker.joinable()) worker.join();
+}
+
+void TNetConnectThread::run() {
+    try {
+        endpoint.ConnectInterruptible(stopRequested, WorkerSliceMs);
+    } catch (const ENetSocketError& e) {
+        // The waiting side closed the socket: that side reports the outcome.
+        if (e.SocketErrorNumber != 10009 && e.SocketErrorNumber != 10038) errorText = e.what();
+    } catch (const std::exception& e) {
+        errorText = e.what();
+    }
+    finished.store(true);
+}
+
+void ConnectThroughWorker(TNetSocketHandle& endpoint, int timeoutMs) {
+    TNetConnectThread worker(endpoint);
+    worker.Start();
+
+    int step = WaitStepMs;
+    if (AntiFreezeInForce()) step = std::max(1, std::min(ActiveAntiFreeze()->IdleTimeOut, step));
+    const bool unlimited = timeoutMs == -2;
+    int remaining = unlimited ? step + 1 : timeoutMs;
+    while (remaining > step) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(step));
+        PumpIfDue(true);
+        remaining = unlimited ? step + 1 : remaining - step;
+        if (worker.Finished()) {
+            remaining = 0;
+            break;
+        }
+    }
+    if (remaining > 0) std::this_thread::sleep_for(std::chrono::milliseconds(remaining));
+
+    if (!worker.Finished()) {
+        // The worker must be gone before the socket closes, or its descriptor could be reused
+        // under it.
+        worker.Terminate();
+        worker.WaitFor();
+        endpoint.Close();
+        throw ENetConnectTimeout();
+    }
+    worker.WaitFor();
+    if (!worker.ErrorText().empty()) throw ENetConnectException(worker.ErrorText());
+}

@@ -1,0 +1,115 @@
+#include "ftp/socket/io_handler_socket.h"
+
+#include "ftp/anti_freeze.h"
+#include "ftp/socket/connect_thread.h"
+#include "ftp/socket/net_exception.h"
+#include "ftp/socket/stack.h"
+
+#include <cerrno>
+#include <sys/socket.h>
+
+namespace {
+
+// Without an explicit limit a connect still runs through the worker while the window must stay
+// alive, bounded so that a dead host cannot hang the page for good.
+constexpr int AntiFreezeConnectLimitMs = 120000;
+
+} // namespace
+
+TNetIOHandlerSocket::~TNetIOHandlerSocket() {
+    CloseTransport();
+}
+
+void TNetIOHandlerSocket::OpenTransport() {
+    if (endpoint)
+        endpoint->Reset();
+    else
+        endpoint = std::make_unique<TNetSocketHandle>();
+}
+
+void TNetIOHandlerSocket::CloseTransport() {
+    if (endpoint) endpoint->Close();
+}
+
+bool TNetIOHandlerSocket::TransportConnected() const {
+    return endpoint && endpoint->IsOpen();
+}
+
+void TNetIOHandlerSocket::ConnectTransport(const std::string& host, int port, int timeoutMs,
+                                           const std::string& boundIP, int boundPort) {
+    const bool socks = SocksInfo && SocksInfo->UsesSocks();
+    const std::string targetHost = socks ? SocksInfo->SocksHost() : host;
+    const int targetPort = socks ? SocksInfo->SocksPort() : port;
+
+    if (!endpoint) OpenTransport();
+    endpoint->AllocateSocket();
+    endpoint->IP = boundIP;
+    endpoint->Port = boundPort;
+    endpoint->ClientPortMin = 0;
+    endpoint->ClientPortMax = 0;
+    endpoint->Bind();
+
+    if (!TNetStack::IsIPAddress(targetHost)) ReportStatus(StatusResolving, targetHost);
+    endpoint->RemoteIP = TNetStack::ResolveHostAddress(targetHost);
+    endpoint->RemotePort = targetPort;
+    if (!UseNagle) endpoint->SetNoDelay();
+
+    ReportStatus(StatusConnecting, endpoint->RemoteIP);
+    if (timeoutMs != -1 && timeoutMs != 0)
+        ConnectThroughWorker(*endpoint, timeoutMs);
+    else if (AntiFreezeInForce())
+        ConnectThroughWorker(*endpoint, AntiFreezeConnectLimitMs);
+    else
+        endpoint->Connect();
+
+    if (socks) SocksInfo->NegotiateSocks(*this, host, port);
+}
+
+bool TNetIOHandlerSocket::WaitReadable(int ms) {
+    if (!endpoint) throw ENetConnClosedGracefully();
+    return endpoint->WaitReadable(ms);
+}
+
+int TNetIOHandlerSocket::ReceiveSome(void* buffer, int length) {
+    if (!TransportConnected()) throw ENetClosedSocket();
+    long rc;
+    do {
+        rc = ::recv(endpoint->SocketDescriptor(), buffer, static_cast<size_t>(length), 0);
+    } while (rc < 0 && errno == EINTR);
+    TNetStack::CheckSocketResult(rc, {TNetStack::TranslateError(errno)});
+    return static_cast<int>(rc);
+}
+
+int TNetIOHandlerSocket::SendSome(const void* buffer, int length) {
+    if (!TransportConnected()) throw ENetClosedSocket();
+    long rc;
+    do {
+        rc =
+            ::send(endpoint->SocketDescriptor(), buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+    } while (rc < 0 && errno == EINTR);
+    TNetStack::CheckSocketResult(rc, {TNetStack::TranslateError(errno)});
+    return static_cast<int>(rc);
+}
+
+void TNetIOHandlerSocket::WriteAll(const void* buffer, int length) {
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (length > 0) {
+        int sent = SendSome(bytes, length);
+        if (sent < 0) TNetStack::ThrowSocketError(TNetStack::LastError());
+        if (sent == 0) throw ENetConnClosedGracefully();
+        bytes += sent;
+        length -= sent;
+    }
+}
+
+void TNetIOHandlerSocket::ReadExact(void* buffer, int length, int timeoutMs) {
+    auto* bytes = static_cast<char*>(buffer);
+    while (length > 0) {
+        if (!WaitReadable(timeoutMs)) throw ENetReadTimeout();
+        int got = ReceiveSome(bytes, length);
+        if (got < 0) TNetStack::ThrowSocketError(TNetStack::LastError());
+        if (got == 0) throw ENetConnClosedGracefully();
+        bytes += got;
+        length -= got;
+    }
+}

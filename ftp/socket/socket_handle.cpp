@@ -1,0 +1,209 @@
+#include "ftp/socket/socket_handle.h"
+
+#include "ftp/anti_freeze.h"
+#include "ftp/socket/net_exception.h"
+#include "ftp/socket/stack.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int AddressInUse = 10048;
+
+sockaddr_in makeAddress(const std::string& ip, int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = ip.empty() ? htonl(INADDR_ANY) : htonl(TNetStack::StringToIPv4(ip));
+    return address;
+}
+
+void readAddress(const sockaddr_in& address, std::string& ip, int& port) {
+    ip = TNetStack::IPv4ToString(ntohl(address.sin_addr.s_addr));
+    port = ntohs(address.sin_port);
+}
+
+} // namespace
+
+TNetSocketHandle::~TNetSocketHandle() {
+    Close();
+}
+
+void TNetSocketHandle::AllocateSocket() {
+    Close();
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw ENetInvalidSocket();
+    descriptor.store(fd);
+    open.store(true);
+}
+
+void TNetSocketHandle::Reset() {
+    Close();
+    IP.clear();
+    Port = 0;
+    ClientPortMin = 0;
+    ClientPortMax = 0;
+    RemoteIP.clear();
+    RemotePort = 0;
+}
+
+void TNetSocketHandle::Close() {
+    // Mark it closed before the calls, so that a wait that sees the flag stops touching it.
+    if (!open.exchange(false)) return;
+    int fd = descriptor.exchange(-1);
+    if (fd < 0) return;
+    ::shutdown(fd, SHUT_WR);
+    ::close(fd);
+}
+
+void TNetSocketHandle::bindTo(const std::string& ip, int port) {
+    sockaddr_in address = makeAddress(ip, port);
+    int rc =
+        ::bind(SocketDescriptor(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    TNetStack::CheckSocketResult(rc);
+}
+
+void TNetSocketHandle::Bind() {
+    if (Port != 0 || ClientPortMin == 0 || ClientPortMax == 0) {
+        try {
+            bindTo(IP, Port);
+        } catch (const ENetSocketError& e) {
+            if (e.SocketErrorNumber == AddressInUse) throw ENetCouldNotBindSocket();
+            throw;
+        }
+    } else if (ClientPortMax < ClientPortMin) {
+        throw ENetInvalidPortRange(ClientPortMin, ClientPortMax);
+    } else {
+        bool bound = false;
+        for (int port = ClientPortMax; port >= ClientPortMin && !bound; --port) {
+            sockaddr_in address = makeAddress(IP, port);
+            bound = ::bind(SocketDescriptor(), reinterpret_cast<const sockaddr*>(&address),
+                           sizeof(address)) == 0;
+        }
+        if (!bound) throw ENetCanNotBindPortInRange(ClientPortMin, ClientPortMax);
+    }
+    UpdateLocalBinding();
+}
+
+void TNetSocketHandle::Listen(int backlog) {
+    TNetStack::CheckSocketResult(::listen(SocketDescriptor(), backlog));
+}
+
+bool TNetSocketHandle::Accept(int listenDescriptor) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof(peer);
+    int fd = ::accept4(listenDescriptor, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    if (TNetStack::CheckSocketResult(fd, {10004, 10038, 10009})) return false;
+    Close();
+    descriptor.store(fd);
+    open.store(true);
+    UpdateLocalBinding();
+    UpdatePeerBinding();
+    return true;
+}
+
+void TNetSocketHandle::Connect() {
+    sockaddr_in address = makeAddress(RemoteIP, RemotePort);
+    int rc =
+        ::connect(SocketDescriptor(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    TNetStack::CheckSocketResult(rc);
+    UpdateLocalBinding();
+    UpdatePeerBinding();
+}
+
+void TNetSocketHandle::ConnectInterruptible(const std::atomic<bool>& stopRequested, int sliceMs) {
+    // A thread blocked in connect() is not woken when another thread closes the socket, so the
+    // worker connects without blocking and looks at the stop request between slices.
+    int fd = SocketDescriptor();
+    if (fd < 0) TNetStack::ThrowSocketError(10038);
+    int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    sockaddr_in address = makeAddress(RemoteIP, RemotePort);
+    int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    if (rc != 0 && errno != EINPROGRESS) {
+        int number = TNetStack::LastPlatformError();
+        ::fcntl(fd, F_SETFL, flags);
+        TNetStack::ThrowSocketError(number);
+    }
+    while (rc != 0) {
+        if (stopRequested.load()) return;
+        pollfd p{fd, POLLOUT, 0};
+        int ready = ::poll(&p, 1, sliceMs);
+        if (ready < 0 && errno != EINTR) {
+            int number = TNetStack::LastPlatformError();
+            ::fcntl(fd, F_SETFL, flags);
+            TNetStack::ThrowSocketError(number);
+        }
+        if (ready > 0) {
+            int error = 0;
+            socklen_t length = sizeof(error);
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            ::fcntl(fd, F_SETFL, flags);
+            if (error != 0) TNetStack::ThrowSocketError(TNetStack::TranslateError(error));
+            rc = 0;
+        }
+    }
+    UpdateLocalBinding();
+    UpdatePeerBinding();
+}
+
+void TNetSocketHandle::SetNoDelay() {
+    int value = 1;
+    TNetStack::CheckSocketResult(
+        ::setsockopt(SocketDescriptor(), IPPROTO_TCP, TCP_NODELAY, &value, sizeof(value)));
+}
+
+bool TNetSocketHandle::waitOnce(int ms) {
+    pollfd p{SocketDescriptor(), POLLIN, 0};
+    int rc;
+    do {
+        rc = ::poll(&p, 1, ms == -2 ? -1 : ms);
+    } while (rc < 0 && errno == EINTR);
+    TNetStack::CheckSocketResult(rc);
+    // A hang-up or error also counts as readable: the next receive reports it.
+    return rc == 1;
+}
+
+bool TNetSocketHandle::WaitReadable(int ms) {
+    if (!IsOpen()) throw ENetConnClosedGracefully();
+    if (AntiFreezeInForce()) {
+        int slice = ActiveAntiFreeze()->IdleTimeOut;
+        if (slice < 1) slice = 1;
+        if (ms == -2) {
+            while (!WaitReadable(slice)) {
+            }
+            return true;
+        }
+        // Each slice ends with a pump, so the window answers within one slice.
+        while (ms > slice) {
+            if (WaitReadable(slice)) return true;
+            ms -= slice;
+        }
+    }
+    bool readable = waitOnce(ms);
+    PumpIfDue(!readable);
+    // A handler run by the pump may have closed this socket: end through the closed path.
+    if (!IsOpen()) throw ENetConnClosedGracefully();
+    return readable;
+}
+
+void TNetSocketHandle::UpdateLocalBinding() {
+    sockaddr_in address{};
+    socklen_t length = sizeof(address);
+    if (::getsockname(SocketDescriptor(), reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        readAddress(address, IP, Port);
+}
+
+void TNetSocketHandle::UpdatePeerBinding() {
+    sockaddr_in address{};
+    socklen_t length = sizeof(address);
+    if (::getpeername(SocketDescriptor(), reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        readAddress(address, RemoteIP, RemotePort);
+}
