@@ -1,0 +1,85 @@
+#pragma once
+// The data module: the program's one connection to its two store files and the record work the
+// windows do on them. Every operation opens the tables it needs and closes them before it
+// returns, so no table stays open between user actions. Store failures are raised as
+// store::EStoreError with the store's own message.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// One `ftpsite` record as the windows read and write it.
+struct SiteRecord {
+    int id = 0;
+    QString name;
+    QString address;
+    int port = 21;
+    QString username;
+    QString password;
+    QString comment;
+    QString cdate;
+    QString zdate;
+    int timeout = 30;
+    int nor = 20;
+    int rd = 10;
+    bool vp = true;
+    QString defaultpath;
+    QString localpath;
+    QString proxy = QStringLiteral("None");
+    QString socks = QStringLiteral("None");
+    bool pasv = true;
+    bool autorefresh = false;
+    bool cnc = false;
+    int maxc = 1;
+};
+
+class TDataModule {
+public:
+    // Requires the program's folder, where "all.dat" and "FTPBookmark.dat" lie. Connects nothing.
+    explicit TDataModule(const QString& programFolder);
+    virtual ~TDataModule();
+    TDataModule(const TDataModule&) = delete;
+    TDataModule& operator=(const TDataModule&) = delete;
+
+    // Creates a missing "all.dat" or "FTPBookmark.dat" with every table and the default records.
+    // Never touches an existing file. Raises store::EStoreError when a file cannot be made.
+    virtual void CreateMissingStores();
+    // Connects the main store to "all.dat" and binds the bookmark table to "FTPBookmark.dat".
+    // Raises store::EStoreError when a store cannot be opened.
+    virtual void Connect();
+
+    // Returns every site in table order.
+    virtual std::vector<SiteRecord> LoadSites();
+    // Returns the first site named exactly `name`, or nothing.
+    virtual std::optional<SiteRecord> FindSite(const QString& name);
+    // Returns true when a site named exactly `name` exists.
+    bool SiteExists(const QString& name) { return FindSite(name).has_value(); }
+    // Appends `site` as a new record (its id is assigned by the store and ignored here).
+    virtual void AppendSite(const SiteRecord& site);
+    // Overwrites every field but the id of the site named `formerName`; false when there is none.
+    virtual bool UpdateSite(const QString& formerName, const SiteRecord& site);
+    // Sets the name of the site named `oldName` to `newName`; false when there is none.
+    virtual bool RenameSite(const QString& oldName, const QString& newName);
+    // Deletes the site named `name` with its day and transfer records; false when there is none.
+    // Bookmarks and tasks of the site stay.
+    virtual bool DeleteSite(const QString& name);
+
+    // Returns the names of every `proxy` / `socks` record in table order.
+    virtual QStringList ProxyNames();
+    virtual QStringList SocksNames();
+
+    // Makes sure `options.temppath` names an existing folder: when it is empty or missing, creates
+    // `fallback` (one level) and stores it, starting the one `options` record if the table is
+    // empty. Returns the temporary folder in force afterwards.
+    virtual QString EnsureTempPath(const QString& fallback);
+
+    // Returns the program's folder.
+    const QString& programFolder() const { return programFolder_; }
+
+private:
+    struct Tables;
+    QString programFolder_;
+    std::unique_ptr<Tables> tables_;
+};

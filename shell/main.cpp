@@ -1,0 +1,31 @@
+// The program's entry point: one application object, one data module, one main window.
+
+#include "shell/app_paths.h"
+#include "shell/application.h"
+#include "shell/data_module.h"
+#include "shell/desktop_service.h"
+#include "shell/main_form.h"
+#include "shell/qt_prompt_service.h"
+
+#include <clocale>
+
+int main(int argc, char** argv) {
+    // Text comparison in the store follows the user's locale, as the lists on screen do.
+    std::setlocale(LC_ALL, "");
+    TApplication app(argc, argv);
+
+    const AppPaths paths(QCoreApplication::applicationDirPath());
+    TQtPromptService prompt;
+    SetPromptService(&prompt);
+    TDesktopService desktop(paths.folder());
+    SetDesktopService(&desktop);
+
+    TDataModule dataModule(paths.folder());
+    TMainForm mainForm(paths, dataModule);
+    mainForm.showMaximized();
+    if (mainForm.startFailed()) return 1;
+    const int code = app.exec();
+    SetDesktopService(nullptr);
+    SetPromptService(nullptr);
+    return code;
+}

@@ -1,0 +1,93 @@
+#pragma once
+// The main window: the top bar, the left pages ("&Local File", "&History", "&Tasks"), the splitter
+// and the right page control whose first page "FTP Site" is fixed and whose further pages are
+// browser pages. It reads the `MAIN` layout when first shown and writes it when closed.
+
+#include "shell/app_paths.h"
+#include "shell/form_info.h"
+#include "shell/session_host.h"
+
+#include <QMainWindow>
+
+class QSplitter;
+class QTabWidget;
+class TDataModule;
+class TSiteListPage;
+class TTopBar;
+
+class TMainForm : public QMainWindow, public TSessionHost {
+    Q_OBJECT
+public:
+    // Requires the program's folder and the data module (not connected yet; connected when shown).
+    TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The show step, run once when the window is first shown: connects the stores, loads the site
+    // list, applies the `MAIN` layout and makes sure of the temporary folder. Returns false when a
+    // store could not be opened (the user was told why, in the store's words).
+    bool FormShow();
+    // The shutdown: closes every browser page, then writes the `MAIN` layout.
+    void FormClose();
+    // Returns true when the show step ran and failed.
+    bool startFailed() const { return startFailed_; }
+
+    // Top-bar handlers.
+    void onOptionsClick();
+    void onFeedbackClick();
+    void onHomepageClick();
+    void onHelpClick();
+    void onAboutClick();
+    void onExitClick();
+
+    // Reloads the site list (the loader the site editor calls after saving).
+    void LoadSiteList();
+
+    // TSessionHost.
+    void OpenSession(const QString& name, bool quick) override;
+    void RenameSessionPages(const QString& oldName, const QString& newName) override;
+
+    // Root folder of the local list; "-1" stands for the virtual root that is no folder.
+    const QString& localRoot() const { return localRoot_; }
+    void SetLocalRoot(const QString& root) { localRoot_ = root; }
+    // Width of the left page control in pixels.
+    int leftWidth() const;
+    void SetLeftWidth(int width);
+    // The temporary folder in force after the show step.
+    const QString& tempPath() const { return tempPath_; }
+
+    TTopBar* topBar() const { return topBar_; }
+    QTabWidget* leftPages() const { return leftPages_; }
+    QTabWidget* rightPages() const { return rightPages_; }
+    TSiteListPage* siteListPage() const { return siteListPage_; }
+    TFormInfo& formInfo() { return formInfo_; }
+    TDataModule& dataModule() const { return dataModule_; }
+    const AppPaths& paths() const { return paths_; }
+
+    // The product's addresses opened by "Homepage" and "Feedback".
+    static QUrl HomepageUrl();
+    static QUrl FeedbackUrl();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void readMainLayout();
+    void writeMainLayout();
+    void makeSureOfTempFolder();
+
+    AppPaths paths_;
+    TDataModule& dataModule_;
+    TFormInfo formInfo_;
+    TTopBar* topBar_;
+    QSplitter* splitter_;
+    QTabWidget* leftPages_;
+    QTabWidget* rightPages_;
+    TSiteListPage* siteListPage_;
+    QString localRoot_ = QStringLiteral("-1");
+    QString tempPath_;
+    int pendingLeftWidth_ = 307;
+    bool shown_ = false;
+    bool startFailed_ = false;
+    bool closed_ = false;
+};
