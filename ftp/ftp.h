@@ -1,0 +1,168 @@
+// The FTP client of one browser frame: the control connection with login (directly or through
+// an FTP proxy scheme), the directory and file commands, passive and active data connections,
+// transfers with resume, and the parsed directory listing.
+#pragma once
+
+#include "ftp/list_item.h"
+#include "ftp/net_stream.h"
+#include "ftp/socks_info.h"
+#include "ftp/tcp_client.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TNetSimpleServer;
+
+enum TNetFTPTransferType { ftASCII, ftBinary };
+
+enum TNetFtpProxyType {
+    fpcmNone = 0,
+    fpcmUserSite = 1,
+    fpcmSite = 2,
+    fpcmOpen = 3,
+    fpcmUserPass = 4,
+    fpcmTransparent = 5,
+    fpcmHttpProxyWithFtp = 6,
+};
+
+struct TNetFtpProxySettings {
+    TNetFtpProxyType ProxyType = fpcmNone;
+    std::string Host;
+    std::string UserName;
+    std::string Password;
+    int Port = 0;
+};
+
+class ENetFTPFileAlreadyExists : public ENetException {
+public:
+    ENetFTPFileAlreadyExists() : ENetException("Destination file already exists.") {}
+};
+
+// A number in a server reply that is not one.
+class ENetConvertError : public ENetException {
+public:
+    explicit ENetConvertError(const std::string& text)
+        : ENetException("'" + text + "' is not a valid integer value") {}
+};
+
+class TNetFTP;
+using TNetAfterGetEvent = std::function<void(TNetFTP* sender, TNetStream& stream)>;
+using TNetCreateFTPListEvent =
+    std::function<void(TNetFTP* sender, std::unique_ptr<TNetFTPListItems>& list)>;
+using TNetCheckListFormatEvent =
+    std::function<void(TNetFTP* sender, const std::string& line, TNetFTPListFormat& format)>;
+
+class TNetFTP : public TNetTCPClient {
+public:
+    TNetFTP();
+    ~TNetFTP() override;
+
+    std::string Username, Password;
+    bool Passive = false;
+    TNetFtpProxySettings ProxySettings;
+    // The SOCKS server for the control connection and passive data connections; used by the
+    // transport that Connect creates.
+    TNetSocksInfo SocksInfo;
+
+    TNetNotifyEvent OnAfterClientLogin;
+    TNetAfterGetEvent OnAfterGet;
+    TNetCreateFTPListEvent OnCreateFTPList;
+    TNetCheckListFormatEvent OnCheckListFormat;
+    // Handed to every parsed listing this object builds.
+    TNetParseCustomListFormatEvent OnParseCustomListFormat;
+
+    TNetRFCReply LoginReply;
+    // The first line of the SYST reply, or "Unknown".
+    std::string ServerSystem;
+    // The lines of the last listing.
+    std::vector<std::string> RawListing;
+    // Set by the first resume probe and kept for the life of the object.
+    bool ResumeProbed = false;
+    bool ResumeSupported = false;
+
+    TNetFTPTransferType TransferType() const { return transferType; }
+    // Stores the type and, when connected, sends it; ignored while a transfer runs.
+    void SetTransferType(TNetFTPTransferType type);
+    // The data connection of the transfer in progress, or null.
+    TNetTCPConnection* DataConnection() const { return dataConnection.get(); }
+
+    // Connects (to the FTP proxy when one is set), reads the 220 welcome and, with autoLogin,
+    // logs in and asks SYST. Raises the connection errors, ENetProtocolReplyError for an
+    // unaccepted reply, ENetException "Command not supported." for the HTTP proxy scheme;
+    // any failure closes the connection.
+    void Connect(bool autoLogin, int timeoutMs);
+    // Logs in by ProxySettings.ProxyType and sends the transfer type. Raises
+    // ENetProtocolReplyError or ENetException "Command not supported.".
+    void Login();
+    // Sends TYPE A or TYPE I for TransferType. Raises ENetProtocolReplyError.
+    void SendTransferType();
+
+    // Directory and file commands; each raises ENetProtocolReplyError for a refusal and the
+    // connection errors. The connection stays open after a refusal.
+    void ChangeDirectory(const std::string& path);
+    // Returns the folder quoted in the PWD reply ("" when the reply has no quoted part).
+    std::string CurrentDirectory();
+    void MakeDirectory(const std::string& path);
+    void RemoveDirectory(const std::string& path);
+    void DeleteFile(const std::string& name);
+    void RenameFile(const std::string& fromName, const std::string& toName);
+    // Returns the size from a 213 SIZE reply (64-bit), or -1 for any other reply or text.
+    int64_t FileSize(const std::string& name);
+
+    // Writes ABOR (no reply is read here) and closes the data socket of a running transfer.
+    void AbortTransfer();
+    // Closes the control connection; no QUIT is sent.
+    void Disconnect() override;
+
+    // Downloads remoteName into stream from its current position (REST with that position
+    // when resume and the server supports it), then fires OnAfterGet.
+    void RetrieveToStream(const std::string& remoteName, TNetStream& stream, bool resume);
+    // Downloads into a local file by the overwrite and resume rules. Raises
+    // ENetFTPFileAlreadyExists when the existing file may be neither replaced nor resumed.
+    void Retrieve(const std::string& remoteName, const std::string& localFileName,
+                  bool canOverwrite, bool resume);
+    // Uploads stream: STOU with an empty name, APPE from its position when append, else STOR
+    // of the whole stream.
+    void Store(TNetStream& stream, const std::string& remoteName, bool append);
+    // Uploads a local file (the whole file, also for an append).
+    void StoreFile(const std::string& localFileName, const std::string& remoteName, bool append);
+    // Runs LIST (details) or NLST with the specifier and keeps its lines in RawListing (and in
+    // destination when given); the parsed listing is rebuilt on next use.
+    void ListDirectory(std::vector<std::string>* destination, const std::string& specifier,
+                       bool details);
+    // Returns the parsed listing of RawListing, built on first use after each listing.
+    TNetFTPListItems& DirectoryListing();
+
+    // Sends PASV and returns the address and port of the 227 reply. Raises
+    // ENetProtocolReplyError or ENetConvertError.
+    std::pair<std::string, int> RequestPassive();
+    // Sends PORT for ip:port. Raises ENetProtocolReplyError.
+    void SendPort(const std::string& ip, int port);
+    // Asks once per object whether REST works (REST 1, then REST 0); returns the answer.
+    bool ProbeResume();
+    // Closes the data connection's sockets quietly, if there is one.
+    void CloseDataConnection();
+
+private:
+    void userStep(const std::string& user, const std::string& password);
+    void proxyStep();
+    void copyDataSettings(TNetTCPConnection& data);
+    // PASV, then (when given) the command, then the data connection is made.
+    void openPassiveData(const std::string& commandFirst);
+    TNetSimpleServer& listenActiveData();
+    void readFinalReply();
+    void ReceiveOverData(const std::string& command, TNetStream& stream, bool resume);
+    void SendOverData(const std::string& command, TNetStream& stream, bool fromStart);
+    void releaseDataConnection();
+
+    TNetFTPTransferType transferType = ftBinary;
+    std::unique_ptr<TNetTCPConnection> dataConnection;
+    std::unique_ptr<TNetFTPListItems> listing;
+    // The host the control connection was made to (the FTP server or proxy, as named).
+    std::string controlTarget;
+    // The SOCKS settings of the passive data connection, copied from the control's.
+    TNetSocksInfo dataSocks;
+    bool abortRequested = false;
+};

@@ -1,0 +1,235 @@
+// TNetFTP: data connections (passive and active), transfers with resume, uploads, listings.
+
+#include "ftp/ftp.h"
+#include "ftp/list_parser.h"
+#include "ftp/simple_server.h"
+#include "ftp/socket/io_handler_socket.h"
+
+#include <filesystem>
+
+namespace {
+
+int strictInt(const std::string& text) {
+    int64_t v = NetStrToInt64Def(text, INT64_MIN);
+    if (v == INT64_MIN || v < INT32_MIN || v > INT32_MAX) throw ENetConvertError(text);
+    return static_cast<int>(v);
+}
+
+} // namespace
+
+std::pair<std::string, int> TNetFTP::RequestPassive() {
+    SendCommand("PASV", {227});
+    std::string line = NetTrim(LastReply.Text.empty() ? std::string() : LastReply.Text[0]);
+    auto open = line.find('(');
+    auto close = line.find(')');
+    std::string numbers;
+    if (open != std::string::npos && close != std::string::npos)
+        numbers = line.substr(open + 1, close > open ? close - open - 1 : 0);
+    else
+        numbers = line.substr(line.rfind(' ') == std::string::npos ? 0 : line.rfind(' ') + 1);
+    std::string address;
+    for (int i = 0; i < 4; ++i) {
+        if (i) address += ".";
+        address += std::to_string(strictInt(TakeToken(numbers, ",")));
+    }
+    int high = strictInt(TakeToken(numbers, ","));
+    int low = strictInt(TakeToken(numbers, ","));
+    return {address, high * 256 + low};
+}
+
+void TNetFTP::SendPort(const std::string& ip, int port) {
+    std::string host = ip;
+    for (auto& c : host)
+        if (c == '.') c = ',';
+    SendCommand("PORT " + host + "," + std::to_string(port / 256) + "," +
+                    std::to_string(port % 256),
+                {200});
+}
+
+bool TNetFTP::ProbeResume() {
+    if (ResumeProbed) return ResumeSupported;
+    ResumeProbed = true;
+    ResumeSupported = SendCommand("REST 1", -1) == 350;
+    SendCommand("REST 0", -1);
+    return ResumeSupported;
+}
+
+void TNetFTP::copyDataSettings(TNetTCPConnection& data) {
+    data.SendBufferSize = SendBufferSize;
+    data.RecvBufferSize = RecvBufferSize;
+    data.OnWork = OnWork;
+    data.OnWorkBegin = OnWorkBegin;
+    data.OnWorkEnd = OnWorkEnd;
+}
+
+void TNetFTP::openPassiveData(const std::string& commandFirst) {
+    auto [announced, port] = RequestPassive();
+    if (!commandFirst.empty()) WriteLine(commandFirst);
+    auto* control = dynamic_cast<TNetIOHandlerSocket*>(IOHandler());
+    auto data = std::make_unique<TNetTCPClient>();
+    copyDataSettings(*data);
+    // The data connection goes where the control connection went, whatever address the 227
+    // reply names: a server must not be able to send us to a third host. Through SOCKS that is
+    // the host the SOCKS server was asked for, reached through the same SOCKS server.
+    std::string target = announced;
+    if (control) {
+        auto transport = std::make_unique<TNetIOHandlerSocket>();
+        if (auto* socks = dynamic_cast<TNetSocksInfo*>(control->SocksInfo);
+            socks && socks->UsesSocks()) {
+            dataSocks.Assign(*socks);
+            transport->SocksInfo = &dataSocks;
+            target = controlTarget;
+        } else if (control->Endpoint() && !control->Endpoint()->RemoteIP.empty()) {
+            target = control->Endpoint()->RemoteIP;
+        }
+        data->SetOwnedIOHandler(std::move(transport));
+    }
+    ReportStatus(TNetStatus::StatusText, "Passive data port " + announced + ":" +
+                                             std::to_string(port) + ", connecting to " + target +
+                                             ":" + std::to_string(port));
+    data->Host = target;
+    data->Port = port;
+    dataConnection = std::move(data);
+    static_cast<TNetTCPClient*>(dataConnection.get())->Connect(-1);
+}
+
+TNetSimpleServer& TNetFTP::listenActiveData() {
+    auto server = std::make_unique<TNetSimpleServer>();
+    copyDataSettings(*server);
+    if (auto* control = dynamic_cast<TNetIOHandlerSocket*>(IOHandler());
+        control && control->Endpoint())
+        server->BoundIP = control->Endpoint()->IP;
+    TNetSimpleServer* raw = server.get();
+    dataConnection = std::move(server);
+    raw->StartListening();
+    SendPort(raw->ListenDescriptor()->IP, raw->ListenDescriptor()->Port);
+    return *raw;
+}
+
+void TNetFTP::releaseDataConnection() {
+    if (!dataConnection) return;
+    dataConnection->Disconnect();
+    dataConnection.reset();
+}
+
+void TNetFTP::CloseDataConnection() {
+    if (!dataConnection) return;
+    dataConnection->CloseSocketQuietly();
+    if (auto* server = dynamic_cast<TNetSimpleServer*>(dataConnection.get()))
+        server->CloseListener();
+}
+
+void TNetFTP::readFinalReply() {
+    int code = ReadReply({225, 226, 250, 426, 450});
+    if (code == 426 || code == 450) {
+        ReadReply({226, 225});
+        ReportStatus(StatusTransferAborted, "Transfer aborted");
+    }
+}
+
+void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bool resume) {
+    CallGuard guard(*this);
+    abortRequested = false;
+    ReportStatus(StatusTransferStarting, "Starting FTP transfer");
+    try {
+        if (Passive) {
+            openPassiveData({});
+            if (resume) SendCommand("REST " + std::to_string(stream.Position()), {350});
+            WriteLine(command);
+            ReadReply({125, 150, 154});
+            dataConnection->ReadToStream(stream);
+        } else {
+            TNetSimpleServer& server = listenActiveData();
+            if (resume) SendCommand("REST " + std::to_string(stream.Position()), {350});
+            // The preliminary reply comes before the server connects to us.
+            SendCommand(command, {125, 150, 154});
+            server.AcceptOne();
+            dataConnection->ReadToStream(stream);
+        }
+        releaseDataConnection();
+    } catch (...) {
+        releaseDataConnection();
+        ReportStatus(StatusReady, "Transfer complete");
+        throw;
+    }
+    ReportStatus(StatusReady, "Transfer complete");
+    readFinalReply();
+}
+
+void TNetFTP::SendOverData(const std::string& command, TNetStream& stream, bool fromStart) {
+    CallGuard guard(*this);
+    abortRequested = false;
+    ReportStatus(StatusTransferStarting, "Starting FTP transfer");
+    auto writeData = [&] {
+        try {
+            dataConnection->WriteFromStream(stream, fromStart);
+        } catch (const ENetSocketError& e) {
+            // An abort closed the socket under the running send.
+            if (e.SocketErrorNumber != 10038 && !abortRequested) throw;
+        } catch (const ENetException&) {
+            if (!abortRequested) throw;
+        }
+    };
+    try {
+        if (Passive) {
+            // In this direction the command goes first, then the data connection is opened.
+            openPassiveData(command);
+            ReadReply({110, 125, 150});
+            writeData();
+        } else {
+            TNetSimpleServer& server = listenActiveData();
+            SendCommand(command, {125, 150});
+            server.AcceptOne();
+            writeData();
+        }
+        // Closing the data connection is what tells the server the upload is complete.
+        releaseDataConnection();
+    } catch (...) {
+        releaseDataConnection();
+        ReportStatus(StatusReady, "Transfer complete");
+        throw;
+    }
+    ReportStatus(StatusReady, "Transfer complete");
+    readFinalReply();
+}
+
+void TNetFTP::RetrieveToStream(const std::string& remoteName, TNetStream& stream, bool resume) {
+    resume = resume && ProbeResume();
+    ReceiveOverData("RETR " + remoteName, stream, resume);
+    if (OnAfterGet) OnAfterGet(this, stream);
+}
+
+void TNetFTP::Retrieve(const std::string& remoteName, const std::string& localFileName,
+                       bool canOverwrite, bool resume) {
+    std::unique_ptr<TNetFileStream> file;
+    std::error_code ec;
+    if (std::filesystem::exists(localFileName, ec)) {
+        resume = resume && ProbeResume();
+        if (canOverwrite && !resume) {
+            file = std::make_unique<TNetFileStream>(localFileName, TNetFileMode::fmCreate);
+        } else if (!canOverwrite && resume) {
+            file = std::make_unique<TNetFileStream>(localFileName, TNetFileMode::fmOpenReadWrite);
+            file->SetPosition(file->Size());
+        } else {
+            throw ENetFTPFileAlreadyExists();
+        }
+    } else {
+        file = std::make_unique<TNetFileStream>(localFileName, TNetFileMode::fmCreate);
+    }
+    RetrieveToStream(remoteName, *file, resume);
+}
+
+void TNetFTP::Store(TNetStream& stream, const std::string& remoteName, bool append) {
+    if (remoteName.empty())
+        SendOverData("STOU ", stream, true);
+    else if (append)
+        SendOverData("APPE " + remoteName, stream, false);
+    else
+        SendOverData("STOR " + remoteName, stream, true);
+}
+
+void TNetFTP::StoreFile(const std::string& localFileName, const std::string& remoteName,
+                        bool append) {
+    TNetFileStream file(localFileName, TNetFileMode::fmOpenRead);
+    Store(file, remoteName, append);
+}

@@ -1,0 +1,46 @@
+#include "ftp/simple_server.h"
+
+#include "ftp/socket/io_handler_socket.h"
+#include "ftp/socket/net_exception.h"
+
+TNetSimpleServer::TNetSimpleServer() = default;
+
+TNetSimpleServer::~TNetSimpleServer() {
+    CloseListener();
+}
+
+void TNetSimpleServer::StartListening() {
+    try {
+        if (!IOHandler()) SetOwnedIOHandler(std::make_unique<TNetIOHandlerSocket>());
+        if (!listener) {
+            auto handle = std::make_unique<TNetSocketHandle>();
+            handle->AllocateSocket();
+            handle->IP = BoundIP;
+            handle->Port = BoundPort;
+            handle->Bind();
+            listener = std::move(handle);
+        }
+        listener->Listen(15);
+    } catch (...) {
+        listener.reset();
+        SetOwnedIOHandler(nullptr);
+        throw;
+    }
+}
+
+bool TNetSimpleServer::AcceptOne() {
+    if (!listener) StartListening();
+    while (!listener->WaitReadable(AcceptWait)) {
+    }
+    auto* transport = static_cast<TNetIOHandlerSocket*>(IOHandler());
+    transport->OpenTransport();
+    ResetForConnect();
+    bool accepted = transport->Endpoint()->Accept(listener->SocketDescriptor());
+    CloseListener();
+    return accepted;
+}
+
+void TNetSimpleServer::CloseListener() {
+    if (listener) listener->Close();
+    listener.reset();
+}
