@@ -1,0 +1,436 @@
+#include "store/table.h"
+
+#include "store/database.h"
+#include "store/store_error.h"
+#include "store/store_file_io.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace store {
+
+TStoreTable::TStoreTable() = default;
+
+TStoreTable::~TStoreTable() {
+    try {
+        if (Active()) {
+            // A pending change is dropped, never written behind the caller's back.
+            if (state_ != TDataSetState::Browse) Cancel();
+            Close();
+        }
+    } catch (...) {
+        // Destruction must not throw; the file is left as the last successful call left it.
+    }
+    if (master_) {
+        auto& d = master_->details_;
+        d.erase(std::remove(d.begin(), d.end(), this), d.end());
+    }
+    for (TStoreTable* detail : details_)
+        detail->master_ = nullptr;
+}
+
+void TStoreTable::RequireClosed() const {
+    if (Active()) throw EStoreError("Cannot perform this operation on an open dataset");
+}
+
+void TStoreTable::RequireOpen() const {
+    if (!Active()) throw EStoreError("Cannot perform this operation on a closed dataset");
+}
+
+void TStoreTable::RequireWritable() const {
+    if (readOnly_ || io_->File().ReadOnly()) throw EStoreError("Cannot modify a read-only dataset");
+}
+
+void TStoreTable::SetDatabaseName(const std::string& name) {
+    RequireClosed();
+    databaseName_ = name;
+    tableName_.clear();
+    indexName_.clear();
+}
+
+void TStoreTable::SetSessionName(const std::string& name) {
+    RequireClosed();
+    sessionName_ = name;
+}
+
+void TStoreTable::SetTableName(const std::string& name) {
+    RequireClosed();
+    tableName_ = name;
+}
+
+void TStoreTable::SetMedium(TStoreMedium medium) {
+    RequireClosed();
+    medium_ = medium;
+}
+
+void TStoreTable::SetReadOnly(bool on) {
+    RequireClosed();
+    readOnly_ = on;
+}
+
+void TStoreTable::SetIndexName(const std::string& name) {
+    if (!Active()) {
+        indexName_ = name;
+        return;
+    }
+    CheckBrowseMode();
+    indexName_ = name;
+    BuildList();
+    First();
+}
+
+const TRecordLayout& TStoreTable::Layout() const {
+    RequireOpen();
+    return io_->Layout();
+}
+
+void TStoreTable::Open() {
+    if (Active()) return;
+    std::lock_guard guard(StoreSessionLock());
+    TStoreSession& session = TStoreSession::Get(sessionName_);
+    TStoreDatabase& db = session.OpenDatabase(databaseName_, medium_);
+    TStoreTableIO* io = nullptr;
+    try {
+        db.CheckAccess();
+        TStoreFileIO& file = db.FileIO();
+        if (file.FindTable(tableName_) < 0)
+            throw EStoreError(FormatMessage("Table '%s' not found", tableName_.c_str()));
+        io = &file.Table(tableName_);
+        io->Open();
+        io_ = io;
+        state_ = TDataSetState::Browse;
+        fields_.clear();
+        for (int i = 0; i < static_cast<int>(io->Layout().fields.size()); ++i)
+            fields_.push_back(std::make_unique<TStoreField>(*this, i));
+        empty_ = io->NewRecord();
+        current_ = io->NewRecord();
+        database_ = &db;
+        BuildList();
+    } catch (...) {
+        fields_.clear();
+        list_.clear();
+        state_ = TDataSetState::Inactive;
+        database_ = nullptr;
+        io_ = nullptr;
+        if (io) io->Release();
+        session.CloseDatabase(db);
+        throw;
+    }
+    db.AddCursor(this);
+    pos_ = list_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = list_.empty();
+    currentLoaded_ = false;
+    modified_ = false;
+    NotifyDetails();
+}
+
+void TStoreTable::Close() {
+    if (!Active()) return;
+    std::lock_guard guard(StoreSessionLock());
+    state_ = TDataSetState::Inactive;
+    modified_ = false;
+    edit_ = TRecordBuffer();
+    current_ = TRecordBuffer();
+    empty_ = TRecordBuffer();
+    list_.clear();
+    fields_.clear();
+    pos_ = -1;
+    eof_ = bof_ = true;
+    TStoreDatabase* db = database_;
+    database_ = nullptr;
+    TStoreTableIO* io = io_;
+    io_ = nullptr;
+    io->Release();
+    db->RemoveCursor(this);
+    // While the database disconnects it closes its cursors itself and resets its use count.
+    if (!db->Disconnecting() && db->Session()) db->Session()->CloseDatabase(*db);
+    NotifyDetails();
+}
+
+void TStoreTable::CheckBrowseMode() {
+    RequireOpen();
+    if (state_ == TDataSetState::Browse) return;
+    if (modified_)
+        Post();
+    else
+        Cancel();
+}
+
+int TStoreTable::RecordCount() const {
+    return Active() ? static_cast<int>(list_.size()) : 0;
+}
+
+int TStoreTable::RecNo() const {
+    if (!Active() || list_.empty()) return 0;
+    return pos_ < 0 ? 1 : pos_ + 1;
+}
+
+void TStoreTable::SetRecNo(int number) {
+    RequireOpen();
+    if (number < 1 || number > static_cast<int>(list_.size())) return;
+    CheckBrowseMode();
+    MoveTo(number - 1);
+}
+
+void TStoreTable::MoveTo(int position) {
+    pos_ = position;
+    eof_ = bof_ = false;
+    currentLoaded_ = false;
+    NotifyDetails();
+}
+
+void TStoreTable::First() {
+    CheckBrowseMode();
+    pos_ = list_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = list_.empty();
+    currentLoaded_ = false;
+    NotifyDetails();
+}
+
+void TStoreTable::Last() {
+    CheckBrowseMode();
+    pos_ = static_cast<int>(list_.size()) - 1;
+    eof_ = true;
+    bof_ = list_.empty();
+    currentLoaded_ = false;
+    NotifyDetails();
+}
+
+void TStoreTable::Next() {
+    CheckBrowseMode();
+    if (pos_ + 1 < static_cast<int>(list_.size())) {
+        MoveTo(pos_ + 1);
+    } else {
+        eof_ = true;
+        if (list_.empty()) bof_ = true;
+    }
+}
+
+void TStoreTable::Prior() {
+    CheckBrowseMode();
+    if (pos_ > 0) {
+        MoveTo(pos_ - 1);
+    } else {
+        bof_ = true;
+        if (list_.empty()) eof_ = true;
+    }
+}
+
+int TStoreTable::MoveBy(int distance) {
+    CheckBrowseMode();
+    int moved = 0;
+    while (distance > 0 && !eof_) {
+        int before = pos_;
+        Next();
+        if (pos_ != before) ++moved;
+        --distance;
+    }
+    while (distance < 0 && !bof_) {
+        int before = pos_;
+        Prior();
+        if (pos_ != before) --moved;
+        ++distance;
+    }
+    return moved;
+}
+
+TStoreField* TStoreTable::FindField(const std::string& name) {
+    RequireOpen();
+    int i = io_->Layout().FindField(name);
+    return i < 0 ? nullptr : fields_[i].get();
+}
+
+TStoreField& TStoreTable::FieldByName(const std::string& name) {
+    TStoreField* field = FindField(name);
+    if (!field) throw EStoreError(FormatMessage("Field '%s' not found", name.c_str()));
+    return *field;
+}
+
+void TStoreTable::LoadCurrent() {
+    if (currentLoaded_) return;
+    if (pos_ >= 0 && pos_ < static_cast<int>(list_.size())) {
+        io_->ReadRecord(list_[pos_], current_);
+    } else {
+        current_.Clear();
+    }
+    currentLoaded_ = true;
+}
+
+const TRecordBuffer& TStoreTable::ReadBuffer() {
+    RequireOpen();
+    if (filterRecord_) return *filterRecord_;
+    if (state_ == TDataSetState::Edit || state_ == TDataSetState::Insert) return edit_;
+    if (pos_ < 0 || pos_ >= static_cast<int>(list_.size())) return empty_;
+    LoadCurrent();
+    return current_;
+}
+
+TRecordBuffer& TStoreTable::WriteBuffer() {
+    RequireOpen();
+    if (state_ != TDataSetState::Edit && state_ != TDataSetState::Insert)
+        throw EStoreError("Dataset not in edit or insert mode");
+    modified_ = true;
+    return edit_;
+}
+
+const std::string& TStoreTable::BlobContent(int field) {
+    auto& buf = const_cast<TRecordBuffer&>(ReadBuffer());
+    if (!buf.BlobLoaded(field)) io_->LoadBlob(buf, field);
+    return buf.GetBlob(field);
+}
+
+void TStoreTable::NewRecordBuffer() {
+    edit_ = io_->NewRecord();
+    TDateTime now = NowDateTime();
+    for (int i = 0; i < edit_.FieldCount(); ++i) {
+        TFieldType t = edit_.FieldType(i);
+        if (t == ftDate || t == ftTime || t == ftDateTime) SetFieldDateTime(edit_, i, now);
+    }
+    modified_ = false;
+}
+
+void TStoreTable::Edit() {
+    RequireOpen();
+    if (state_ != TDataSetState::Browse) return;
+    RequireWritable();
+    if (list_.empty() || pos_ < 0) {
+        NewRecordBuffer();
+        state_ = TDataSetState::Insert;
+        return;
+    }
+    LoadCurrent();
+    edit_ = current_;
+    modified_ = false;
+    state_ = TDataSetState::Edit;
+}
+
+void TStoreTable::Append() {
+    CheckBrowseMode();
+    RequireWritable();
+    NewRecordBuffer();
+    state_ = TDataSetState::Insert;
+}
+
+void TStoreTable::Insert() {
+    Append();
+}
+
+void TStoreTable::Cancel() {
+    RequireOpen();
+    if (state_ == TDataSetState::Browse) return;
+    state_ = TDataSetState::Browse;
+    modified_ = false;
+    edit_ = TRecordBuffer();
+}
+
+int TStoreTable::FindInList(int32_t slot) const {
+    for (size_t i = 0; i < list_.size(); ++i)
+        if (list_[i].slot == slot) return static_cast<int>(i);
+    return -1;
+}
+
+// Places a record that the storage layer has just put at fullPosition of the cursor's order
+// (physical list or index list) into the cursor's own list, and returns its position there.
+int TStoreTable::PlaceRecord(int32_t slot, int fullPosition) {
+    const TRecordList& full = io_->List(listNo_);
+    if (fullPosition < 0 || fullPosition >= static_cast<int>(full.size()) ||
+        full[fullPosition].slot != slot) {
+        fullPosition = -1;
+        for (size_t i = 0; i < full.size(); ++i)
+            if (full[i].slot == slot) fullPosition = static_cast<int>(i);
+        if (fullPosition < 0) throw EStoreError("General error");
+    }
+    const TRecordRef ref = full[fullPosition];
+    // The usual case: the cursor shows the whole table and nobody else changed it, so the two
+    // lists agree position for position.
+    if (!Narrowed() && list_.size() + 1 == full.size() &&
+        fullPosition <= static_cast<int>(list_.size())) {
+        list_.insert(list_.begin() + fullPosition, ref);
+        return fullPosition;
+    }
+    // Otherwise the record goes behind the nearest record before it that the cursor shows.
+    std::unordered_map<int32_t, int> where;
+    for (size_t i = 0; i < list_.size(); ++i)
+        where[list_[i].slot] = static_cast<int>(i);
+    int at = 0;
+    for (int p = fullPosition - 1; p >= 0; --p) {
+        auto it = where.find(full[p].slot);
+        if (it != where.end()) {
+            at = it->second + 1;
+            break;
+        }
+    }
+    if (listNo_ == 0 && fullPosition == static_cast<int>(full.size()) - 1)
+        at = static_cast<int>(list_.size());
+    list_.insert(list_.begin() + at, ref);
+    return at;
+}
+
+void TStoreTable::Post() {
+    RequireOpen();
+    if (state_ == TDataSetState::Browse) return;
+    RequireWritable();
+    const int orderIndex = listNo_ - 1;
+    int notified = -1;
+    TIndexNotify notify = [&](int index, int, int newPosition) {
+        if (index == orderIndex) notified = newPosition;
+    };
+    if (state_ == TDataSetState::Insert) {
+        int32_t slot = io_->AppendRecord(edit_, notify);
+        int fullPosition = listNo_ == 0 ? static_cast<int>(io_->List(0).size()) - 1 : notified;
+        pos_ = PlaceRecord(slot, fullPosition);
+    } else {
+        int32_t slot = list_[pos_].slot;
+        io_->ModifyRecord(slot, edit_, notify);
+        if (listNo_ != 0 && notified >= 0) {
+            list_.erase(list_.begin() + pos_);
+            pos_ = PlaceRecord(slot, notified);
+        }
+    }
+    state_ = TDataSetState::Browse;
+    modified_ = false;
+    edit_ = TRecordBuffer();
+    // Read back what was stored: the auto-increment value, cut texts, moved blob areas.
+    currentLoaded_ = false;
+    eof_ = bof_ = false;
+    NotifyDetails();
+}
+
+void TStoreTable::Delete() {
+    RequireOpen();
+    if (state_ == TDataSetState::Insert) {
+        Cancel();
+        return;
+    }
+    if (state_ == TDataSetState::Edit) Cancel();
+    RequireWritable();
+    if (pos_ < 0 || pos_ >= static_cast<int>(list_.size())) throw EStoreError("No records");
+    io_->DeleteRecord(list_[pos_].slot);
+    list_.erase(list_.begin() + pos_);
+    currentLoaded_ = false;
+    bof_ = false;
+    eof_ = false;
+    if (list_.empty()) {
+        pos_ = -1;
+        eof_ = bof_ = true;
+    } else if (pos_ >= static_cast<int>(list_.size())) {
+        pos_ = static_cast<int>(list_.size()) - 1;
+        eof_ = true;
+    }
+    NotifyDetails();
+}
+
+void TStoreTable::EmptyTable() {
+    CheckBrowseMode();
+    RequireWritable();
+    io_->EmptyTable();
+    list_.clear();
+    pos_ = -1;
+    eof_ = bof_ = true;
+    currentLoaded_ = false;
+    NotifyDetails();
+}
+
+} // namespace store
