@@ -1,0 +1,137 @@
+// Binding with and without a port range, listening and accepting, closing.
+#include "ftp/socket/net_exception.h"
+#include "ftp/socket/socket_handle.h"
+#include "net_test_peer.h"
+
+#include <gtest/gtest.h>
+
+TEST(NetSocketHandle, ReversedPortRangeIsRefusedWithBothNumbers) {
+    TNetSocketHandle handle;
+    handle.AllocateSocket();
+    handle.ClientPortMin = 5000;
+    handle.ClientPortMax = 4000;
+    try {
+        handle.Bind();
+        FAIL() << "no exception";
+    } catch (const ENetInvalidPortRange& e) {
+        EXPECT_STREQ(e.what(), "Invalid Port Range (5000 - 4000)");
+    }
+}
+
+TEST(NetSocketHandle, PortRangeBindsTheHighestFreePort) {
+    TNetSocketHandle taken;
+    taken.AllocateSocket();
+    taken.IP = "127.0.0.1";
+    taken.Bind();
+    const int busy = taken.Port;
+    taken.Listen(1);
+
+    TNetSocketHandle inRange;
+    inRange.AllocateSocket();
+    inRange.IP = "127.0.0.1";
+    inRange.ClientPortMin = busy;
+    inRange.ClientPortMax = busy;
+    try {
+        inRange.Bind();
+        FAIL() << "no exception";
+    } catch (const ENetCanNotBindPortInRange& e) {
+        const std::string expected = "Can not bind in port range (" + std::to_string(busy) + " - " +
+                                     std::to_string(busy) + ")";
+        EXPECT_EQ(e.what(), expected);
+    }
+
+    TNetSocketHandle below;
+    below.AllocateSocket();
+    below.IP = "127.0.0.1";
+    below.ClientPortMin = busy - 50;
+    below.ClientPortMax = busy;
+    below.Bind();
+    EXPECT_LT(below.Port, busy);
+    EXPECT_GE(below.Port, busy - 50);
+    EXPECT_EQ(below.IP, "127.0.0.1");
+}
+
+TEST(NetSocketHandle, BindToAPortInUseRaisesCouldNotBind) {
+    TNetSocketHandle taken;
+    taken.AllocateSocket();
+    taken.IP = "127.0.0.1";
+    taken.Bind();
+    taken.Listen(1);
+
+    TNetSocketHandle second;
+    second.AllocateSocket();
+    second.IP = "127.0.0.1";
+    second.Port = taken.Port;
+    try {
+        second.Bind();
+        FAIL() << "no exception";
+    } catch (const ENetCouldNotBindSocket& e) {
+        EXPECT_STREQ(e.what(), "Could not bind socket. Address and port are already in use.");
+    }
+}
+
+TEST(NetSocketHandle, ListenAcceptAndReadBackBothEnds) {
+    TNetSocketHandle listener;
+    listener.AllocateSocket();
+    listener.IP = "127.0.0.1";
+    listener.Bind();
+    listener.Listen(15);
+    EXPECT_GT(listener.Port, 0);
+
+    TNetSocketHandle client;
+    client.AllocateSocket();
+    client.RemoteIP = "127.0.0.1";
+    client.RemotePort = listener.Port;
+    client.Connect();
+
+    ASSERT_TRUE(listener.WaitReadable(5000));
+    TNetSocketHandle accepted;
+    ASSERT_TRUE(accepted.Accept(listener.SocketDescriptor()));
+    EXPECT_TRUE(accepted.IsOpen());
+    EXPECT_EQ(accepted.Port, listener.Port);
+    EXPECT_EQ(accepted.RemotePort, client.Port);
+    EXPECT_EQ(accepted.RemoteIP, "127.0.0.1");
+}
+
+TEST(NetSocketHandle, AcceptOnAClosedListenerReportsNoConnection) {
+    TNetSocketHandle listener;
+    listener.AllocateSocket();
+    listener.Bind();
+    listener.Listen(1);
+    const int fd = listener.SocketDescriptor();
+    listener.Close();
+    TNetSocketHandle accepted;
+    EXPECT_FALSE(accepted.Accept(fd));
+    EXPECT_FALSE(accepted.IsOpen());
+}
+
+TEST(NetSocketHandle, WaitOnAClosedSocketEndsGracefully) {
+    TNetSocketHandle handle;
+    handle.AllocateSocket();
+    handle.Close();
+    EXPECT_FALSE(handle.IsOpen());
+    try {
+        handle.WaitReadable(100);
+        FAIL() << "no exception";
+    } catch (const ENetConnClosedGracefully& e) {
+        EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
+    }
+    handle.Close(); // a second close is harmless
+}
+
+TEST(NetSocketHandle, ResetForgetsAddressesAndRange) {
+    TNetSocketHandle handle;
+    handle.AllocateSocket();
+    handle.IP = "127.0.0.1";
+    handle.Port = 1;
+    handle.ClientPortMin = 2;
+    handle.ClientPortMax = 3;
+    handle.RemoteIP = "127.0.0.2";
+    handle.RemotePort = 4;
+    handle.Reset();
+    EXPECT_FALSE(handle.IsOpen());
+    EXPECT_EQ(handle.SocketDescriptor(), -1);
+    EXPECT_TRUE(handle.IP.empty());
+    EXPECT_TRUE(handle.RemoteIP.empty());
+    EXPECT_EQ(handle.Port + handle.ClientPortMin + handle.ClientPortMax + handle.RemotePort, 0);
+}
