@@ -54,7 +54,9 @@ constexpr bool IsBlobType(int type) {
 }
 
 // Returns true for the text types (ftString, ftFixedChar).
-constexpr bool IsTextType(int type) { return type == ftString || type == ftFixedChar; }
+constexpr bool IsTextType(int type) {
+    return type == ftString || type == ftFixedChar;
+}
 
 // Returns the number of bytes a field of this type and declared size takes in the fixed part,
 // or 0 when the type code cannot be stored.
@@ -83,6 +85,8 @@ constexpr int FieldDataSize(int type, int size) {
 }
 
 // Returns true when a field of this type code can be stored.
-constexpr bool IsStorableType(int type) { return FieldDataSize(type, 0) > 0; }
+constexpr bool IsStorableType(int type) {
+    return FieldDataSize(type, 0) > 0;
+}
 
 } // namespace store

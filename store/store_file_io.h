@@ -100,7 +100,10 @@ private:
 // while it is held) instead of one lock per record.
 class TStoreLockHold {
 public:
-    explicit TStoreLockHold(TStoreFileIO& file) : file_(file) { file_.Lock(); }
+    explicit TStoreLockHold(TStoreFileIO& file) : file_(file) {
+        file_.Lock();
+        file_.Stream().SetReadCache(true);
+    }
     ~TStoreLockHold() { file_.Unlock(); }
     TStoreLockHold(const TStoreLockHold&) = delete;
     TStoreLockHold& operator=(const TStoreLockHold&) = delete;

@@ -112,10 +112,42 @@ public:
     // Returns the last position whose key is not higher than key (-1 when none).
     int UpperBound(int index, const TRecordBuffer& key, int keyFields = -1);
 
+    // Counts reloads of the lists from the file (another process changed the table between
+    // two operations of ours); list positions from before a change of this number are void.
+    int64_t ListGeneration() const { return generation_; }
+
     // Storage-layer internals.
     struct State;
 
 private:
+    // Loading and keeping in step with the file (table_load.cpp).
+    void LoadState();
+    void BuildChain(int index, int32_t linkOffset, int64_t fileSize);
+    void RebuildOrder(int index);
+    void Refresh();
+    void ApplyRepairs();
+    void WriteHeader();
+    void BumpChangeCount();
+    void RequireOpen() const;
+
+    // Key comparison and index upkeep (index_search.cpp).
+    void ReadStored(const TRecordRef& ref, std::vector<uint8_t>& raw);
+    void ReadClear(const TRecordRef& ref, std::vector<uint8_t>& clear);
+    int CompareClearKeys(int index, const uint8_t* a, const uint8_t* b, int keyFields) const;
+    int CompareKey(int index, const uint8_t* keyFixed, const TRecordRef& stored, int keyFields);
+    TSearchResult Search(int index, const uint8_t* keyFixed, int keyFields, const TRecordList& list,
+                         bool tryLastFirst);
+    void CheckUnique(const TRecordBuffer& buf, int32_t exceptSlot);
+    int PositionInIndex(int index, int32_t slot, const uint8_t* clearKey);
+    void WriteLinkItem(int index, int32_t slot, int32_t next);
+    void LinkNewRecord(int index, int32_t slot, int position);
+    void MoveInChain(int index, int32_t slot, int32_t oldPrev, int32_t newPrev);
+
+    // Blob areas (record_write.cpp).
+    void VerifyBlob(int field, int32_t offset, const std::string& stored,
+                    const std::string& content);
+
+    int64_t generation_ = 0;
     TStoreFileIO& file_;
     int position_;
     std::string name_;
