@@ -36,11 +36,13 @@ bool TNetSimpleServer::AcceptOne() {
     transport->OpenTransport();
     ResetForConnect();
     bool accepted = transport->Endpoint()->Accept(listener->SocketDescriptor());
-    CloseListener();
+    listener->Close();
+    listener.reset();
     return accepted;
 }
 
 void TNetSimpleServer::CloseListener() {
+    // The closed handle stays: a wait on it, now or in a later AcceptOne, ends with
+    // "Connection Closed Gracefully." instead of listening anew after an abort.
     if (listener) listener->Close();
-    listener.reset();
 }

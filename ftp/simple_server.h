@@ -30,7 +30,8 @@ public:
     // listening socket is closed. Returns whether a connection was accepted. Raises
     // ENetConnClosedGracefully when the listening socket is closed meanwhile (an abort).
     bool AcceptOne();
-    // Closes the listening socket (a waiting AcceptOne then ends); the connection stays.
+    // Closes the listening socket: a waiting or later AcceptOne ends with
+    // ENetConnClosedGracefully. The accepted connection, if any, stays.
     void CloseListener();
 
 private:
