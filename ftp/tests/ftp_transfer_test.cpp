@@ -193,3 +193,52 @@ INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
                          modeName);
 
 } // namespace
+
+namespace {
+
+// Through a real SOCKS server: the control connection and passive data connections go through
+// it; active data connections come straight from the server.
+class ThroughSocks : public ::testing::TestWithParam<TSocksVersion> {};
+
+TEST_P(ThroughSocks, ListAndDownloadInBothModes) {
+    TempDir tmp;
+    fs::create_directories(tmp / "root");
+    writeFile(tmp / "root" / "f.txt", "through socks\n");
+    FtpdPeer ftpd(tmp / "ftpd", tmp / "root", "joe", "pw");
+    DantePeer dante(tmp / "dante");
+    for (bool passive : {true, false}) {
+        TNetFTP ftp;
+        ftp.Host = "localhost";
+        ftp.Port = ftpd.port();
+        ftp.Username = "joe";
+        ftp.Password = "pw";
+        ftp.Passive = passive;
+        ftp.SocksInfo.Version = GetParam();
+        ftp.SocksInfo.Host = "127.0.0.1";
+        ftp.SocksInfo.Port = dante.port();
+        std::vector<std::string> statuses;
+        ftp.OnStatus = [&](TNetComponent*, TNetStatus, const std::string& text) {
+            statuses.push_back(text);
+        };
+        ftp.Connect(true, 5000);
+        TNetMemoryStream out;
+        ftp.RetrieveToStream("f.txt", out, false);
+        EXPECT_EQ(out.ToString(), "through socks\n") << passive;
+        ftp.ListDirectory(nullptr, "", true);
+        ASSERT_EQ(ftp.DirectoryListing().Count(), 1);
+        EXPECT_EQ(ftp.DirectoryListing()[0].EntryName, "f.txt");
+        if (passive) {
+            bool toControlHost = false;
+            for (const auto& s : statuses)
+                toControlHost =
+                    toControlHost || s.find("connecting to localhost:") != std::string::npos;
+            EXPECT_TRUE(toControlHost)
+                << "passive data goes to the host the SOCKS server was asked for";
+        }
+        ftp.Disconnect();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, ThroughSocks, ::testing::Values(svSocks4, svSocks5));
+
+} // namespace
