@@ -104,6 +104,12 @@ TSiteListPage::TSiteListPage(TDataModule& dataModule, TSessionHost& host, QWidge
     setSiteCommandsEnabled(false);
 }
 
+TSiteListPage::~TSiteListPage() {
+    // An in-place editor still open commits its text while the views are torn down; that is no
+    // rename the user asked for.
+    loading_ = true;
+}
+
 void TSiteListPage::buildToolBar() {
     toolBar_->setObjectName(QStringLiteral("siteToolBar"));
     toolBar_->setIconSize(QSize(20, 20));

@@ -28,6 +28,7 @@ public:
 
     // Requires the data module and the window that opens sessions; both outlive the page.
     TSiteListPage(TDataModule& dataModule, TSessionHost& host, QWidget* parent = nullptr);
+    ~TSiteListPage() override;
 
     // Clears the list, adds "NewFTPSite" and one item per `ftpsite` record in table order.
     void LoadSiteList();

@@ -28,7 +28,10 @@ protected:
     void SetUp() override {
         TestApplication();
         ASSERT_TRUE(folder_.isValid());
-        const QString source = qEnvironmentVariable("OXBROOK_SOURCE_DIR");
+        QString source = qEnvironmentVariable("OXBROOK_SOURCE_DIR");
+#ifdef OXBROOK_SOURCE_FALLBACK
+        if (source.isEmpty()) source = QStringLiteral(OXBROOK_SOURCE_FALLBACK);
+#endif
         if (!source.isEmpty())
             QFile::copy(source + "/resources/Oxbrook.html", path("Oxbrook.html"));
         prompt = std::make_unique<TScriptedPromptService>();
@@ -39,8 +42,12 @@ protected:
         prompt.reset();
     }
 
-    QString folder() const { return QDir::toNativeSeparators(folder_.path()); }
-    QString path(const QString& name) const { return folder() + QDir::separator() + name; }
+    QString folder() const {
+        return QDir::toNativeSeparators(folder_.path());
+    }
+    QString path(const QString& name) const {
+        return folder() + QDir::separator() + name;
+    }
 
     QTemporaryDir folder_;
     std::unique_ptr<TScriptedPromptService> prompt;
