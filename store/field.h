@@ -52,6 +52,8 @@ public:
     int Size() const;
     // Position among the table's fields, counting from 0.
     int Index() const { return number_; }
+    // The cursor the field belongs to.
+    TStoreTable& Table() const { return table_; }
     bool IsBlob() const { return IsBlobType(DataType()); }
     // A stored field always holds a value.
     bool IsNull() const { return false; }

@@ -118,6 +118,10 @@ public:
     // joined by ";") as text, or an empty vector when nothing is found.
     bool Locate(const std::string& keyFields, const std::vector<std::string>& values,
                 TLocateOptions options = {});
+    bool Locate(const std::string& keyFields, std::initializer_list<std::string> values,
+                TLocateOptions options = {}) {
+        return Locate(keyFields, std::vector<std::string>(values), options);
+    }
     bool Locate(const std::string& keyFields, const std::string& value,
                 TLocateOptions options = {}) {
         return Locate(keyFields, std::vector<std::string>{value}, options);
