@@ -97,8 +97,13 @@ TNetSimpleServer& TNetFTP::listenActiveData() {
     auto server = std::make_unique<TNetSimpleServer>();
     copyDataSettings(*server);
     if (auto* control = dynamic_cast<TNetIOHandlerSocket*>(IOHandler());
-        control && control->Endpoint())
+        control && control->Endpoint()) {
         server->BoundIP = control->Endpoint()->IP;
+        // Without SOCKS the server's data connection comes from the peer of the control
+        // connection; through SOCKS the server's own address is not known here.
+        if (!(control->SocksInfo && control->SocksInfo->UsesSocks()))
+            server->AllowedPeerIP = control->Endpoint()->RemoteIP;
+    }
     TNetSimpleServer* raw = server.get();
     dataConnection = std::move(server);
     raw->StartListening();

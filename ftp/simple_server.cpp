@@ -30,12 +30,20 @@ void TNetSimpleServer::StartListening() {
 
 bool TNetSimpleServer::AcceptOne() {
     if (!listener) StartListening();
-    while (!listener->WaitReadable(AcceptWait)) {
-    }
     auto* transport = static_cast<TNetIOHandlerSocket*>(IOHandler());
-    transport->OpenTransport();
-    ResetForConnect();
-    bool accepted = transport->Endpoint()->Accept(listener->SocketDescriptor());
+    bool accepted = false;
+    for (;;) {
+        while (!listener->WaitReadable(AcceptWait)) {
+        }
+        transport->OpenTransport();
+        ResetForConnect();
+        accepted = transport->Endpoint()->Accept(listener->SocketDescriptor());
+        if (!accepted || AllowedPeerIP.empty() || transport->Endpoint()->RemoteIP == AllowedPeerIP)
+            break;
+        // Anyone who can reach the announced port could otherwise feed us a file or read an
+        // upload: only the server's own connection is taken.
+        transport->CloseTransport();
+    }
     listener->Close();
     listener.reset();
     return accepted;

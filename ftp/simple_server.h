@@ -19,6 +19,9 @@ public:
     // Milliseconds of one readiness wait while accepting; the waits repeat until a connection
     // comes (each pumps the anti-freeze).
     int AcceptWait = 1000;
+    // When set, only a connection from this address is taken; others are closed at once and
+    // the wait goes on. Empty accepts any peer.
+    std::string AllowedPeerIP;
 
     // The listening socket, or null when not listening.
     TNetSocketHandle* ListenDescriptor() const { return listener.get(); }
@@ -26,9 +29,10 @@ public:
     // Creates the transport if needed, binds BoundIP:BoundPort (once) and listens (backlog 15).
     // Raises the bind and socket errors; the transport is dropped on failure.
     void StartListening();
-    // Waits for the server's connection and takes it as this connection's socket; the
-    // listening socket is closed. Returns whether a connection was accepted. Raises
-    // ENetConnClosedGracefully when the listening socket is closed meanwhile (an abort).
+    // Waits for the server's connection (from AllowedPeerIP when set) and takes it as this
+    // connection's socket; the listening socket is closed. Returns whether a connection was
+    // accepted. Raises ENetConnClosedGracefully when the listening socket is closed meanwhile (an
+    // abort).
     bool AcceptOne();
     // Closes the listening socket: a waiting or later AcceptOne ends with
     // ENetConnClosedGracefully. The accepted connection, if any, stays.

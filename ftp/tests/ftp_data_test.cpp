@@ -373,6 +373,32 @@ TEST(ActiveData, PortThenCommandThenAccept) {
     EXPECT_TRUE(cmds[0].starts_with("PORT 127,0,0,1,")) << cmds[0];
 }
 
+TEST(ActiveData, ConnectionFromAnotherHostIsNotTaken) {
+    Client c(
+        [](ScriptedSession& s) {
+            std::string port = s.expect("PORT ").substr(5);
+            s.reply("200 PORT ok");
+            s.expect("RETR a");
+            s.reply("150 connecting");
+            // Someone else reaches the announced port first.
+            s.connectData(port, "127.0.0.2");
+            try {
+                s.sendData("forged bytes");
+            } catch (const ScriptError&) {
+            }
+            s.closeData();
+            s.connectData(port);
+            s.sendData("server bytes");
+            s.closeData();
+            s.reply("226 done");
+        },
+        false);
+    TNetMemoryStream out;
+    c.ftp.RetrieveToStream("a", out, false);
+    EXPECT_EQ(out.ToString(), "server bytes");
+    c.commands();
+}
+
 TEST(ActiveData, RefusedPortStopsTheTransfer) {
     Client c(
         [](ScriptedSession& s) {

@@ -143,12 +143,20 @@ void ScriptedSession::acceptData() {
     closeFd(dataListen_);
 }
 
-void ScriptedSession::connectData(const std::string& portArguments) {
+void ScriptedSession::connectData(const std::string& portArguments, const std::string& sourceIP) {
     int n[6] = {};
     if (sscanf(portArguments.c_str(), "%d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3], &n[4],
                &n[5]) != 6)
         throw ScriptError("bad PORT arguments: " + portArguments);
+    closeFd(data_);
     data_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (!sourceIP.empty()) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, sourceIP.c_str(), &local.sin_addr);
+        if (bind(data_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+            throw ScriptError("cannot bind to " + sourceIP);
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(n[4] * 256 + n[5]));

@@ -46,8 +46,9 @@ public:
     std::string openPassive();
     // Accepts the client's data connection on the passive listener; raises on time-out.
     void acceptData();
-    // Connects to the endpoint given as the six numbers of a PORT command.
-    void connectData(const std::string& portArguments);
+    // Connects to the endpoint given as the six numbers of a PORT command, from sourceIP when
+    // given (any 127.x address works on loopback).
+    void connectData(const std::string& portArguments, const std::string& sourceIP = {});
     // Sends bytes on the data connection.
     void sendData(const std::string& bytes);
     // Reads the data connection until the client closes it.
