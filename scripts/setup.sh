@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev libbotan-2-dev libsimpleini-dev libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  python3 python3-pyftpdlib vsftpd dante-server microsocks
+  python3 python3-pyftpdlib vsftpd dante-server microsocks ftp-proxy
   curl lftp xvfb xauth procps iproute2
 )
 

@@ -242,3 +242,38 @@ TEST_P(ThroughSocks, ListAndDownloadInBothModes) {
 INSTANTIATE_TEST_SUITE_P(Versions, ThroughSocks, ::testing::Values(svSocks4, svSocks5));
 
 } // namespace
+
+namespace {
+
+// A real FTP proxy for the user@host scheme in front of a real server. The proxy reads the
+// server's port from the host part ("host:port"), so Host carries it here.
+TEST(ThroughFtpProxy, UserAtHostSchemeLogsInAndTransfers) {
+    TempDir tmp;
+    fs::create_directories(tmp / "root");
+    writeFile(tmp / "root" / "p.txt", "via the proxy\n");
+    FtpdPeer ftpd(tmp / "ftpd", tmp / "root", "joe", "pw");
+    FtpProxyPeer proxy(tmp / "proxy", ftpd.port());
+    for (bool passive : {true, false}) {
+        TNetFTP ftp;
+        ftp.Host = "127.0.0.1:" + std::to_string(ftpd.port());
+        ftp.Username = "joe";
+        ftp.Password = "pw";
+        ftp.Passive = passive;
+        ftp.ProxySettings.ProxyType = fpcmUserSite;
+        ftp.ProxySettings.Host = "127.0.0.1";
+        ftp.ProxySettings.Port = proxy.port();
+        ftp.Connect(true, 5000);
+        EXPECT_EQ(ftp.Host, "127.0.0.1:" + std::to_string(ftpd.port()));
+        EXPECT_EQ(ftp.LoginReply.NumericCode(), 230);
+        TNetMemoryStream out;
+        ftp.RetrieveToStream("p.txt", out, false);
+        EXPECT_EQ(out.ToString(), "via the proxy\n") << passive;
+        writeFile(tmp / "up.txt", "up through the proxy\n");
+        ftp.StoreFile((tmp / "up.txt").string(), passive ? "up1.txt" : "up2.txt", false);
+        EXPECT_EQ(readFile(tmp / "root" / (passive ? "up1.txt" : "up2.txt")),
+                  "up through the proxy\n");
+        ftp.Disconnect();
+    }
+}
+
+} // namespace

@@ -126,6 +126,10 @@ VsftpdPeer::VsftpdPeer(const std::filesystem::path& workDir, const std::filesyst
                workDir),
       user(user_), password(password_) {}
 
+FtpProxyPeer::FtpProxyPeer(const std::filesystem::path& workDir, int destPort)
+    : TestPeer("ftp_proxy.py", {"--dir", workDir.string(), "--dest-port", std::to_string(destPort)},
+               workDir) {}
+
 DantePeer::DantePeer(const std::filesystem::path& workDir, const std::string& user,
                      const std::string& password)
     : TestPeer("dante.py",

@@ -64,6 +64,14 @@ public:
     std::string user, password;
 };
 
+// ftp-proxy: an FTP proxy for USER user@host logins; without a host it goes to destPort on
+// 127.0.0.1.
+class FtpProxyPeer : public TestPeer {
+public:
+    // Starts the proxy. Raises as TestPeer does.
+    FtpProxyPeer(const std::filesystem::path& workDir, int destPort);
+};
+
 // Dante (SOCKS 4 and 5); with a user name, SOCKS 5 logins against that system user.
 class DantePeer : public TestPeer {
 public:
