@@ -439,6 +439,7 @@ TFilterExpr::TFilterExpr(const std::string& text, char decimalSeparator) : text_
         return;
     }
     root_ = Parser(text_, decimalSeparator).parseAll();
+    checkFilterTypes(*root_);
 }
 
 TFilterExpr::~TFilterExpr() = default;

@@ -67,7 +67,9 @@ public:
     // constant", "Unterminated field name", "Filter expression incorrectly terminated",
     // "'(' expected but %s found", "')' expected but %s found", "')' or ',' expected but %s
     // found", "IN predicate list may not be empty" or "Expression expected but %s found"; %s
-    // is the offending token in single quotes, or "end of expression".
+    // is the offending token in single quotes, or "end of expression". Raises "Type mismatch in
+    // expression" for faults visible without a record (constant operands that do not fit, a
+    // whole expression that is a number, text or date rather than a condition).
     explicit TFilterExpr(const std::string& text, char decimalSeparator = '.');
     ~TFilterExpr();
     TFilterExpr(TFilterExpr&&) noexcept;

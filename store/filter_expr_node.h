@@ -54,4 +54,9 @@ struct TFilterNode {
 TFilterValue evaluateFilterNode(const TFilterNode& node, const TFilterFieldAccess& record,
                                 const TFilterOptions& options);
 
+// Raises "Type mismatch in expression" for faults that no record can mend: operands whose
+// types are fixed by the text (constants, results of operators and functions) and do not fit,
+// constant parts that fail to evaluate, and a whole expression that cannot be a condition.
+void checkFilterTypes(const TFilterNode& root);
+
 } // namespace store

@@ -164,15 +164,18 @@ TEST(FilterExpr, DecimalSeparatorIsAParameter) {
 TEST(FilterExpr, ValuesAndNumberTypes) {
     MapRecord record;
     auto value = [&](const char* text) { return TFilterExpr(text).evaluate(record); };
-    EXPECT_EQ(value("age * 2"), TFilterValue(std::int64_t(60)));
-    EXPECT_EQ(value("age / 4"), TFilterValue(7.5));
-    EXPECT_EQ(value(".5 + 1"), TFilterValue(1.5));
-    EXPECT_EQ(value("9223372036854775807 + 1"), TFilterValue(9223372036854775808.0));
-    EXPECT_EQ(value("99999999999999999999"), TFilterValue(1e20));
-    EXPECT_EQ(value("note + 1"), TFilterValue());
-    EXPECT_EQ(value("upper(note)"), TFilterValue());
-    EXPECT_EQ(value("born + 1"), TFilterValue(makeFilterDateTime(1990, 5, 18, 13, 45, 30)));
+    EXPECT_EQ(value("age * 2 = 60"), TFilterValue(true));
+    EXPECT_EQ(value("age / 4 = 7.5"), TFilterValue(true));
+    EXPECT_EQ(value(".5 + 1 = 1.5"), TFilterValue(true));
+    // Integer results that do not fit continue as floats instead of wrapping around.
+    EXPECT_EQ(value("9223372036854775807 + 1 = 9223372036854775808"), TFilterValue(true));
+    EXPECT_EQ(value("-9223372036854775807 - 2 < 0"), TFilterValue(true));
+    EXPECT_EQ(value("99999999999999999999 = 100000000000000000000"), TFilterValue(true));
+    EXPECT_EQ(value("note + 1 = 1"), TFilterValue());
+    EXPECT_EQ(value("upper(note) = 'X'"), TFilterValue());
+    EXPECT_EQ(value("born + 1 = '1990-05-18 13:45:30'"), TFilterValue(true));
     EXPECT_EQ(value("getdate() - born > 13000"), TFilterValue(true));
+    EXPECT_EQ(value("age / 0 > 1000000"), TFilterValue(true));
 }
 
 TEST(FilterExpr, FieldNamesInOrderOfFirstUse) {
@@ -240,6 +243,22 @@ TEST(FilterExpr, EvaluationErrors) {
     };
     for (const auto& [text, message] : cases)
         EXPECT_EQ(errorOf(text), message) << text;
+}
+
+TEST(FilterExpr, TypeFaultsWithoutARecordAreFoundWhenParsing) {
+    for (const char* text : {"age = 1 + 'a'", "age + 1", "upper(name)", "-age", "'text'", "12",
+                             "year('soon') = 1", "name like 3", "not 5"}) {
+        try {
+            TFilterExpr expr(text);
+            ADD_FAILURE() << text << " parsed";
+        } catch (const EStoreError& e) {
+            EXPECT_STREQ(e.what(), "Type mismatch in expression") << text;
+        }
+    }
+    // A lone field may be a boolean field; only a record can tell.
+    EXPECT_TRUE(TFilterExpr("active").matches(MapRecord()));
+    EXPECT_NO_THROW(TFilterExpr("age"));
+    EXPECT_NO_THROW(TFilterExpr("true"));
 }
 
 TEST(FilterExpr, MovesKeepTheExpression) {
