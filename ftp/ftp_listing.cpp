@@ -3,27 +3,24 @@
 #include "ftp/ftp.h"
 #include "ftp/list_parser.h"
 
+#include <cstring>
+
 namespace {
 
 // Splits at CR LF, a lone LF or a lone CR; a NUL byte ends the text.
-std::vector<std::string> splitLines(const std::string& text) {
+std::vector<std::string> splitLines(const char* text, size_t size) {
     std::vector<std::string> lines;
-    std::string line;
-    bool pending = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\0') break;
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            pending = false;
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            continue;
-        }
-        line += c;
-        pending = true;
+    const char* end = text + size;
+    if (const void* nul = std::memchr(text, '\0', size)) end = static_cast<const char*>(nul);
+    const char* p = text;
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n')
+            ++q;
+        lines.emplace_back(p, q);
+        if (q < end && *q == '\r' && q + 1 < end && q[1] == '\n') ++q;
+        p = q + 1;
     }
-    if (pending) lines.push_back(line);
     return lines;
 }
 
@@ -35,7 +32,8 @@ void TNetFTP::ListDirectory(std::vector<std::string>* destination, const std::st
     TNetMemoryStream text;
     ReceiveOverData(command, text, false);
     listing.reset();
-    RawListing = splitLines(text.ToString());
+    RawListing =
+        splitLines(reinterpret_cast<const char*>(text.Memory()), static_cast<size_t>(text.Size()));
     if (destination) *destination = RawListing;
 }
 

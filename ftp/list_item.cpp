@@ -33,6 +33,7 @@ void TNetFTPListItems::ParseEntry(TNetFTPListItem& entry, const TNetDateTime& to
 void TNetFTPListItems::LoadListing(const std::vector<std::string>& lines,
                                    const TNetDateTime& today) {
     items.clear();
+    items.reserve(lines.size());
     size_t first = 0;
     if (ListFormat == FormatUnix && !lines.empty() && NetUpperCase(lines[0]).starts_with("TOTAL"))
         first = 1;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <climits>
+#include <string_view>
 
 std::string NetTrimLeft(const std::string& s) {
     size_t i = 0;
@@ -180,29 +181,71 @@ void ParseDosEntry(TNetFTPListItem& entry) {
     }
 }
 
+namespace {
+
+// The Unix parser works on views into the line: a listing of many thousand entries should
+// cost little more than reading it.
+std::string_view takeView(std::string_view& text) {
+    auto at = text.find(' ');
+    std::string_view token = text.substr(0, at);
+    text = at == std::string_view::npos ? std::string_view() : text.substr(at + 1);
+    return token;
+}
+
+std::string_view trimLeftView(std::string_view s) {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    return s;
+}
+
+int64_t viewToInt64(std::string_view s, int64_t fallback) {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return fallback;
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size()) return fallback;
+    return v;
+}
+
+int viewToInt(std::string_view s, int fallback) {
+    int64_t v = viewToInt64(s, int64_t(INT_MIN) - 1);
+    return v < INT_MIN || v > INT_MAX ? fallback : static_cast<int>(v);
+}
+
+} // namespace
+
 void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format, const TNetDateTime& today) {
-    std::string rest = entry.RawLine;
+    std::string glued; // holds the line when a glued link count is split off
+    std::string_view rest = entry.RawLine;
     auto take = [&rest] {
-        std::string t = TakeToken(rest, " ");
-        rest = NetTrimLeft(rest);
+        std::string_view t = takeView(rest);
+        rest = trimLeftView(rest);
         return t;
     };
 
-    std::string perms = take();
+    std::string_view perms = take();
     char typeLetter =
         perms.empty() ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(perms[0])));
-    entry.OwnerRights = columns(perms, 2, 4);
-    entry.GroupRights = columns(perms, 5, 7);
-    entry.OthersRights = columns(perms, 8, 10);
+    auto rights = [&perms](size_t first) {
+        return perms.size() < first ? std::string() : std::string(perms.substr(first - 1, 3));
+    };
+    entry.OwnerRights = rights(2);
+    entry.GroupRights = rights(5);
+    entry.OthersRights = rights(8);
 
-    std::string linkText, owner, group, sizeText;
-    std::string t = take();
-    bool haveColumns = NetUpperCase(t) != "FOLDER";
+    std::string_view linkText, owner, group, sizeText;
+    std::string_view t = take();
+    bool haveColumns = NetUpperCase(std::string(t)) != "FOLDER";
     if (haveColumns) {
         // Some servers glue a zero link count to the owner ("0ftp"): split them again.
         if (t.size() > 3 && t[0] == '0') {
             linkText = "0";
-            rest = t.substr(1) + " " + rest;
+            glued = std::string(t.substr(1)) + " " + std::string(rest);
+            rest = glued;
         } else {
             linkText = t;
         }
@@ -214,44 +257,43 @@ void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format, const TNet
         // The month follows at once: the line has no owner column.
         sizeText = group;
         group = owner;
-        owner.clear();
+        owner = {};
     } else {
-        std::string s = TakeToken(rest, " ");
-        if (s.find(',') == std::string::npos) {
-            sizeText = s;
+        std::string_view sz = takeView(rest);
+        if (sz.find(',') == std::string_view::npos) {
+            sizeText = sz;
         } else {
             // A device: "major, minor" stands where the size would be.
-            rest = NetTrimLeft(rest);
-            TakeToken(rest, " ");
+            rest = trimLeftView(rest);
+            takeView(rest);
         }
     }
-    rest = NetTrimLeft(rest);
+    rest = trimLeftView(rest);
 
-    int month = MonthNumber(take());
-    int day = NetStrToIntDef(take(), today.Day);
-    t = TakeToken(rest, " ");
+    int month = MonthNumber(std::string(take()));
+    int day = viewToInt(take(), today.Day);
+    t = takeView(rest);
     int year, hour = 0, minute = 0;
-    if (t.find(':') != std::string::npos) {
+    if (auto colon = t.find(':'); colon != std::string_view::npos) {
         year = today.Year - (today.Month < month ? 1 : 0);
-        std::string m = t;
-        hour = NetStrToIntDef(TakeToken(m, ":"), 0);
-        minute = NetStrToIntDef(m, 0);
+        hour = viewToInt(t.substr(0, colon), 0);
+        minute = viewToInt(t.substr(colon + 1), 0);
     } else {
-        year = NetStrToIntDef(t, today.Year);
+        year = viewToInt(t, today.Year);
     }
 
     entry.EntryKind = typeLetter == 'D'   ? EntryDirectory
                       : typeLetter == 'L' ? EntrySymlink
                                           : EntryFile;
-    entry.LinkCount = NetStrToIntDef(linkText, 0);
+    entry.LinkCount = viewToInt(linkText, 0);
     entry.OwnerUser = owner;
     entry.OwnerGroup = group;
-    entry.ByteSize = NetStrToInt64Def(sizeText, 0);
+    entry.ByteSize = viewToInt64(sizeText, 0);
     entry.ModifiedAt = WithNetTime(EncodeNetDate(year, month, day), hour, minute, 0, 999);
     entry.LinkTarget.clear();
     entry.EntryName = rest;
     if (entry.EntryKind == EntrySymlink) {
-        if (auto at = rest.find(" -> "); at != std::string::npos) {
+        if (auto at = rest.find(" -> "); at != std::string_view::npos) {
             entry.EntryName = rest.substr(0, at);
             entry.LinkTarget = rest.substr(at + 4);
         }
