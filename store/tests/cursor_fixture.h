@@ -59,9 +59,10 @@ protected:
     }
 
     // Opens a cursor on a table of the test store through a temporary database.
-    void OpenOn(store::TStoreTable& table, const std::string& name) {
+    void OpenOn(store::TStoreTable& table, const std::string& name, const std::string& index = {}) {
         table.SetDatabaseName(path);
         table.SetTableName(name);
+        table.SetIndexName(index);
         table.Open();
     }
 
