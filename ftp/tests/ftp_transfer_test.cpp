@@ -186,6 +186,29 @@ TEST_P(RealServer, AbortDuringDownloadKeepsThePartAndTheConnection) {
     EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Transfer complete"), statuses.end());
 }
 
+TEST_P(RealServer, AbortDuringUploadKeepsTheConnection) {
+    TNetMemoryStream source;
+    std::string body = randomBytes(64 * 1024 * 1024, 5);
+    source.Write(body.data(), static_cast<int64_t>(body.size()));
+    ftp.SendBufferSize = 4096;
+    bool aborted = false;
+    ftp.OnWork = [&](TNetComponent*, TWorkMode, int64_t total) {
+        if (!aborted && total >= 65536) {
+            aborted = true;
+            ftp.AbortTransfer();
+        }
+    };
+    ftp.ReadTimeout = 5000;
+    ftp.Store(source, "partial.bin", false);
+    EXPECT_TRUE(aborted);
+    ftp.OnWork = nullptr;
+    int code = ftp.SendCommand("NOOP", -1);
+    while (code != 200)
+        code = ftp.ReadReply();
+    EXPECT_EQ(code, 200);
+    EXPECT_LT(fs::file_size(root / "partial.bin"), body.size());
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
                          ::testing::Values(Mode{Server::Pyftpdlib, true},
                                            Mode{Server::Pyftpdlib, false},
