@@ -23,9 +23,9 @@ std::string SystemError(const std::string& what, const std::string& name) {
 
 } // namespace
 
-bool LockFileByte(int fd, bool lock) {
+bool LockFileByte(int fd, bool lock, bool shared) {
     struct flock fl {};
-    fl.l_type = lock ? F_WRLCK : F_UNLCK;
+    fl.l_type = lock ? (shared ? F_RDLCK : F_WRLCK) : F_UNLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = 1;
     fl.l_len = 1;
@@ -157,7 +157,7 @@ void TFileStream::Flush() {
 }
 
 bool TFileStream::TryLock() {
-    if (!LockFileByte(fd_, true)) return false;
+    if (!LockFileByte(fd_, true, readOnly_)) return false;
     size_ = -1; // another process may have grown the file since we last held the lock
     return true;
 }

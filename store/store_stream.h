@@ -109,8 +109,9 @@ std::shared_ptr<TMemoryStream> FindMemoryStream(const std::string& name);
 // Returns true when the name has the memory-medium form (starts with ':').
 bool IsMemoryName(const std::string& name);
 
-// Takes (lock=true) or releases one byte at offset 1 with an open-file-description lock.
-// Returns false only when another holder refuses the lock; raises EStoreError on other errors.
-bool LockFileByte(int fd, bool lock);
+// Takes (lock=true) or releases one byte at offset 1 with an open-file-description lock; a file
+// opened for reading only takes a shared lock, which still waits for any writer. Returns false
+// only when another holder refuses the lock; raises EStoreError on other errors.
+bool LockFileByte(int fd, bool lock, bool shared = false);
 
 } // namespace store

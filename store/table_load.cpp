@@ -47,7 +47,18 @@ void TStoreTableIO::LoadState() {
             throw DAMAGED("a text field size is out of range");
         fields.push_back(f);
     }
-    auto layout = TRecordLayout::Make(fields);
+    // Record buffers made before a reload stay valid as long as the fields are the same.
+    auto sameFields = [&] {
+        if (!layout_ || layout_->fields.size() != fields.size()) return false;
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const TFieldDef& a = layout_->fields[i];
+            if (a.name != fields[i].name || a.type != fields[i].type || a.size != fields[i].size ||
+                a.mode != fields[i].mode)
+                return false;
+        }
+        return true;
+    };
+    auto layout = sameFields() ? layout_ : TRecordLayout::Make(fields);
 
     int32_t indexCount = fmt::GetI32(h + fmt::kThIndexCount);
     if (indexCount < 0 || indexCount > kMaxIndexes)
