@@ -68,6 +68,19 @@ void TNetManagedBuffer::Append(const void* buffer, int64_t count) {
     data.insert(data.end(), bytes, bytes + count);
 }
 
+uint8_t* TNetManagedBuffer::ReserveTail(int64_t count) {
+    const size_t oldSize = data.size();
+    data.resize(oldSize + static_cast<size_t>(std::max<int64_t>(0, count)));
+    reserved = count;
+    return data.data() + oldSize;
+}
+
+void TNetManagedBuffer::CommitTail(int64_t filled) {
+    filled = std::clamp<int64_t>(filled, 0, reserved);
+    data.resize(data.size() - static_cast<size_t>(reserved - filled));
+    reserved = 0;
+}
+
 int64_t TNetManagedBuffer::Find(std::string_view needle, int64_t from) const {
     std::string_view visible = View();
     if (from < 0) from = 0;

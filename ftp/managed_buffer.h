@@ -44,6 +44,11 @@ public:
     void Clear();
     // Appends count bytes at the end; the position is not changed.
     void Append(const void* buffer, int64_t count);
+    // Makes room for count more bytes at the end and returns where they go; CommitTail says
+    // how many of them were filled. Lets a receive land in the queue without a copy.
+    uint8_t* ReserveTail(int64_t count);
+    // Keeps filled of the bytes last reserved (0 ... the reserved count) and drops the rest.
+    void CommitTail(int64_t filled);
     // Returns the visible bytes; valid until the next change.
     const uint8_t* Visible() const { return data.data() + ConsumedBytes; }
     std::string_view View() const {
@@ -51,4 +56,7 @@ public:
     }
     // Returns the 0-based offset of needle in the visible bytes at or after from, or -1.
     int64_t Find(std::string_view needle, int64_t from) const;
+
+private:
+    int64_t reserved = 0;
 };

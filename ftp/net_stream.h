@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TNetStream {
@@ -25,6 +27,19 @@ public:
     virtual void SetSize(int64_t size) = 0;
 };
 
+// Leaves new bytes uninitialised when a byte vector grows: receive buffers are resized for
+// every socket read and would otherwise be cleared each time only to be overwritten.
+template <class T> struct TNetDefaultInitAllocator : std::allocator<T> {
+    template <class U> struct rebind { using other = TNetDefaultInitAllocator<U>; };
+    using std::allocator<T>::allocator;
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+using TNetByteVector = std::vector<uint8_t, TNetDefaultInitAllocator<uint8_t>>;
+
 // A stream in memory.
 class TNetMemoryStream : public TNetStream {
 public:
@@ -44,8 +59,27 @@ public:
     std::string ToString() const { return std::string(data.begin(), data.end()); }
 
 protected:
-    std::vector<uint8_t> data;
+    TNetByteVector data;
     int64_t position = 0;
+};
+
+// A write-only stream that keeps nothing and counts what is written: for transfers whose
+// bytes are only measured or checked on the fly.
+class TNetNullStream : public TNetStream {
+public:
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t count) override {
+        written += count > 0 ? count : 0;
+        return count;
+    }
+    // Size and position are the count written.
+    int64_t Size() const override { return written; }
+    int64_t Position() const override { return written; }
+    void SetPosition(int64_t) override {}
+    void SetSize(int64_t) override {}
+
+private:
+    int64_t written = 0;
 };
 
 enum class TNetFileMode {

@@ -125,6 +125,11 @@ void TNetTCPConnection::PollConnection(bool raiseIfClosed) {
 }
 
 int TNetTCPConnection::ReadFromSocket(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout) {
+    return receiveAtMost(raiseIfClosed, timeoutMs, raiseOnTimeout, effectiveRecvBufferSize());
+}
+
+int TNetTCPConnection::receiveAtMost(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout,
+                                     int size) {
     CallGuard guard(*this);
     if (timeoutMs == DefaultTimeout) timeoutMs = ReadTimeout == 0 ? NoTimeout : ReadTimeout;
     DetectClose(raiseIfClosed, false);
@@ -132,20 +137,41 @@ int TNetTCPConnection::ReadFromSocket(bool raiseIfClosed, int timeoutMs, bool ra
         if (raiseIfClosed) throw ENetNotConnected();
         return 0;
     }
-    const int size = effectiveRecvBufferSize();
     int count = 0;
     do {
-        if (!ioHandler->WaitReadable(timeoutMs)) {
-            if (raiseOnTimeout) throw ENetReadTimeout();
-            return -1;
+        // Without an intercept nobody needs the chunk on its own: receive straight into the
+        // queue and save a copy of every byte.
+        auto reserve = [&]() -> uint8_t* {
+            if (!Intercept) return receiveQueue.ReserveTail(size);
+            if (receiveChunk.Size() < size) receiveChunk.SetSize(size);
+            return receiveChunk.Memory();
+        };
+        uint8_t* target = reserve();
+        try {
+            // Bytes already waiting are taken without a readiness call; the pump that would
+            // have followed that call still runs, so a busy transfer keeps the window alive.
+            count = ioHandler->TransportConnected() ? ioHandler->ReceiveReady(target, size) : -2;
+            if (count == -2) {
+                if (!Intercept) receiveQueue.CommitTail(0);
+                if (!ioHandler->WaitReadable(timeoutMs)) {
+                    if (raiseOnTimeout) throw ENetReadTimeout();
+                    return -1;
+                }
+                if (!ioHandler) {
+                    if (raiseIfClosed) throw ENetNotConnected();
+                    count = 0;
+                } else {
+                    target = reserve();
+                    count = ioHandler->ReceiveSome(target, size);
+                }
+            } else {
+                PumpIfDue(false);
+            }
+        } catch (...) {
+            if (!Intercept) receiveQueue.CommitTail(0);
+            throw;
         }
-        if (receiveChunk.Size() < size) receiveChunk.SetSize(size);
-        if (ioHandler) {
-            count = ioHandler->ReceiveSome(receiveChunk.Memory(), size);
-        } else {
-            if (raiseIfClosed) throw ENetNotConnected();
-            count = 0;
-        }
+        if (!Intercept) receiveQueue.CommitTail(count);
         PeerClosed = count == 0;
         if (count < 0) {
             const int number = TNetStack::LastError();
@@ -155,7 +181,7 @@ int TNetTCPConnection::ReadFromSocket(bool raiseIfClosed, int timeoutMs, bool ra
             count = 0;
         }
         if (count > 0) {
-            const uint8_t* bytes = receiveChunk.Memory();
+            uint8_t* bytes = target;
             if (Intercept) {
                 // The intercept sees exactly this receive and may change it.
                 receiveChunk.SetSize(count);
@@ -164,12 +190,10 @@ int TNetTCPConnection::ReadFromSocket(bool raiseIfClosed, int timeoutMs, bool ra
                 count = static_cast<int>(receiveChunk.Size());
                 bytes = receiveChunk.Memory();
             }
-            if (ASCIIFilter) {
-                uint8_t* writable = receiveChunk.Memory();
+            if (ASCIIFilter)
                 for (int i = 0; i < count; ++i)
-                    writable[i] &= 0x7F;
-            }
-            receiveQueue.Append(bytes, count);
+                    bytes[i] &= 0x7F;
+            if (Intercept) receiveQueue.Append(bytes, count);
         }
         DetectClose(raiseIfClosed, false);
     } while (count == 0 && Connected());
@@ -263,8 +287,11 @@ int64_t TNetTCPConnection::ReadToStream(TNetStream& stream) {
         const int64_t piece = effectiveRecvBufferSize();
         while (Connected()) {
             try {
+                // Receiving no more than the piece lacks keeps the queue from ever holding
+                // more than one piece, so consuming it never moves memory.
                 while (receiveQueue.Size() < piece) {
-                    ReadFromSocket(true, DefaultTimeout, true);
+                    receiveAtMost(true, DefaultTimeout, true,
+                                  static_cast<int>(piece - receiveQueue.Size()));
                     DetectClose(true, true);
                 }
             } catch (const ENetConnClosedGracefully&) {

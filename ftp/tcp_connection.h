@@ -145,6 +145,8 @@ protected:
 
 private:
     void releaseOwnedIOHandler();
+    // ReadFromSocket with one receive of at most size bytes.
+    int receiveAtMost(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout, int size);
 
     TNetIOHandler* ioHandler = nullptr;
     std::unique_ptr<TNetIOHandler> ownedIOHandler;

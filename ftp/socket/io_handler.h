@@ -32,6 +32,13 @@ public:
         (void)buffer, (void)length;
         return 0;
     }
+    // One receive call that does not wait: the byte count, 0 when the peer closed, -1 on a
+    // socket error, -2 when nothing has arrived (then wait with WaitReadable). The base never
+    // has anything ready.
+    virtual int ReceiveReady(void* buffer, int length) {
+        (void)buffer, (void)length;
+        return -2;
+    }
     // One send call; returns the byte count or -1 on a socket error.
     // Raises ENetClosedSocket when not open.
     virtual int SendSome(const void* buffer, int length) {

@@ -70,14 +70,23 @@ bool TNetIOHandlerSocket::WaitReadable(int ms) {
     return endpoint->WaitReadable(ms);
 }
 
-int TNetIOHandlerSocket::ReceiveSome(void* buffer, int length) {
+int TNetIOHandlerSocket::receive(void* buffer, int length, int flags) {
     if (!TransportConnected()) throw ENetClosedSocket();
     long rc;
     do {
-        rc = ::recv(endpoint->SocketDescriptor(), buffer, static_cast<size_t>(length), 0);
+        rc = ::recv(endpoint->SocketDescriptor(), buffer, static_cast<size_t>(length), flags);
     } while (rc < 0 && errno == EINTR);
+    if (rc < 0 && (flags & MSG_DONTWAIT) && (errno == EAGAIN || errno == EWOULDBLOCK)) return -2;
     TNetStack::CheckSocketResult(rc, {TNetStack::TranslateError(errno)});
     return static_cast<int>(rc);
+}
+
+int TNetIOHandlerSocket::ReceiveSome(void* buffer, int length) {
+    return receive(buffer, length, 0);
+}
+
+int TNetIOHandlerSocket::ReceiveReady(void* buffer, int length) {
+    return receive(buffer, length, MSG_DONTWAIT);
 }
 
 int TNetIOHandlerSocket::SendSome(const void* buffer, int length) {

@@ -48,6 +48,7 @@ public:
     bool TransportConnected() const override;
     bool WaitReadable(int ms) override;
     int ReceiveSome(void* buffer, int length) override;
+    int ReceiveReady(void* buffer, int length) override;
     int SendSome(const void* buffer, int length) override;
 
     // Sends all length bytes (for handshakes before the connection takes over).
@@ -59,5 +60,7 @@ public:
     void ReadExact(void* buffer, int length, int timeoutMs = -2);
 
 private:
+    int receive(void* buffer, int length, int flags);
+
     std::unique_ptr<TNetSocketHandle> endpoint;
 };
