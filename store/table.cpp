@@ -68,17 +68,6 @@ void TStoreTable::SetReadOnly(bool on) {
     readOnly_ = on;
 }
 
-void TStoreTable::SetIndexName(const std::string& name) {
-    if (!Active()) {
-        indexName_ = name;
-        return;
-    }
-    CheckBrowseMode();
-    indexName_ = name;
-    BuildList();
-    First();
-}
-
 const TRecordLayout& TStoreTable::Layout() const {
     RequireOpen();
     return io_->Layout();

@@ -184,6 +184,9 @@ private:
     int ChooseOrder() const;
     void BuildList();
     void Rebuild();
+    // Applies a change of order, filter, range or master settings and rebuilds the list; when
+    // that fails, settings and list are put back as they were and the error passed on.
+    template <typename Change> void Reorder(Change&& change);
     void LimitToKeys(const std::vector<std::string>& startKey,
                      const std::vector<std::string>& endKey);
     bool Narrowed() const;
@@ -227,7 +230,7 @@ private:
     TRecordBuffer* filterRecord_ = nullptr;
 
     std::string filterText_;
-    std::unique_ptr<TFilterExpr> filterExpr_;
+    std::shared_ptr<const TFilterExpr> filterExpr_;
     bool filtered_ = false;
     TFilterOptions filterOptions_;
 

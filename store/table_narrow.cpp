@@ -153,24 +153,66 @@ void TStoreTable::Rebuild() {
     First();
 }
 
+template <typename Change> void TStoreTable::Reorder(Change&& change) {
+    if (Active()) CheckBrowseMode();
+    auto filterText = filterText_;
+    auto filterExpr = filterExpr_;
+    auto filtered = filtered_;
+    auto filterOptions = filterOptions_;
+    auto rangeOn = rangeOn_;
+    auto rangeStart = rangeStart_;
+    auto rangeEnd = rangeEnd_;
+    auto masterFields = masterFields_;
+    auto indexName = indexName_;
+    auto listNo = listNo_;
+    auto list = list_;
+    auto pos = pos_;
+    auto eof = eof_;
+    auto bof = bof_;
+    try {
+        change();
+        Rebuild();
+    } catch (...) {
+        filterText_ = std::move(filterText);
+        filterExpr_ = std::move(filterExpr);
+        filtered_ = filtered;
+        filterOptions_ = filterOptions;
+        rangeOn_ = rangeOn;
+        rangeStart_ = std::move(rangeStart);
+        rangeEnd_ = std::move(rangeEnd);
+        masterFields_ = std::move(masterFields);
+        indexName_ = std::move(indexName);
+        listNo_ = listNo;
+        list_ = std::move(list);
+        pos_ = pos;
+        eof_ = eof;
+        bof_ = bof;
+        currentLoaded_ = false;
+        throw;
+    }
+}
+
+void TStoreTable::SetIndexName(const std::string& name) {
+    Reorder([&] { indexName_ = name; });
+}
+
 void TStoreTable::SetFilter(const std::string& text) {
-    std::unique_ptr<TFilterExpr> parsed;
+    std::shared_ptr<const TFilterExpr> parsed;
     if (text.find_first_not_of(" \t\r\n") != std::string::npos)
-        parsed = std::make_unique<TFilterExpr>(text);
-    filterText_ = text;
-    filterExpr_ = std::move(parsed);
-    if (filtered_) Rebuild();
+        parsed = std::make_shared<const TFilterExpr>(text);
+    Reorder([&] {
+        filterText_ = text;
+        filterExpr_ = std::move(parsed);
+    });
 }
 
 void TStoreTable::SetFiltered(bool on) {
     if (on == filtered_) return;
-    filtered_ = on;
-    Rebuild();
+    Reorder([&] { filtered_ = on; });
 }
 
 void TStoreTable::SetFilterOptions(const TFilterOptions& options) {
-    filterOptions_ = options;
-    if (filtered_) Rebuild();
+    Reorder([&] { filterOptions_ = options; });
 }
 
 bool TStoreTable::FindFiltered(int from, int step) {
@@ -203,18 +245,20 @@ void TStoreTable::SetRange(const std::vector<std::string>& startKey,
                            const std::vector<std::string>& endKey) {
     CheckBrowseMode();
     if (listNo_ == 0) throw EStoreError("No index currently active");
-    rangeStart_ = startKey;
-    rangeEnd_ = endKey;
-    rangeOn_ = true;
-    Rebuild();
+    Reorder([&] {
+        rangeStart_ = startKey;
+        rangeEnd_ = endKey;
+        rangeOn_ = true;
+    });
 }
 
 void TStoreTable::CancelRange() {
     if (!rangeOn_) return;
-    rangeOn_ = false;
-    rangeStart_.clear();
-    rangeEnd_.clear();
-    Rebuild();
+    Reorder([&] {
+        rangeOn_ = false;
+        rangeStart_.clear();
+        rangeEnd_.clear();
+    });
 }
 
 bool TStoreTable::DependsOn(const TStoreTable* other) const {
@@ -226,18 +270,26 @@ bool TStoreTable::DependsOn(const TStoreTable* other) const {
 void TStoreTable::SetMasterSource(TStoreTable* master) {
     if (master == master_) return;
     if (master && master->DependsOn(this)) throw EStoreError("Circular datalinks are not allowed");
-    if (master_) {
-        auto& d = master_->details_;
-        d.erase(std::remove(d.begin(), d.end(), this), d.end());
+    TStoreTable* previous = master_;
+    auto link = [this](TStoreTable* to) {
+        if (master_) {
+            auto& d = master_->details_;
+            d.erase(std::remove(d.begin(), d.end(), this), d.end());
+        }
+        master_ = to;
+        if (master_) master_->details_.push_back(this);
+    };
+    link(master);
+    try {
+        Reorder([] {});
+    } catch (...) {
+        link(previous);
+        throw;
     }
-    master_ = master;
-    if (master_) master_->details_.push_back(this);
-    Rebuild();
 }
 
 void TStoreTable::SetMasterFields(const std::string& fields) {
-    masterFields_ = fields;
-    Rebuild();
+    Reorder([&] { masterFields_ = fields; });
 }
 
 void TStoreTable::NotifyDetails() {
