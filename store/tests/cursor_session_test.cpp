@@ -254,3 +254,40 @@ TEST_F(CursorTest, ProgressEventsReportCompression) {
     ASSERT_FALSE(percents.empty());
     EXPECT_EQ(percents.back(), 100);
 }
+
+TEST(CursorMedium, MemoryStoreIsOpenedByItsHandleName) {
+    auto stream = std::make_shared<TMemoryStream>();
+    stream->Assign(CreateStoreImage(cursortest::SampleDefinition()));
+    uint32_t handle = RegisterMemoryStream(stream);
+    TStoreTable t;
+    t.SetDatabaseName(MemoryStreamName(handle));
+    t.SetMedium(mtMemory);
+    t.SetTableName("items");
+    t.Open();
+    t.Append();
+    t.FieldByName("name").SetAsString("in memory");
+    t.Post();
+    t.Close();
+    t.SetDatabaseName(MemoryStreamName(handle));
+    t.SetTableName("items");
+    t.Open();
+    EXPECT_EQ(t.FieldByName("name").AsString(), "in memory");
+    t.Close();
+    t.SetDatabaseName("not-a-handle");
+    t.SetTableName("items");
+    EXPECT_EQ(ErrorOf([&] { t.Open(); }), "Invalid database name 'not-a-handle'");
+    UnregisterMemoryStream(handle);
+}
+
+TEST_F(CursorTest, SessionLockSettingsReachTheOpenFile) {
+    TStoreSession session("locks");
+    session.SetLockRetryCount(3);
+    session.SetLockWaitTime(7);
+    TStoreTable t;
+    t.SetSessionName("locks");
+    OpenOn(t, "items");
+    EXPECT_EQ(t.Database()->FileIO().LockRetryCount(), 3);
+    EXPECT_EQ(t.Database()->FileIO().LockWaitTime(), 7);
+    session.SetLockRetryCount(0);
+    EXPECT_EQ(t.Database()->FileIO().LockRetryCount(), 0);
+}
