@@ -39,7 +39,17 @@ void TNetConnectThread::run() {
     } catch (const std::exception& e) {
         errorText = e.what();
     }
-    finished.store(true);
+    {
+        std::lock_guard<std::mutex> lock(finishLock);
+        finished.store(true);
+    }
+    finishSignal.notify_all();
+}
+
+bool TNetConnectThread::WaitFinished(int ms) {
+    std::unique_lock<std::mutex> lock(finishLock);
+    finishSignal.wait_for(lock, std::chrono::milliseconds(ms), [this] { return finished.load(); });
+    return finished.load();
 }
 
 void ConnectThroughWorker(TNetSocketHandle& endpoint, int timeoutMs) {
@@ -50,8 +60,9 @@ void ConnectThroughWorker(TNetSocketHandle& endpoint, int timeoutMs) {
     if (AntiFreezeInForce()) step = std::max(1, std::min(ActiveAntiFreeze()->IdleTimeOut, step));
     const bool unlimited = timeoutMs == -2;
     int remaining = unlimited ? step + 1 : timeoutMs;
+    // The waits end early when the connect is done, so a quick connect costs no full slice.
     while (remaining > step) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(step));
+        worker.WaitFinished(step);
         PumpIfDue(true);
         remaining = unlimited ? step + 1 : remaining - step;
         if (worker.Finished()) {
@@ -59,7 +70,7 @@ void ConnectThroughWorker(TNetSocketHandle& endpoint, int timeoutMs) {
             break;
         }
     }
-    if (remaining > 0) std::this_thread::sleep_for(std::chrono::milliseconds(remaining));
+    if (remaining > 0) worker.WaitFinished(remaining);
 
     if (!worker.Finished()) {
         // The worker must be gone before the socket closes, or its descriptor could be reused

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -25,6 +27,8 @@ public:
     void Terminate() { stopRequested.store(true); }
     // Waits until the worker has ended.
     void WaitFor();
+    // Waits up to ms for the connect to end; returns Finished().
+    bool WaitFinished(int ms);
     // The connect's error message, empty on success. Valid once Finished().
     const std::string& ErrorText() const { return errorText; }
 
@@ -35,6 +39,8 @@ private:
     std::thread worker;
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> finished{false};
+    std::mutex finishLock;
+    std::condition_variable finishSignal;
     std::string errorText;
 };
 
