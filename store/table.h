@@ -196,6 +196,7 @@ private:
     void NewRecordBuffer();
     int PlaceRecord(int32_t slot, int fullPosition);
     int FindInList(int32_t slot) const;
+    int PositionOf(int32_t slot) const;
     std::vector<int> ResolveFields(const std::string& names);
     int FindMatch(const std::vector<int>& fields, const TRecordBuffer& key,
                   const TLocateOptions& options);

@@ -22,6 +22,16 @@ std::vector<int> TStoreTable::ResolveFields(const std::string& names) {
     return fields;
 }
 
+// Finds a slot in the cursor's list; in physical order over the whole table the position is
+// found by the table's binary search instead of a linear one.
+int TStoreTable::PositionOf(int32_t slot) const {
+    if (!Narrowed() && listNo_ == 0 && io_->List(0).size() == list_.size()) {
+        int p = io_->PhysicalPosition(slot);
+        if (p >= 0 && list_[p].slot == slot) return p;
+    }
+    return FindInList(slot);
+}
+
 namespace {
 
 bool textLike(TFieldType t) {
@@ -68,7 +78,11 @@ int TStoreTable::FindMatch(const std::vector<int>& fields, const TRecordBuffer& 
             if (anyBlob || (anyText && indexCi != options.caseInsensitive)) continue;
             int p = io_->FindKey(i, key);
             if (p < 0) return -1;
-            return FindInList(io_->List(i + 1)[p].slot);
+            int32_t slot = io_->List(i + 1)[p].slot;
+            // Ordered by this very index and showing all of it: the position is the same.
+            if (listNo_ == i + 1 && p < static_cast<int>(list_.size()) && list_[p].slot == slot)
+                return p;
+            return PositionOf(slot);
         }
     }
     TStoreLockHold hold(io_->File());
