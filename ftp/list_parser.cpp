@@ -59,11 +59,18 @@ std::string TakeToken(std::string& text, const std::string& delimiter) {
 }
 
 int MonthNumber(const std::string& text) {
-    static const char* names[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                  "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    std::string u = NetUpperCase(text);
-    for (int i = 0; i < 12; ++i)
-        if (u == names[i]) return i + 1;
+    return MonthNumber(std::string_view(text));
+}
+
+int MonthNumber(std::string_view text) {
+    static const char names[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+    if (text.size() != 3) return 0;
+    char u[3];
+    for (int i = 0; i < 3; ++i)
+        u[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    for (int m = 0; m < 12; ++m)
+        if (u[0] == names[3 * m] && u[1] == names[3 * m + 1] && u[2] == names[3 * m + 2])
+            return m + 1;
     return 0;
 }
 
@@ -239,7 +246,7 @@ void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format, const TNet
 
     std::string_view linkText, owner, group, sizeText;
     std::string_view t = take();
-    bool haveColumns = NetUpperCase(std::string(t)) != "FOLDER";
+    bool haveColumns = !(t.size() == 6 && NetUpperCase(std::string(t)) == "FOLDER");
     if (haveColumns) {
         // Some servers glue a zero link count to the owner ("0ftp"): split them again.
         if (t.size() > 3 && t[0] == '0') {
@@ -270,7 +277,7 @@ void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format, const TNet
     }
     rest = trimLeftView(rest);
 
-    int month = MonthNumber(std::string(take()));
+    int month = MonthNumber(take());
     int day = viewToInt(take(), today.Day);
     t = takeView(rest);
     int year, hour = 0, minute = 0;

@@ -6,6 +6,7 @@
 #include "ftp/list_item.h"
 
 #include <string>
+#include <string_view>
 
 // Returns the format of a listing judged from its first line; details false (a names-only
 // listing) always gives FormatNamesOnly.
@@ -20,7 +21,7 @@ void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format,
                     const TNetDateTime& today = NetNow());
 
 // Returns 1-12 for the English month abbreviation (any case), else 0.
-int MonthNumber(const std::string& text);
+int MonthNumber(std::string_view text);
 // Returns the year, reading years below 100 in the window of 50 around the current century.
 int ExpandTwoDigitYear(int year, int currentYear = NetNow().Year);
 // Returns the date of a month-day-year text with any non-digit separator; raises

@@ -49,12 +49,12 @@ protected:
         if (GetParam().server == Server::Pyftpdlib)
             peer = std::make_unique<FtpdPeer>(tmp / "peer", root, "joe", "pw");
         else
-            peer = std::make_unique<VsftpdPeer>(tmp / "peer", root, "oxftp", "pw");
+            peer = std::make_unique<VsftpdPeer>(tmp / "peer", root, "oxftp", "oxpass");
         user = GetParam().server == Server::Pyftpdlib ? "joe" : "oxftp";
         ftp.Host = "127.0.0.1";
         ftp.Port = peer->port();
         ftp.Username = user;
-        ftp.Password = "pw";
+        ftp.Password = GetParam().server == Server::Pyftpdlib ? "pw" : "oxpass";
         ftp.Passive = GetParam().passive;
         ftp.RecvBufferSize = 65536;
         ftp.SendBufferSize = 65536;

@@ -13,6 +13,7 @@ import argparse
 import os
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import peerlib  # noqa: E402
@@ -23,18 +24,33 @@ PAM_TEXT = ("auth required pam_unix.so nodelay\n"
             "session optional pam_permit.so\n")
 
 
+def _retry(argv, **kwargs):
+    """Runs a user-database command; tests running side by side may hold its lock."""
+    for attempt in range(50):
+        r = subprocess.run(argv, capture_output=True, **kwargs)
+        if r.returncode == 0:
+            return r
+        time.sleep(0.1)
+    raise RuntimeError("%s failed: %s" % (argv[0], r.stderr.decode(errors="replace")))
+
+
+def user_exists(name):
+    return subprocess.run(["id", "-u", name], capture_output=True).returncode == 0
+
+
 def ensure_user(name, password):
-    if subprocess.run(["id", "-u", name], capture_output=True).returncode != 0:
-        subprocess.run(["useradd", "-M", "-d", "/tmp", "-s", "/bin/sh", name],
-                       check=True, capture_output=True)
+    if not user_exists(name):
+        r = subprocess.run(["useradd", "-M", "-d", "/tmp", "-s", "/bin/sh", name],
+                           capture_output=True)
+        if r.returncode != 0 and not user_exists(name):
+            _retry(["useradd", "-M", "-d", "/tmp", "-s", "/bin/sh", name])
     else:
         # The server changes into the home folder before its own root: it must exist.
         home = subprocess.run(["getent", "passwd", name], capture_output=True,
                               text=True).stdout.split(":")[5]
         if not os.path.isdir(home):
-            subprocess.run(["usermod", "-d", "/tmp", name], check=True, capture_output=True)
-    subprocess.run(["chpasswd"], input=("%s:%s\n" % (name, password)).encode(),
-                   check=True, capture_output=True)
+            _retry(["usermod", "-d", "/tmp", name])
+    _retry(["chpasswd"], input=("%s:%s\n" % (name, password)).encode())
 
 
 def ensure_pam():
@@ -45,9 +61,10 @@ def ensure_pam():
                 return
     except OSError:
         pass
-    with open(path + ".tmp", "w") as f:
+    tmp = "%s.%d.tmp" % (path, os.getpid())
+    with open(tmp, "w") as f:
         f.write(PAM_TEXT)
-    os.replace(path + ".tmp", path)
+    os.replace(tmp, path)
 
 
 def main():

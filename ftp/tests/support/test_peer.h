@@ -56,6 +56,8 @@ public:
 };
 
 // vsftpd with a local system user confined to `root` (the files there are handed to it).
+// The user's password is set at every start: tests that run side by side must give the same
+// user the same password.
 class VsftpdPeer : public TestPeer {
 public:
     // Starts the server; needs root for the system user. Raises as TestPeer does.
