@@ -81,7 +81,6 @@ void setResetOnClose(int fd) {
 
 LoopbackPeer::LoopbackPeer(Script script) : script_(std::move(script)) {
     listen_ = listenOn(4, port_);
-    if (::pipe2(donePipe_, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     thread_ = std::thread([this] {
         if (waitReadable(listen_, std::chrono::seconds(20))) {
             int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -90,20 +89,22 @@ LoopbackPeer::LoopbackPeer(Script script) : script_(std::move(script)) {
                 ::close(fd);
             }
         }
-        char c = 1;
-        (void)!::write(donePipe_[1], &c, 1);
+        {
+            std::lock_guard<std::mutex> lock(doneLock_);
+            done_ = true;
+        }
+        doneSignal_.notify_all();
     });
 }
 
 LoopbackPeer::~LoopbackPeer() {
     if (thread_.joinable()) thread_.join();
     ::close(listen_);
-    ::close(donePipe_[0]);
-    ::close(donePipe_[1]);
 }
 
 bool LoopbackPeer::waitDone(std::chrono::milliseconds limit) {
-    return waitReadable(donePipe_[0], limit);
+    std::unique_lock<std::mutex> lock(doneLock_);
+    return doneSignal_.wait_for(lock, limit, [this] { return done_; });
 }
 
 Gate::Gate() {

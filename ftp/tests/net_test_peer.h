@@ -4,7 +4,9 @@
 // accept queue is full so that connects to it hang.
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,7 +41,10 @@ private:
     int listen_ = -1;
     int port_ = 0;
     std::thread thread_;
-    int donePipe_[2] = {-1, -1};
+    // A condition, not a pipe: what the script wrote must be visible once waitDone says so.
+    std::mutex doneLock_;
+    std::condition_variable doneSignal_;
+    bool done_ = false;
 };
 
 // A one-shot signal between the test and a peer script, with a bounded wait.
