@@ -291,3 +291,18 @@ TEST_F(CursorTest, SessionLockSettingsReachTheOpenFile) {
     session.SetLockRetryCount(0);
     EXPECT_EQ(t.Database()->FileIO().LockRetryCount(), 0);
 }
+
+TEST_F(CursorTest, KeepConnectionsKeepsDatabasesMadeOnDemandUntilTheSessionCloses) {
+    TStoreSession session("keep");
+    session.SetKeepConnections(true);
+    TStoreTable t;
+    t.SetSessionName("keep");
+    OpenOn(t, "items");
+    t.Close();
+    TStoreDatabase* db = session.FindDatabase(path);
+    ASSERT_NE(db, nullptr);
+    EXPECT_TRUE(db->Connected());
+    EXPECT_EQ(db->UseCount(), 0);
+    session.Close();
+    EXPECT_EQ(session.FindDatabase(path), nullptr);
+}
