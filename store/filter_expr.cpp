@@ -3,6 +3,7 @@
 #include "store/filter_expr_node.h"
 #include "store/store_error.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <chrono>
@@ -148,6 +149,8 @@ private:
 
 using NodePtr = std::unique_ptr<TFilterNode>;
 
+constexpr const char* kTooDeep = "Filter expression nested too deeply";
+
 struct FunctionInfo {
     const char* name;
     TFilterFunc func;
@@ -213,6 +216,30 @@ private:
         advance();
     }
 
+    // Deep trees would exhaust the stack of the recursive evaluator and of the parser itself, so
+    // nesting is bounded well below what any hand-written filter needs.
+    static constexpr int kMaxNesting = 256;
+    static constexpr int kMaxTreeDepth = 1000;
+
+    class NestingGuard {
+    public:
+        explicit NestingGuard(Parser& parser) : parser_(parser) {
+            if (++parser_.nesting_ > kMaxNesting) throw EStoreError(kTooDeep);
+        }
+        ~NestingGuard() { --parser_.nesting_; }
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+
+    private:
+        Parser& parser_;
+    };
+
+    static void adopt(TFilterNode& parent, NodePtr child) {
+        parent.depth = std::max(parent.depth, child->depth + 1);
+        if (parent.depth > kMaxTreeDepth) throw EStoreError(kTooDeep);
+        parent.children.push_back(std::move(child));
+    }
+
     static NodePtr make(TFilterNode::Kind kind) {
         auto n = std::make_unique<TFilterNode>();
         n->kind = kind;
@@ -222,12 +249,13 @@ private:
     static NodePtr binary(TFilterOp op, NodePtr left, NodePtr right) {
         NodePtr n = make(TFilterNode::Kind::Binary);
         n->op = op;
-        n->children.push_back(std::move(left));
-        n->children.push_back(std::move(right));
+        adopt(*n, std::move(left));
+        adopt(*n, std::move(right));
         return n;
     }
 
     NodePtr parseOr() {
+        NestingGuard guard(*this);
         NodePtr left = parseAnd();
         while (isKeyword("OR")) {
             advance();
@@ -247,9 +275,10 @@ private:
 
     NodePtr parseNot() {
         if (!isKeyword("NOT")) return parseComparison();
+        NestingGuard guard(*this);
         advance();
         NodePtr n = make(TFilterNode::Kind::Not);
-        n->children.push_back(parseNot());
+        adopt(*n, parseNot());
         return n;
     }
 
@@ -268,8 +297,8 @@ private:
         if (isKeyword("LIKE")) {
             advance();
             NodePtr n = make(TFilterNode::Kind::Like);
-            n->children.push_back(std::move(left));
-            n->children.push_back(parseAdditive());
+            adopt(*n, std::move(left));
+            adopt(*n, parseAdditive());
             return n;
         }
         if (isKeyword("IN")) {
@@ -283,9 +312,9 @@ private:
         expect("(", "'(' expected but %s found");
         if (isSymbol(")")) throw EStoreError("IN predicate list may not be empty");
         NodePtr n = make(TFilterNode::Kind::In);
-        n->children.push_back(std::move(tested));
+        adopt(*n, std::move(tested));
         for (;;) {
-            n->children.push_back(parseOr());
+            adopt(*n, parseOr());
             if (isSymbol(")")) break;
             expect(",", "')' or ',' expected but %s found");
         }
@@ -324,15 +353,14 @@ private:
     }
 
     NodePtr parseUnary() {
-        if (isSymbol("-")) {
+        if (isSymbol("-") || isSymbol("+")) {
+            NestingGuard guard(*this);
+            bool negate = isSymbol("-");
             advance();
+            if (!negate) return parseUnary();
             NodePtr n = make(TFilterNode::Kind::Negate);
-            n->children.push_back(parseUnary());
+            adopt(*n, parseUnary());
             return n;
-        }
-        if (isSymbol("+")) {
-            advance();
-            return parseUnary();
         }
         return parsePrimary();
     }
@@ -407,7 +435,7 @@ private:
                 else
                     expect(",", "',' expected but %s found");
             }
-            n->children.push_back(parseOr());
+            adopt(*n, parseOr());
         }
         expect(")", "')' expected but %s found");
         return n;
@@ -415,6 +443,7 @@ private:
 
     Lexer lexer_;
     Token tok_;
+    int nesting_ = 0;
 };
 
 void collectFields(const TFilterNode& node, std::vector<std::string>& names) {
@@ -430,6 +459,13 @@ void collectFields(const TFilterNode& node, std::vector<std::string>& names) {
 } // namespace
 
 TFilterExpr::TFilterExpr(const std::string& text, char decimalSeparator) : text_(text) {
+    // A separator that could start a name, a number, a constant or an operator would make the
+    // text ambiguous.
+    if (std::isalnum(static_cast<unsigned char>(decimalSeparator)) ||
+        std::isspace(static_cast<unsigned char>(decimalSeparator)) ||
+        std::string_view("'[]()=<>+-*/").find(decimalSeparator) != std::string_view::npos ||
+        decimalSeparator == '\0')
+        throw EStoreError("General error");
     bool blank = true;
     for (char c : text)
         if (!std::isspace(static_cast<unsigned char>(c))) blank = false;
@@ -448,6 +484,7 @@ TFilterExpr& TFilterExpr::operator=(TFilterExpr&&) noexcept = default;
 
 TFilterValue TFilterExpr::evaluate(const TFilterFieldAccess& record,
                                    const TFilterOptions& options) const {
+    if (!root_) throw EStoreError("General error"); // moved from
     return evaluateFilterNode(*root_, record, options);
 }
 
@@ -460,7 +497,7 @@ bool TFilterExpr::matches(const TFilterFieldAccess& record, const TFilterOptions
 
 std::vector<std::string> TFilterExpr::fieldNames() const {
     std::vector<std::string> names;
-    collectFields(*root_, names);
+    if (root_) collectFields(*root_, names);
     return names;
 }
 

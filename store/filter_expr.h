@@ -69,7 +69,11 @@ public:
     // found", "IN predicate list may not be empty" or "Expression expected but %s found"; %s
     // is the offending token in single quotes, or "end of expression". Raises "Type mismatch in
     // expression" for faults visible without a record (constant operands that do not fit, a
-    // whole expression that is a number, text or date rather than a condition).
+    // whole expression that is a number, text or date rather than a condition), and "Filter
+    // expression nested too deeply" past 256 levels of brackets, arguments and prefix operators or
+    // 1000 chained operators.
+    // Raises "General error" for a decimal separator that is a letter, digit, blank, quote,
+    // bracket or operator character.
     explicit TFilterExpr(const std::string& text, char decimalSeparator = '.');
     ~TFilterExpr();
     TFilterExpr(TFilterExpr&&) noexcept;

@@ -48,6 +48,8 @@ struct TFilterNode {
     // Operands in order: Binary and Like (left, right), In (tested value, then the list),
     // Negate and Not (one), Function (its arguments).
     std::vector<std::unique_ptr<TFilterNode>> children;
+    // Height of the subtree below and including this node; bounded by the parser.
+    int depth = 1;
 };
 
 // Evaluates a node for a record; the evaluator's entry point, used by TFilterExpr.

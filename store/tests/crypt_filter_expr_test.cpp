@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <map>
+#include <random>
 #include <string>
 
 namespace store {
@@ -159,6 +160,8 @@ TEST(FilterExpr, DecimalSeparatorIsAParameter) {
     EXPECT_FALSE(TFilterExpr("age in (30,5)", ',').matches(record));
     EXPECT_TRUE(TFilterExpr("age in (30,5)").matches(record));
     EXPECT_EQ(errorOf("score = 4,5"), "Filter expression incorrectly terminated");
+    for (char bad : {'a', '5', ' ', '\'', '-', '('})
+        EXPECT_EQ(errorOf("score = 4", bad), "General error") << bad;
 }
 
 TEST(FilterExpr, ValuesAndNumberTypes) {
@@ -259,6 +262,64 @@ TEST(FilterExpr, TypeFaultsWithoutARecordAreFoundWhenParsing) {
     EXPECT_TRUE(TFilterExpr("active").matches(MapRecord()));
     EXPECT_NO_THROW(TFilterExpr("age"));
     EXPECT_NO_THROW(TFilterExpr("true"));
+}
+
+TEST(FilterExpr, ArbitraryTextNeverEscapesAsAnythingButAStoreError) {
+    const std::string pieces[] = {"age",        "[first name]",
+                                  "'x'",        "'it''s'",
+                                  "1",          "4.5",
+                                  "(",          ")",
+                                  ",",          "=",
+                                  "<>",         "<=",
+                                  "+",          "-",
+                                  "*",          "/",
+                                  "and",        "or",
+                                  "not",        "like",
+                                  "in",         "upper(",
+                                  "substring(", "trim(",
+                                  "year(",      "count(*)",
+                                  "getdate()",  "true",
+                                  "'",          "[",
+                                  "#",          " ",
+                                  "note"};
+    std::mt19937 gen(5);
+    MapRecord record;
+    int parsed = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        int count = 1 + static_cast<int>(gen() % 9);
+        for (int i = 0; i < count; ++i)
+            text += pieces[gen() % std::size(pieces)] + " ";
+        try {
+            TFilterExpr expr(text);
+            ++parsed;
+            expr.matches(record);
+        } catch (const EStoreError&) {
+        }
+    }
+    EXPECT_GT(parsed, 50);
+}
+
+TEST(FilterExpr, NestingIsBoundedInsteadOfExhaustingTheStack) {
+    const std::string tooDeep = "Filter expression nested too deeply";
+    EXPECT_EQ(errorOf(std::string(100000, '(') + "true" + std::string(100000, ')')), tooDeep);
+    std::string nots;
+    for (int i = 0; i < 100000; ++i)
+        nots += "not ";
+    EXPECT_EQ(errorOf(nots + "true"), tooDeep);
+    EXPECT_EQ(errorOf(std::string(100000, '-') + "1 = 1"), tooDeep);
+    std::string chain = "age";
+    for (int i = 0; i < 100000; ++i)
+        chain += " + 1";
+    EXPECT_EQ(errorOf(chain + " = 0"), tooDeep);
+
+    // What people write stays well inside the bounds.
+    std::string ors = "age = 0";
+    for (int i = 1; i < 500; ++i)
+        ors += " or age = " + std::to_string(i);
+    EXPECT_TRUE(TFilterExpr(ors).matches(MapRecord()));
+    EXPECT_TRUE(TFilterExpr(std::string(100, '(') + "age = 30" + std::string(100, ')'))
+                    .matches(MapRecord()));
 }
 
 TEST(FilterExpr, MovesKeepTheExpression) {

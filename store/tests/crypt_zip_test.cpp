@@ -157,6 +157,37 @@ TEST(ZipChunks, DamagedStoredBytesAreRefused) {
     EXPECT_EQ(uncompressError(truncated), refused);
 }
 
+TEST(ZipChunks, MutatedStoredBytesNeverEscapeAsAnythingButAStoreError) {
+    TCompAlgo_Zip zip;
+    std::string text;
+    while (text.size() < 150000)
+        text += "record " + std::to_string(text.size()) + "; ";
+    ByteVector content(text.begin(), text.end());
+    ByteVector noise = randomBytes(3000, 3);
+    content.insert(content.begin() + 70000, noise.begin(), noise.end());
+    const ByteVector stored = zip.compress(content.data(), content.size());
+    std::mt19937 gen(4);
+    int refused = 0;
+    for (int round = 0; round < 300; ++round) {
+        ByteVector damaged = stored;
+        int flips = 1 + static_cast<int>(gen() % 4);
+        for (int i = 0; i < flips; ++i) {
+            // Favour the length fields, where a fault steers the reader furthest.
+            std::size_t at = (round % 2 == 0) ? gen() % 8 : gen() % damaged.size();
+            damaged[at] = static_cast<std::uint8_t>(gen());
+        }
+        if (round % 5 == 0) damaged.resize(gen() % damaged.size());
+        try {
+            ByteVector out = zip.decompress(damaged.data(), damaged.size());
+            EXPECT_LE(out.size(), 65536u * (damaged.size() / 5 + 1));
+        } catch (const EStoreError& e) {
+            EXPECT_STREQ(e.what(), "Cannot Uncompress.");
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 100);
+}
+
 TEST(CompressMgr, SelectsByNameAndReportsProgress) {
     TCompressMgr mgr;
     ByteVector content(200000, 'a');
