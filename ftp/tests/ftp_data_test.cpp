@@ -239,6 +239,56 @@ TEST(Resume, SupportedRestCarriesTheLocalSize) {
     c.commands();
 }
 
+TEST(Refusals, PasvAndRestRefusedStopTheTransferBeforeItStarts) {
+    Client c([](ScriptedSession& s) {
+        s.expect("PASV");
+        s.reply("425 Can't open passive connection.");
+        s.expect("REST 1");
+        s.reply("350 ok");
+        s.expect("REST 0");
+        s.reply("350 ok");
+        servePasv(s);
+        s.acceptData();
+        s.expect("REST 2");
+        s.reply("501 Bad offset");
+        s.expect("NOOP");
+        s.reply("200 fine");
+    });
+    TNetMemoryStream out;
+    try {
+        c.ftp.RetrieveToStream("a", out, false);
+        ADD_FAILURE();
+    } catch (const ENetProtocolReplyError& e) {
+        EXPECT_EQ(e.ReplyErrorCode, 425);
+    }
+    out.Write("xy", 2);
+    try {
+        c.ftp.RetrieveToStream("a", out, true);
+        ADD_FAILURE();
+    } catch (const ENetProtocolReplyError& e) {
+        EXPECT_EQ(e.ReplyErrorCode, 501);
+    }
+    EXPECT_EQ(c.ftp.DataConnection(), nullptr);
+    EXPECT_EQ(c.ftp.SendCommand("NOOP", -1), 200);
+    EXPECT_EQ(c.commands(), (Lines{"PASV", "REST 1", "REST 0", "PASV", "REST 2", "NOOP"}));
+}
+
+TEST(Refusals, UploadRefusedAfterTheCommand) {
+    Client c([](ScriptedSession& s) {
+        servePasv(s);
+        s.expect("STOR locked.txt");
+        s.reply("553 Could not create file.");
+        s.expect("NOOP");
+        s.reply("200 fine");
+    });
+    TNetMemoryStream in;
+    in.Write("x", 1);
+    EXPECT_THROW(c.ftp.Store(in, "locked.txt", false), ENetProtocolReplyError);
+    EXPECT_TRUE(c.saw("Transfer complete"));
+    EXPECT_EQ(c.ftp.SendCommand("NOOP", -1), 200);
+    c.commands();
+}
+
 TEST(Resume, RefusedProbeIsNeverRepeated) {
     TempDir tmp;
     writeFile(tmp / "f", "old");
