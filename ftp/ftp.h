@@ -153,6 +153,9 @@ private:
     void openPassiveData(const std::string& commandFirst);
     TNetSimpleServer& listenActiveData();
     void readFinalReply();
+    // Reports the start, runs moveData, frees the data connection, reports "Transfer
+    // complete" in every case and, when nothing was raised, reads the final reply.
+    void runTransfer(const std::function<void()>& moveData);
     void ReceiveOverData(const std::string& command, TNetStream& stream, bool resume);
     void SendOverData(const std::string& command, TNetStream& stream, bool fromStart);
     void releaseDataConnection();

@@ -132,11 +132,25 @@ void TNetFTP::readFinalReply() {
     }
 }
 
-void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bool resume) {
+void TNetFTP::runTransfer(const std::function<void()>& moveData) {
     CallGuard guard(*this);
     abortRequested = false;
     ReportStatus(StatusTransferStarting, "Starting FTP transfer");
     try {
+        moveData();
+        releaseDataConnection();
+    } catch (...) {
+        // A refusal of the command was its final reply: nothing more is read.
+        releaseDataConnection();
+        ReportStatus(StatusReady, "Transfer complete");
+        throw;
+    }
+    ReportStatus(StatusReady, "Transfer complete");
+    readFinalReply();
+}
+
+void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bool resume) {
+    runTransfer([&] {
         if (Passive) {
             openPassiveData({});
             if (resume) SendCommand("REST " + std::to_string(stream.Position()), {350});
@@ -151,20 +165,10 @@ void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bo
             server.AcceptOne();
             dataConnection->ReadToStream(stream);
         }
-        releaseDataConnection();
-    } catch (...) {
-        releaseDataConnection();
-        ReportStatus(StatusReady, "Transfer complete");
-        throw;
-    }
-    ReportStatus(StatusReady, "Transfer complete");
-    readFinalReply();
+    });
 }
 
 void TNetFTP::SendOverData(const std::string& command, TNetStream& stream, bool fromStart) {
-    CallGuard guard(*this);
-    abortRequested = false;
-    ReportStatus(StatusTransferStarting, "Starting FTP transfer");
     auto writeData = [&] {
         try {
             dataConnection->WriteFromStream(stream, fromStart);
@@ -175,27 +179,19 @@ void TNetFTP::SendOverData(const std::string& command, TNetStream& stream, bool 
             if (!abortRequested) throw;
         }
     };
-    try {
+    // Closing the data connection afterwards is what tells the server the upload is complete.
+    runTransfer([&] {
         if (Passive) {
             // In this direction the command goes first, then the data connection is opened.
             openPassiveData(command);
             ReadReply({110, 125, 150});
-            writeData();
         } else {
             TNetSimpleServer& server = listenActiveData();
             SendCommand(command, {125, 150});
             server.AcceptOne();
-            writeData();
         }
-        // Closing the data connection is what tells the server the upload is complete.
-        releaseDataConnection();
-    } catch (...) {
-        releaseDataConnection();
-        ReportStatus(StatusReady, "Transfer complete");
-        throw;
-    }
-    ReportStatus(StatusReady, "Transfer complete");
-    readFinalReply();
+        writeData();
+    });
 }
 
 void TNetFTP::RetrieveToStream(const std::string& remoteName, TNetStream& stream, bool resume) {

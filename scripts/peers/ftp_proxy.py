@@ -25,12 +25,7 @@ def main():
     os.makedirs(work, exist_ok=True)
     # The proxy drops its rights to nobody and still writes its log and pid file here.
     os.chmod(work, 0o777)
-    parent = os.path.dirname(work)
-    while parent not in ("/", ""):
-        mode = os.stat(parent).st_mode
-        if not mode & 0o001:
-            os.chmod(parent, (mode & 0o7777) | 0o011)
-        parent = os.path.dirname(parent)
+    peerlib.open_path_to(work)
     port = peerlib.free_port()
     conf = "\n".join([
         "[-Global-]",

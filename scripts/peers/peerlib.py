@@ -28,6 +28,17 @@ def write_port_file(path, port):
     os.replace(tmp, path)
 
 
+def open_path_to(path):
+    """Lets every user pass through the folders above path: a private temporary folder
+    (mode 700) would lock out a server that drops its rights."""
+    parent = os.path.dirname(os.path.abspath(path))
+    while parent not in ("/", ""):
+        mode = os.stat(parent).st_mode
+        if not mode & 0o001:
+            os.chmod(parent, (mode & 0o7777) | 0o011)
+        parent = os.path.dirname(parent)
+
+
 def wait_listening(port, timeout=10.0, proc=None):
     """Polls until something accepts on 127.0.0.1:port; False on time-out or
     when proc ended first."""

@@ -88,13 +88,7 @@ def main():
         for n in [dirpath] + [os.path.join(dirpath, x) for x in dirnames + filenames]:
             os.lchown(n, uid, gid)
 
-    # A private temporary folder (mode 700) would lock the system user out of its root.
-    parent = os.path.dirname(root)
-    while parent not in ("/", ""):
-        mode = os.stat(parent).st_mode
-        if not mode & 0o001:
-            os.chmod(parent, (mode & 0o7777) | 0o011)
-        parent = os.path.dirname(parent)
+    peerlib.open_path_to(root)
 
     work = os.path.abspath(args.dir)
     empty = os.path.join(work, "empty")
