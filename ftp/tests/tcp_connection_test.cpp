@@ -269,3 +269,92 @@ TEST(NetTCPConnection, CommandLinesWithLineBreaksAreNeverSent) {
     ASSERT_TRUE(peer.waitDone());
     EXPECT_EQ(received, "NOOP\r\n");
 }
+
+namespace {
+
+// Stands in for the SOCKS client: records what the transport asks of it.
+class RecordingNegotiator : public TNetSocksNegotiator {
+public:
+    bool UsesSocks() const override { return true; }
+    std::string SocksHost() const override { return "127.0.0.1"; }
+    int SocksPort() const override { return port; }
+    void NegotiateSocks(TNetIOHandlerSocket& transport, const std::string& host,
+                        int targetPort) override {
+        calls.push_back(host + ":" + std::to_string(targetPort));
+        transport.WriteAll("HELLO", 5);
+        char answer[2];
+        transport.ReadExact(answer, 2, 5000);
+        if (std::string(answer, 2) != "OK") throw ENetException("refused");
+    }
+    int port = 0;
+    std::vector<std::string> calls;
+};
+
+} // namespace
+
+TEST(NetIOHandlerSocket, SocksSettingsRouteTheConnectAndRunTheHandshake) {
+    std::string greeting;
+    LoopbackPeer peer([&](int fd) {
+        greeting = nettest::readBytes(fd, 5);
+        nettest::sendAll(fd, "OK220 via proxy\r\n");
+        nettest::readUntilClose(fd);
+    });
+    RecordingNegotiator socks;
+    socks.port = peer.port();
+    TNetIOHandlerSocket transport;
+    transport.SocksInfo = &socks;
+    TNetTCPClient client;
+    client.SetIOHandler(&transport);
+    StatusLog log;
+    log.attach(transport);
+    connectTo(client, 21, "ftp.example.invalid");
+    EXPECT_EQ(socks.calls, std::vector<std::string>{"ftp.example.invalid:21"});
+    EXPECT_EQ(log.texts, std::vector<std::string>{"Connecting to 127.0.0.1."});
+    EXPECT_EQ(client.ReadLine(), "220 via proxy");
+    client.Disconnect();
+    ASSERT_TRUE(peer.waitDone());
+    EXPECT_EQ(greeting, "HELLO");
+}
+
+TEST(NetIOHandlerSocket, AFailedHandshakeLeavesTheSocketClosed) {
+    LoopbackPeer peer([](int fd) {
+        nettest::readBytes(fd, 5);
+        nettest::sendAll(fd, "NO");
+    });
+    RecordingNegotiator socks;
+    socks.port = peer.port();
+    TNetIOHandlerSocket transport;
+    transport.SocksInfo = &socks;
+    TNetTCPClient client;
+    client.SetIOHandler(&transport);
+    EXPECT_THROW(connectTo(client, 21, "ftp.example.invalid"), ENetException);
+    EXPECT_FALSE(client.Connected());
+    EXPECT_FALSE(transport.TransportConnected());
+}
+
+TEST(NetIOHandlerSocket, ClientBindsToTheGivenLocalAddress) {
+    nettest::Gate release;
+    LoopbackPeer peer([&](int) { release.wait(); });
+    TNetTCPClient client;
+    client.BoundIP = "127.0.0.1";
+    connectTo(client, peer.port());
+    auto* transport = dynamic_cast<TNetIOHandlerSocket*>(client.IOHandler());
+    ASSERT_NE(transport, nullptr);
+    EXPECT_EQ(transport->Endpoint()->IP, "127.0.0.1");
+    EXPECT_GT(transport->Endpoint()->Port, 0);
+    release.open();
+}
+
+TEST(NetIOHandlerSocket, CallsOnAClosedTransportRaiseDisconnected) {
+    TNetIOHandlerSocket transport;
+    transport.OpenTransport();
+    char buffer[4];
+    try {
+        transport.ReceiveSome(buffer, 4);
+        FAIL() << "no exception";
+    } catch (const ENetClosedSocket& e) {
+        EXPECT_STREQ(e.what(), "Disconnected.");
+    }
+    EXPECT_THROW(transport.SendSome(buffer, 4), ENetClosedSocket);
+    EXPECT_THROW(transport.WaitReadable(10), ENetConnClosedGracefully);
+}
