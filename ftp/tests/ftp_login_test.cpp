@@ -118,6 +118,60 @@ TEST(Connect, DirectLoginSendsUserPasswordTypeAndSyst) {
     EXPECT_EQ(s.peer.lines(), (Lines{"USER u", "PASS p", "TYPE I", "SYST"}));
 }
 
+TEST(Connect, AfterLoginHandlerRunsBeforeSyst) {
+    ScriptedPeer peer([](ScriptedSession& s) {
+        s.reply("220 ready");
+        serveLogin(s, 4);
+    });
+    TNetFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = peer.port();
+    ftp.Username = "u";
+    ftp.Password = "p";
+    Lines seenAtLogin;
+    ftp.OnAfterClientLogin = [&](TNetTCPConnection* sender) {
+        EXPECT_EQ(sender, &ftp);
+        seenAtLogin = peer.lines();
+    };
+    ftp.Connect(true, 5000);
+    EXPECT_EQ(seenAtLogin, (Lines{"USER u", "PASS p", "TYPE I"}));
+}
+
+TEST(Connect, WithoutAutoLoginOnlyTheWelcomeIsRead) {
+    ScriptedPeer peer([](ScriptedSession& s) {
+        s.reply("220-Welcome");
+        s.reply("220 to the server");
+        s.waitClientClose();
+    });
+    TNetFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = peer.port();
+    ftp.Connect(false, 5000);
+    EXPECT_EQ(ftp.WelcomeReply.Text, (Lines{"Welcome", "to the server"}));
+    EXPECT_EQ(ftp.LoginReply.NumericCode(), 0);
+    ftp.Disconnect();
+    ASSERT_TRUE(peer.waitDone());
+    EXPECT_TRUE(peer.lines().empty());
+}
+
+TEST(Connect, FailedProxyConnectRestoresTheServerAddress) {
+    int closedPort = 0;
+    {
+        ScriptedPeer gone([](ScriptedSession&) {});
+        closedPort = gone.port();
+    }
+    TNetFTP ftp;
+    ftp.Host = "ftp.example";
+    ftp.Port = 2121;
+    ftp.ProxySettings.ProxyType = fpcmUserSite;
+    ftp.ProxySettings.Host = "127.0.0.1";
+    ftp.ProxySettings.Port = closedPort;
+    EXPECT_THROW(ftp.Connect(true, 2000), ENetException);
+    EXPECT_EQ(ftp.Host, "ftp.example");
+    EXPECT_EQ(ftp.Port, 2121);
+    EXPECT_FALSE(ftp.Connected());
+}
+
 TEST(Connect, UserAcceptedAtOnceGetsNoPassword) {
     ScriptedPeer peer([](ScriptedSession& s) {
         s.reply("220 ready");
