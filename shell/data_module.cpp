@@ -6,6 +6,7 @@
 #include "store/store_error.h"
 #include "store/table.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <atomic>
@@ -276,4 +277,69 @@ QString TDataModule::EnsureTempPath(const QString& fallback) {
         temp = fallback;
     }
     return temp;
+}
+
+std::optional<SiteRecord> TDataModule::TouchSite(const QString& name) {
+    TStoreTable& t = tables_->Tftpsite;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(name))) return std::nullopt;
+    t.Edit();
+    setText(t, "zdate",
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    t.Post();
+    return readSite(t);
+}
+
+QStringList TDataModule::KeepAliveCommands() {
+    TStoreTable& t = tables_->Tantiidle;
+    OpenedTable opened(t);
+    QStringList commands;
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (boolean(t, "tf")) commands << text(t, "command");
+    }
+    return commands;
+}
+
+OptionsRecord TDataModule::ReadOptions() {
+    TStoreTable& t = tables_->Toption;
+    OpenedTable opened(t);
+    OptionsRecord o;
+    o.interval = integer(t, "interval");
+    o.transfermode = text(t, "transfermode");
+    o.transferc = text(t, "transferc");
+    o.recvb = integer(t, "recvb");
+    o.sendb = integer(t, "sendb");
+    o.appe = boolean(t, "appe");
+    o.temppath = text(t, "temppath");
+    return o;
+}
+
+std::optional<ProxyRecord> TDataModule::FindProxy(const QString& name) {
+    TStoreTable& t = tables_->Tproxy;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(name))) return std::nullopt;
+    ProxyRecord p;
+    p.name = text(t, "name");
+    p.server = text(t, "server");
+    p.port = integer(t, "port");
+    p.login = boolean(t, "login");
+    p.username = text(t, "username");
+    p.password = text(t, "password");
+    p.typeName = text(t, "typename");
+    return p;
+}
+
+std::optional<SocksRecord> TDataModule::FindSocks(const QString& name) {
+    TStoreTable& t = tables_->Tsocks;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(name))) return std::nullopt;
+    SocksRecord s;
+    s.name = text(t, "name");
+    s.host = text(t, "host");
+    s.port = integer(t, "port");
+    s.login = boolean(t, "login");
+    s.user = text(t, "user");
+    s.pass = text(t, "pass");
+    s.svname = text(t, "svname");
+    return s;
 }

@@ -35,6 +35,31 @@ struct SiteRecord {
     int maxc = 1;
 };
 
+// The `options` record fields a session reads.
+struct OptionsRecord {
+    int interval = 0;
+    QString transfermode;
+    QString transferc;
+    int recvb = 0;
+    int sendb = 0;
+    bool appe = false;
+    QString temppath;
+};
+
+// One `proxy` record.
+struct ProxyRecord {
+    QString name, server, username, password, typeName;
+    int port = 0;
+    bool login = false;
+};
+
+// One `socks` record.
+struct SocksRecord {
+    QString name, host, user, pass, svname;
+    int port = 0;
+    bool login = false;
+};
+
 class TDataModule {
 public:
     // Requires the program's folder, where "all.dat" and "FTPBookmark.dat" lie. Connects nothing.
@@ -65,6 +90,17 @@ public:
     // Deletes the site named `name` with its day and transfer records; false when there is none.
     // Bookmarks and tasks of the site stay.
     virtual bool DeleteSite(const QString& name);
+
+    // Writes the present local time into `zdate` of the site named `name` and returns the site,
+    // or nothing when there is none. A session calls it each time it connects.
+    virtual std::optional<SiteRecord> TouchSite(const QString& name);
+    // Returns the `command` of every ticked `antiidle` record, in table order.
+    virtual QStringList KeepAliveCommands();
+    // Returns the `options` record (empty values on an empty table).
+    virtual OptionsRecord ReadOptions();
+    // Return the first `proxy` / `socks` record named exactly `name`, or nothing.
+    virtual std::optional<ProxyRecord> FindProxy(const QString& name);
+    virtual std::optional<SocksRecord> FindSocks(const QString& name);
 
     // Returns the names of every `proxy` / `socks` record in table order.
     virtual QStringList ProxyNames();

@@ -132,6 +132,26 @@ void drawIcon(QPainter& p, TIcon kind) {
         p.setPen(QPen(QColor(80, 80, 80), 2));
         p.drawEllipse(QRectF(9, 9, 14, 14));
         break;
+    case TIcon::LogSent:
+    case TIcon::LogReceived: {
+        // Sent lines point right (out to the server), received lines point left.
+        const bool sent = kind == TIcon::LogSent;
+        p.setPen(Qt::NoPen);
+        p.setBrush(sent ? QColor(30, 110, 210) : QColor(30, 150, 60));
+        const qreal tip = sent ? 28 : 4, back = sent ? 12 : 20;
+        p.drawPolygon(
+            QPolygonF({QPointF(tip, 16), QPointF(back, 5), QPointF(back, 11), QPointF(32 - tip, 11),
+                       QPointF(32 - tip, 21), QPointF(back, 21), QPointF(back, 27)}));
+        break;
+    }
+    case TIcon::LogError:
+        p.setPen(QPen(QColor(150, 20, 20), 1.5));
+        p.setBrush(QColor(220, 40, 40));
+        p.drawEllipse(QRectF(4, 4, 24, 24));
+        p.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(16, 9), QPointF(16, 18));
+        p.drawPoint(QPointF(16, 23));
+        break;
     }
 }
 

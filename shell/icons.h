@@ -17,6 +17,9 @@ enum class TIcon {
     Help,
     Browse,
     Options,
+    LogSent,
+    LogReceived,
+    LogError,
 };
 
 class TIcons {

@@ -1,5 +1,6 @@
 // The program's entry point: one application object, one data module, one main window.
 
+#include "ftp/anti_freeze.h"
 #include "shell/app_paths.h"
 #include "shell/application.h"
 #include "shell/data_module.h"
@@ -20,11 +21,23 @@ int main(int argc, char** argv) {
     TDesktopService desktop(paths.folder());
     SetDesktopService(&desktop);
 
+    // Blocking engine calls keep the window alive by pumping its events on this thread.
+    TNetAntiFreeze::SetPumpHook([](bool allMessages) {
+        if (allMessages)
+            QCoreApplication::processEvents();
+        else
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    });
+    TNetAntiFreeze antiFreeze;
+    antiFreeze.IdleTimeOut = 50;
+    antiFreeze.OnlyWhenIdle = false;
+
     TDataModule dataModule(paths.folder());
     TMainForm mainForm(paths, dataModule);
     mainForm.showMaximized();
     if (mainForm.startFailed()) return 1;
     const int code = app.exec();
+    TNetAntiFreeze::SetPumpHook({});
     SetDesktopService(nullptr);
     SetPromptService(nullptr);
     return code;

@@ -1,16 +1,21 @@
 #include "shell/main_form.h"
 
+#include "browser/browser_frame.h"
 #include "shell/application.h"
 #include "shell/data_module.h"
 #include "shell/desktop_service.h"
+#include "shell/icons.h"
 #include "shell/prompt_service.h"
 #include "shell/top_bar.h"
 #include "sites/site_list_page.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -19,6 +24,9 @@
 namespace {
 
 const QString kMain = QStringLiteral("MAIN");
+const QString kFtp = QStringLiteral("FTP");
+const char* const kCaption = "caption";
+const char* const kTag = "tag";
 constexpr int kDefaultLeftWidth = 307;
 
 QWidget* makeLeftPage(const QString& objectName) {
@@ -53,7 +61,17 @@ TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* pa
 
     rightPages_->setObjectName(QStringLiteral("rightPages"));
     siteListPage_ = new TSiteListPage(dataModule_, *this);
+    siteListPage_->setProperty(kCaption, tr("FTP Site"));
+    siteListPage_->setProperty(kTag, 0);
     rightPages_->addTab(siteListPage_, tr("FTP Site"));
+    rightPages_->tabBar()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(rightPages_->tabBar(), &QWidget::customContextMenuRequested, this,
+            &TMainForm::onTabBarRightClick);
+    connect(rightPages_, &QTabWidget::currentChanged, this, &TMainForm::onCurrentPageChanged);
+    tabMenu_ = new QMenu(this);
+    tabMenu_->addAction(tr("Close current page"), this, &TMainForm::CloseCurrentPage);
+    tabMenu_->addSeparator();
+    tabMenu_->addAction(tr("Close all"), this, &TMainForm::CloseAll);
 
     splitter_->setObjectName(QStringLiteral("splitter"));
     splitter_->setHandleWidth(3);
@@ -116,6 +134,7 @@ bool TMainForm::FormShow() {
 void TMainForm::FormClose() {
     if (closed_ || startFailed_ || !shown_) return;
     closed_ = true;
+    PageShutdown();
     writeMainLayout();
 }
 
@@ -185,18 +204,164 @@ void TMainForm::onExitClick() {
     close();
 }
 
-void TMainForm::OpenSession(const QString& name, bool /*quick*/) {
-    for (int i = 0; i < rightPages_->count(); ++i) {
-        if (rightPages_->tabText(i) == name) {
-            rightPages_->setTabVisible(i, true);
-            rightPages_->setCurrentIndex(i);
-            return;
-        }
+QString TMainForm::PageCaption(int index) const {
+    QWidget* page = rightPages_->widget(index);
+    return page ? page->property(kCaption).toString() : QString();
+}
+
+TBrowserFrame* TMainForm::FrameOfPage(int number) const {
+    QWidget* page = rightPages_->findChild<QWidget*>(QStringLiteral("tab%1").arg(number));
+    return page ? page->findChild<TBrowserFrame*>(QStringLiteral("fr%1").arg(number)) : nullptr;
+}
+
+TBrowserFrame* TMainForm::ActiveFrame() const {
+    QWidget* page = rightPages_->currentWidget();
+    if (!page) return nullptr;
+    const int tag = page->property(kTag).toInt();
+    return page->findChild<TBrowserFrame*>(QStringLiteral("fr%1").arg(tag));
+}
+
+void TMainForm::setActivePage(int index) {
+    // Making a page active from code is no user's page change.
+    settingPage_ = true;
+    rightPages_->setCurrentIndex(index);
+    settingPage_ = false;
+}
+
+void TMainForm::onCurrentPageChanged(int) {
+    if (!settingPage_) PageChange();
+}
+
+void TMainForm::PageChange() {
+    TBrowserFrame* frame = ActiveFrame();
+    if (!frame) {
+        SetUploadEnabled(false);
+        return;
     }
+    // A page without a local folder of its own leaves the local list where it is.
+    if (!frame->localPath.isEmpty()) SetLocalRoot(frame->localPath);
+    SetUploadEnabled(frame->Connected());
+}
+
+void TMainForm::OpenSession(const QString& name, bool quick) {
+    QCoreApplication::processEvents();
+    for (int i = 0; i < rightPages_->count(); ++i) {
+        if (PageCaption(i) != name) continue;
+        const bool wasVisible = rightPages_->isTabVisible(i);
+        rightPages_->setTabVisible(i, true);
+        setActivePage(i);
+        TBrowserFrame* frame = ActiveFrame();
+        if (frame && !wasVisible) frame->ConnectSite(quick);
+        return;
+    }
+    const int number = ++pageCounter_;
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tab%1").arg(number));
+    page->setProperty(kCaption, name);
+    page->setProperty(kTag, number);
+    auto* frame = new TBrowserFrame(number, dataModule_);
+    frame->siteName = name;
+    connect(frame, &TBrowserFrame::connectionChanged, this,
+            [this, page](bool up) { onFrameConnectionChanged(page, up); });
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(frame);
+    // A site name may hold "&", which a tab would take for a mnemonic.
+    QString tabText = name;
+    tabText.replace('&', QStringLiteral("&&"));
+    settingPage_ = true;
+    const int index = rightPages_->addTab(page, TIcons::Get(TIcon::Disconnect), tabText);
+    settingPage_ = false;
+    applyFtpLayout(*frame);
+    setActivePage(index);
+    frame->ConnectSite(quick);
+    PageChange();
 }
 
 void TMainForm::RenameSessionPages(const QString& oldName, const QString& newName) {
     for (int i = 1; i < rightPages_->count(); ++i) {
-        if (rightPages_->tabText(i) == oldName) rightPages_->setTabText(i, newName);
+        if (PageCaption(i) != oldName) continue;
+        QWidget* page = rightPages_->widget(i);
+        page->setProperty(kCaption, newName);
+        QString tabText = newName;
+        tabText.replace('&', QStringLiteral("&&"));
+        rightPages_->setTabText(i, tabText);
+        if (TBrowserFrame* frame = FrameOfPage(page->property(kTag).toInt()))
+            frame->siteName = newName;
     }
+}
+
+void TMainForm::applyFtpLayout(TBrowserFrame& frame) {
+    frame.SetInfoPaneHeight(formInfo_.ReadInteger(kFtp, QStringLiteral("INFO"), 93));
+    frame.SetQueueListHeight(formInfo_.ReadInteger(kFtp, QStringLiteral("UPDOWN"), 116));
+    frame.SetViewStyleCode(formInfo_.ReadInteger(kFtp, QStringLiteral("LVCVIEW"), 3));
+}
+
+void TMainForm::closeSteps(TBrowserFrame& frame) {
+    frame.DeleteTempFiles();
+    formInfo_.WriteInteger(kFtp, QStringLiteral("INFO"), frame.infoPaneHeight());
+    formInfo_.WriteInteger(kFtp, QStringLiteral("UPDOWN"), frame.queueListHeight());
+    formInfo_.WriteInteger(kFtp, QStringLiteral("LVCVIEW"), frame.viewStyleCode());
+    frame.StopTimers();
+    frame.DisconnectQuietly();
+    // A queue that is running keeps its items; they go with the frame when the call returns.
+    if (!frame.inCall()) frame.ClearSession();
+    const int index = rightPages_->indexOf(frame.parentWidget());
+    if (index >= 0) {
+        // Hiding the active tab shows a neighbour; that is no page change of the user's.
+        settingPage_ = true;
+        rightPages_->setTabVisible(index, false);
+        settingPage_ = false;
+    }
+}
+
+void TMainForm::CloseCurrentPage() {
+    if (TBrowserFrame* frame = ActiveFrame()) closeSteps(*frame);
+}
+
+void TMainForm::CloseAll() {
+    for (int number = pageCounter_; number >= 1; --number) {
+        if (TBrowserFrame* frame = FrameOfPage(number)) closeSteps(*frame);
+    }
+}
+
+void TMainForm::PageShutdown() {
+    for (int number = pageCounter_; number >= 1; --number) {
+        TBrowserFrame* frame = FrameOfPage(number);
+        if (!frame) continue;
+        try {
+            frame->DeleteTempFiles();
+            formInfo_.WriteInteger(kFtp, QStringLiteral("INFO"), frame->infoPaneHeight());
+            formInfo_.WriteInteger(kFtp, QStringLiteral("UPDOWN"), frame->queueListHeight());
+            formInfo_.WriteInteger(kFtp, QStringLiteral("LVCVIEW"), frame->viewStyleCode());
+            frame->StopTimers();
+        } catch (...) {
+        }
+        frame->DisconnectQuietly();
+        QWidget* page = frame->parentWidget();
+        // A frame still inside a blocking call is freed once that call has returned.
+        if (frame->inCall()) {
+            frame->deleteLater();
+            page->deleteLater();
+        } else {
+            delete frame;
+            delete page;
+        }
+    }
+}
+
+void TMainForm::onFrameConnectionChanged(QWidget* page, bool up) {
+    const int index = rightPages_->indexOf(page);
+    if (index >= 0)
+        rightPages_->setTabIcon(index, TIcons::Get(up ? TIcon::Connect : TIcon::Disconnect));
+    if (page == rightPages_->currentWidget()) SetUploadEnabled(up);
+}
+
+QMenu* TMainForm::onTabBarRightClick(const QPoint& pos) {
+    const int index = rightPages_->tabBar()->tabAt(pos);
+    if (index < 0) return nullptr;
+    setActivePage(index);
+    if (index == 0) return nullptr;
+    tabMenu_->popup(rightPages_->tabBar()->mapToGlobal(pos));
+    return tabMenu_;
 }

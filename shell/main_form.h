@@ -9,8 +9,10 @@
 
 #include <QMainWindow>
 
+class QMenu;
 class QSplitter;
 class QTabWidget;
+class TBrowserFrame;
 class TDataModule;
 class TSiteListPage;
 class TTopBar;
@@ -46,6 +48,29 @@ public:
     void OpenSession(const QString& name, bool quick) override;
     void RenameSessionPages(const QString& oldName, const QString& newName) override;
 
+    // Session pages. The page counter is the number of the last browser page made.
+    int pageCounter() const { return pageCounter_; }
+    // Returns the frame "fr" + `number` on the page "tab" + `number`, or nullptr.
+    TBrowserFrame* FrameOfPage(int number) const;
+    // Returns the frame of the active page, found by the page's tag; nullptr on "FTP Site".
+    TBrowserFrame* ActiveFrame() const;
+    // Returns the caption of the page at `index` (the site name for a browser page).
+    QString PageCaption(int index) const;
+    // The page-change step: follows the active frame's local folder and connection.
+    void PageChange();
+    // "Close current page" and "Close all" of the tab menu.
+    void CloseCurrentPage();
+    void CloseAll();
+    // Frees every browser page, newest first; run first by the shutdown.
+    void PageShutdown();
+    // A right click on the tab strip at `pos` (tab bar coordinates). Returns the menu shown, or
+    // nullptr when none was (outside every tab, or on "FTP Site").
+    QMenu* onTabBarRightClick(const QPoint& pos);
+    QMenu* tabMenu() const { return tabMenu_; }
+    // The local page's "Upload" button state, set by the page-change step.
+    bool uploadEnabled() const { return uploadEnabled_; }
+    void SetUploadEnabled(bool enabled) { uploadEnabled_ = enabled; }
+
     // Root folder of the local list; "-1" stands for the virtual root that is no folder.
     const QString& localRoot() const { return localRoot_; }
     void SetLocalRoot(const QString& root) { localRoot_ = root; }
@@ -72,6 +97,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void onCurrentPageChanged(int index);
+    void onFrameConnectionChanged(QWidget* page, bool up);
+    void closeSteps(TBrowserFrame& frame);
+    void applyFtpLayout(TBrowserFrame& frame);
+    void setActivePage(int index);
     void readMainLayout();
     void writeMainLayout();
     void makeSureOfTempFolder();
@@ -84,7 +114,11 @@ private:
     QTabWidget* leftPages_;
     QTabWidget* rightPages_;
     TSiteListPage* siteListPage_;
+    QMenu* tabMenu_ = nullptr;
     QString localRoot_ = QStringLiteral("-1");
+    int pageCounter_ = 0;
+    bool settingPage_ = false;
+    bool uploadEnabled_ = false;
     QString tempPath_;
     int pendingLeftWidth_ = 307;
     bool shown_ = false;

@@ -5,6 +5,7 @@
 #include "shell/icons.h"
 #include "shell/prompt_service.h"
 #include "shell/session_host.h"
+#include "shell/styled_list_view.h"
 #include "sites/site_editor_form.h"
 
 #include <QActionGroup>
@@ -14,7 +15,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSplitter>
-#include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QToolBar>
 #include <QToolButton>
@@ -32,35 +32,17 @@ constexpr int kIsSiteRole = Qt::UserRole + 2;
 
 TSiteListPage::TSiteListPage(TDataModule& dataModule, TSessionHost& host, QWidget* parent)
     : QWidget(parent), dataModule_(dataModule), host_(host), model_(new QStandardItemModel(this)),
-      views_(new QStackedWidget), reportView_(new QTreeView), iconView_(new QListView),
-      description_(new QPlainTextEdit), toolBar_(new QToolBar) {
+      views_(new TStyledListView), description_(new QPlainTextEdit), toolBar_(new QToolBar) {
     setObjectName(QStringLiteral("siteListPage"));
     model_->setHorizontalHeaderLabels(
         {tr("Name"), tr("FTP Address"), tr("Create date"), tr("Latest access")});
 
-    reportView_->setObjectName(QStringLiteral("siteReportView"));
-    reportView_->setModel(model_);
-    reportView_->setRootIsDecorated(false);
-    reportView_->setItemsExpandable(false);
-    reportView_->setUniformRowHeights(true);
-    reportView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    reportView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    reportView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    reportView_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-
-    iconView_->setObjectName(QStringLiteral("siteIconView"));
-    iconView_->setModel(model_);
-    // Both views show the same model; sharing one selection keeps a style change from losing it.
-    QItemSelectionModel* unused = iconView_->selectionModel();
-    iconView_->setSelectionModel(reportView_->selectionModel());
-    delete unused;
-    iconView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    iconView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    iconView_->setResizeMode(QListView::Adjust);
-    iconView_->setWrapping(true);
-
-    views_->addWidget(reportView_);
-    views_->addWidget(iconView_);
+    views_->setObjectName(QStringLiteral("siteListView"));
+    views_->setModel(model_);
+    views_->selectionModel()->clear();
+    views_->reportView()->setSelectionMode(QAbstractItemView::SingleSelection);
+    views_->iconView()->setSelectionMode(QAbstractItemView::SingleSelection);
+    views_->reportView()->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     auto* descriptionArea = new QWidget;
     auto* descriptionLayout = new QVBoxLayout(descriptionArea);
@@ -89,14 +71,10 @@ TSiteListPage::TSiteListPage(TDataModule& dataModule, TSessionHost& host, QWidge
     layout->addWidget(toolBar_);
     layout->addWidget(splitter, 1);
 
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(reportView_),
-                                    static_cast<QAbstractItemView*>(iconView_)}) {
-        view->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(view, &QWidget::customContextMenuRequested, this,
-                &TSiteListPage::onContextMenuRequested);
-        connect(view, &QAbstractItemView::doubleClicked, this, &TSiteListPage::onListDoubleClick);
-    }
-    connect(reportView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(views_, &TStyledListView::contextMenuRequested, this,
+            &TSiteListPage::onContextMenuRequested);
+    connect(views_, &TStyledListView::doubleClicked, this, &TSiteListPage::onListDoubleClick);
+    connect(views_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TSiteListPage::onSelectionChange);
     connect(model_, &QStandardItemModel::itemChanged, this, &TSiteListPage::onItemChanged);
 
@@ -188,7 +166,7 @@ void TSiteListPage::LoadSiteList() {
 }
 
 QModelIndex TSiteListPage::selectedIndex() const {
-    const QModelIndexList rows = reportView_->selectionModel()->selectedRows(0);
+    const QModelIndexList rows = views_->selectionModel()->selectedRows(0);
     return rows.isEmpty() ? QModelIndex() : rows.first();
 }
 
@@ -203,7 +181,7 @@ bool TSiteListPage::siteSelected() const {
 }
 
 void TSiteListPage::SelectSite(const QString& caption) {
-    QItemSelectionModel* selection = reportView_->selectionModel();
+    QItemSelectionModel* selection = views_->selectionModel();
     for (int row = 0; row < model_->rowCount(); ++row) {
         if (model_->item(row, 0)->text() == caption) {
             const QModelIndex index = model_->index(row, 0);
@@ -273,12 +251,7 @@ QMenu* TSiteListPage::contextMenuNow() {
 
 void TSiteListPage::onContextMenuRequested(const QPoint& pos) {
     QMenu* menu = contextMenuNow();
-    if (menu) menu->popup(activeView()->viewport()->mapToGlobal(pos));
-}
-
-QAbstractItemView* TSiteListPage::activeView() const {
-    return views_->currentWidget() == reportView_ ? static_cast<QAbstractItemView*>(reportView_)
-                                                  : static_cast<QAbstractItemView*>(iconView_);
+    if (menu) menu->popup(views_->activeView()->viewport()->mapToGlobal(pos));
 }
 
 void TSiteListPage::onListDoubleClick() {
@@ -323,7 +296,7 @@ void TSiteListPage::onDeleteClick() {
 
 void TSiteListPage::onRenameClick() {
     const QModelIndex index = selectedIndex();
-    if (index.isValid() && index.data(kIsSiteRole).toBool()) activeView()->edit(index);
+    if (index.isValid() && index.data(kIsSiteRole).toBool()) views_->activeView()->edit(index);
 }
 
 void TSiteListPage::onItemChanged(QStandardItem* item) {
@@ -372,24 +345,11 @@ bool TSiteListPage::RenameSite(const QString& oldName, const QString& newName) {
 }
 
 void TSiteListPage::SetViewStyleCode(int code) {
-    if (code < LargeIcon || code > Report) return;
-    viewStyle_ = code;
-    viewStyleItems_[code]->setChecked(true);
-    if (code == Report) {
-        views_->setCurrentWidget(reportView_);
-        return;
-    }
-    if (code == LargeIcon) {
-        iconView_->setViewMode(QListView::IconMode);
-        iconView_->setIconSize(QSize(32, 32));
-        iconView_->setFlow(QListView::LeftToRight);
-    } else {
-        iconView_->setViewMode(QListView::ListMode);
-        iconView_->setIconSize(QSize(16, 16));
-        iconView_->setFlow(code == List ? QListView::TopToBottom : QListView::LeftToRight);
-    }
-    iconView_->setWrapping(true);
-    views_->setCurrentWidget(iconView_);
+    if (views_->SetViewStyleCode(code)) viewStyleItems_[code]->setChecked(true);
+}
+
+int TSiteListPage::viewStyleCode() const {
+    return views_->viewStyleCode();
 }
 
 void TSiteListPage::onViewStyleClick() {

@@ -7,18 +7,16 @@
 
 class QAbstractItemView;
 class QAction;
-class QListView;
 class QMenu;
 class QModelIndex;
 class QPlainTextEdit;
-class QStackedWidget;
 class QStandardItem;
 class QStandardItemModel;
 class QToolBar;
 class QToolButton;
-class QTreeView;
 class TDataModule;
 class TSessionHost;
+class TStyledListView;
 
 class TSiteListPage : public QWidget {
     Q_OBJECT
@@ -67,7 +65,7 @@ public:
 
     // Applies a stored view style code; unknown codes leave the style unchanged.
     void SetViewStyleCode(int code);
-    int viewStyleCode() const { return viewStyle_; }
+    int viewStyleCode() const;
     int siteViewCounter() const { return siteViewCounter_; }
 
     // Returns the context menu as it would pop up now, or nullptr while "NewFTPSite" is selected.
@@ -90,14 +88,11 @@ private:
     void onItemChanged(QStandardItem* item);
     void onContextMenuRequested(const QPoint& pos);
     QModelIndex selectedIndex() const;
-    QAbstractItemView* activeView() const;
 
     TDataModule& dataModule_;
     TSessionHost& host_;
     QStandardItemModel* model_;
-    QStackedWidget* views_;
-    QTreeView* reportView_;
-    QListView* iconView_;
+    TStyledListView* views_;
     QPlainTextEdit* description_;
     QToolBar* toolBar_;
     QAction* editAction_ = nullptr;
@@ -109,7 +104,6 @@ private:
     QAction* menuEdit_ = nullptr;
     QAction* menuDelete_ = nullptr;
     QAction* menuRename_ = nullptr;
-    int viewStyle_ = Report;
     int siteViewCounter_ = 4;
     bool loading_ = false;
 };

@@ -55,6 +55,19 @@ public:
         }
         return false;
     }
+    std::optional<SiteRecord> TouchSite(const QString& name) override {
+        for (SiteRecord& site : sites) {
+            if (site.name == name) {
+                site.zdate = QStringLiteral("touched");
+                return site;
+            }
+        }
+        return std::nullopt;
+    }
+    QStringList KeepAliveCommands() override { return keepAlive; }
+    OptionsRecord ReadOptions() override { return options; }
+    std::optional<ProxyRecord> FindProxy(const QString&) override { return std::nullopt; }
+    std::optional<SocksRecord> FindSocks(const QString&) override { return std::nullopt; }
     QStringList ProxyNames() override { return proxies; }
     QStringList SocksNames() override { return socks; }
     QString EnsureTempPath(const QString& fallback) override {
@@ -75,6 +88,8 @@ public:
     }
 
     std::vector<SiteRecord> sites;
+    QStringList keepAlive;
+    OptionsRecord options;
     QStringList proxies;
     QStringList socks;
     QString temppath;

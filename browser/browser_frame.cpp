@@ -1,0 +1,504 @@
+#include "browser/browser_frame.h"
+
+#include "browser/frame_log.h"
+#include "ftp/ftp.h"
+#include "shell/data_module.h"
+#include "shell/icons.h"
+#include "shell/prompt_service.h"
+#include "shell/styled_list_view.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+// The pane never holds more than this many lines; the next one starts it afresh.
+constexpr int kMaxInfoLines = 599;
+constexpr int kDefaultInfoHeight = 93;
+constexpr int kDefaultQueueHeight = 116;
+constexpr int kIconRole = Qt::UserRole + 1;
+
+QIcon logIcon(int icon) {
+    switch (icon) {
+    case 0:
+        return TIcons::Get(TIcon::LogSent);
+    case 1:
+        return TIcons::Get(TIcon::LogReceived);
+    default:
+        return TIcons::Get(TIcon::LogError);
+    }
+}
+
+} // namespace
+
+TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
+    : QWidget(parent), dataModule_(dataModule), ftp_(std::make_unique<TNetFTP>()),
+      log_(std::make_unique<TFrameLog>(*this)), pathBar_(new QLabel), infoPane_(new QListWidget),
+      toolBar_(new QToolBar), remoteList_(nullptr), queueList_(new QTreeWidget),
+      progressPanel_(new QWidget), countPanel_(new QLabel("0/0")), progressGauge_(new QProgressBar),
+      speedLabel_(new QLabel("0KB/S")), splitter_(new QSplitter(Qt::Vertical)),
+      retryTimer_(new QTimer(this)), keepAliveTimer_(new QTimer(this)) {
+    setObjectName(QStringLiteral("fr%1").arg(tag));
+    setProperty("tag", tag);
+
+    pathBar_->setObjectName(QStringLiteral("pathBar"));
+    pathBar_->setFixedHeight(16);
+    pathBar_->setStyleSheet(
+        QStringLiteral("background: #1c48a8; color: white; font-weight: bold; padding-left: 4px;"));
+
+    infoPane_->setObjectName(QStringLiteral("infoPane"));
+    infoPane_->setSelectionMode(QAbstractItemView::SingleSelection);
+    infoPane_->setIconSize(QSize(16, 16));
+    infoPane_->setUniformItemSizes(true);
+
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(infoPane_);
+    splitter_->addWidget(buildRemoteArea());
+    splitter_->addWidget(buildQueueArea());
+    // The remote list takes what the window gains; the pane and the queue keep their heights.
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setStretchFactor(2, 0);
+    splitter_->setSizes({kDefaultInfoHeight, 300, kDefaultQueueHeight});
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pathBar_);
+    layout->addWidget(splitter_, 1);
+
+    // Engine settings the frame fixes once: no read limit until a site sets one, small buffers.
+    ftp_->ReadTimeout = 0;
+    ftp_->RecvBufferSize = 2048;
+    ftp_->SendBufferSize = 1024;
+    ftp_->Intercept = log_.get();
+    log_->SetActive(true);
+    ftp_->OnConnected = [this](TNetTCPConnection*) { emit connectionChanged(true); };
+    ftp_->OnDisconnected = [this](TNetTCPConnection*) {
+        keepAliveTimer_->stop();
+        emit connectionChanged(false);
+    };
+
+    retryTimer_->setInterval(retryDelayMs);
+    keepAliveTimer_->setInterval(1000);
+    connect(retryTimer_, &QTimer::timeout, this, &TBrowserFrame::onRetryTimer);
+    connect(keepAliveTimer_, &QTimer::timeout, this, &TBrowserFrame::onKeepAliveTimer);
+}
+
+TBrowserFrame::~TBrowserFrame() {
+    StopTimers();
+    log_->SetActive(false);
+    ftp_->OnConnected = nullptr;
+    ftp_->OnDisconnected = nullptr;
+    DisconnectQuietly();
+    ftp_->Intercept = nullptr;
+}
+
+QWidget* TBrowserFrame::buildRemoteArea() {
+    auto* area = new QWidget;
+    auto* layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    toolBar_->setObjectName(QStringLiteral("browserToolBar"));
+    toolBar_->setIconSize(QSize(20, 20));
+    toolBar_->addAction(TIcons::Get(TIcon::Disconnect), tr("Disconnect"));
+    toolBar_->addAction(TIcons::Get(TIcon::Delete), tr("Abort operation"))->setEnabled(false);
+    toolBar_->addSeparator();
+    toolBar_->addAction(TIcons::Get(TIcon::ViewStyle), tr("View style"));
+    toolBar_->addAction(TIcons::Get(TIcon::Help), tr("Help"));
+
+    auto* model = new QStandardItemModel(0, 5, this);
+    model->setHorizontalHeaderLabels(
+        {tr("Name"), tr("Size"), tr("Type"), tr("Modified"), tr("Attrib")});
+    auto* views = new TStyledListView;
+    views->setObjectName(QStringLiteral("remoteList"));
+    views->setModel(model);
+    remoteList_ = views->reportView();
+    remoteList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    views->iconView()->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    remoteList_->setDragEnabled(true);
+    remoteList_->header()->resizeSection(1, 100);
+    remoteList_->header()->resizeSection(3, 120);
+    remoteList_->header()->resizeSection(4, 100);
+    layout->addWidget(toolBar_);
+    layout->addWidget(views, 1);
+    return area;
+}
+
+QWidget* TBrowserFrame::buildQueueArea() {
+    auto* area = new QWidget;
+    auto* layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    queueList_->setObjectName(QStringLiteral("queueList"));
+    queueList_->setRootIsDecorated(false);
+    queueList_->setColumnCount(5);
+    queueList_->setHeaderLabels(
+        {QString(), tr("Name"), tr("Size (bytes)"), tr("Status"), tr("Path")});
+    queueList_->header()->resizeSection(0, 20);
+    queueList_->header()->resizeSection(2, 100);
+    queueList_->header()->resizeSection(3, 112);
+
+    progressPanel_->setObjectName(QStringLiteral("progressPanel"));
+    auto* panel = new QHBoxLayout(progressPanel_);
+    panel->setContentsMargins(4, 2, 4, 2);
+    panel->addWidget(new QLabel(tr("Completed")));
+    countPanel_->setObjectName(QStringLiteral("countPanel"));
+    panel->addWidget(countPanel_);
+    progressGauge_->setObjectName(QStringLiteral("progressGauge"));
+    progressGauge_->setRange(0, 100);
+    progressGauge_->setValue(0);
+    progressGauge_->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: #2050c0; }"));
+    panel->addWidget(progressGauge_, 1);
+    panel->addWidget(new QLabel(tr("Speed:")));
+    speedLabel_->setObjectName(QStringLiteral("speedLabel"));
+    panel->addWidget(speedLabel_);
+    progressPanel_->setVisible(false);
+
+    layout->addWidget(queueList_, 1);
+    layout->addWidget(progressPanel_);
+    return area;
+}
+
+void TBrowserFrame::LogMessage(const QString& text, int icon) {
+    try {
+        if (infoPane_->count() == kMaxInfoLines) infoPane_->clear();
+        auto* line = new QListWidgetItem(logIcon(icon), text);
+        line->setData(kIconRole, icon);
+        infoPane_->addItem(line);
+        infoPane_->scrollToItem(line);
+    } catch (...) {
+        // A line that cannot be shown is not worth stopping the session for.
+    }
+}
+
+void TBrowserFrame::LogText(const QString& text, int icon) {
+    QStringList pieces = text.split('\r');
+    for (int i = 1; i < pieces.size(); ++i) {
+        if (pieces[i].startsWith('\n')) pieces[i].remove(0, 1);
+    }
+    for (const QString& piece : pieces)
+        LogMessage(piece, icon);
+}
+
+QStringList TBrowserFrame::infoLines() const {
+    QStringList lines;
+    for (int i = 0; i < infoPane_->count(); ++i)
+        lines << infoPane_->item(i)->text();
+    return lines;
+}
+
+int TBrowserFrame::infoIcon(int row) const {
+    const QListWidgetItem* line = infoPane_->item(row);
+    return line ? line->data(kIconRole).toInt() : -1;
+}
+
+int TBrowserFrame::infoPaneHeight() const {
+    return splitter_->sizes().value(0);
+}
+
+void TBrowserFrame::SetInfoPaneHeight(int height) {
+    QList<int> sizes = splitter_->sizes();
+    const int delta = height - sizes[0];
+    sizes[0] = height;
+    sizes[1] = qMax(1, sizes[1] - delta);
+    splitter_->setSizes(sizes);
+}
+
+int TBrowserFrame::queueListHeight() const {
+    return splitter_->sizes().value(2);
+}
+
+void TBrowserFrame::SetQueueListHeight(int height) {
+    QList<int> sizes = splitter_->sizes();
+    const int delta = height - sizes[2];
+    sizes[2] = height;
+    sizes[1] = qMax(1, sizes[1] - delta);
+    splitter_->setSizes(sizes);
+}
+
+void TBrowserFrame::SetViewStyleCode(int code) {
+    auto* views = findChild<TStyledListView*>(QStringLiteral("remoteList"));
+    if (views && views->SetViewStyleCode(code)) viewStyle_ = code;
+}
+
+void TBrowserFrame::StopTimers() {
+    retryTimer_->stop();
+    keepAliveTimer_->stop();
+}
+
+void TBrowserFrame::DeleteTempFiles() {
+    for (const QString& file : tempFiles)
+        QFile::remove(file);
+}
+
+void TBrowserFrame::DisconnectQuietly() {
+    try {
+        ftp_->Disconnect();
+    } catch (...) {
+    }
+    try {
+        ftp_->CloseSocketQuietly();
+    } catch (...) {
+    }
+}
+
+void TBrowserFrame::ClearSession() {
+    entries.clear();
+    cache.clear();
+    queue.clear();
+    infoPane_->clear();
+    if (auto* model = qobject_cast<QStandardItemModel*>(remoteList_->model()))
+        model->removeRows(0, model->rowCount());
+    queueList_->clear();
+}
+
+bool TBrowserFrame::Connected() const {
+    try {
+        return ftp_->Connected();
+    } catch (...) {
+        return false;
+    }
+}
+
+namespace {
+
+std::string utf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+bool proxyTypeOf(const QString& name, TNetFtpProxyType& type) {
+    static const std::pair<const char*, TNetFtpProxyType> types[] = {
+        {"None", fpcmNone},
+        {"UserSite", fpcmUserSite},
+        {"Site", fpcmSite},
+        {"Open", fpcmOpen},
+        {"UserPass", fpcmUserPass},
+        {"Transparent", fpcmTransparent},
+        {"HttpProxyWithFtp", fpcmHttpProxyWithFtp}};
+    for (auto [text, value] : types) {
+        if (name == QLatin1String(text)) {
+            type = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool socksVersionOf(const QString& name, TSocksVersion& version) {
+    static const std::pair<const char*, TSocksVersion> versions[] = {
+        {"NoSocks", svNoSocks}, {"Socks4", svSocks4}, {"Socks4A", svSocks4A}, {"Socks5", svSocks5}};
+    for (auto [text, value] : versions) {
+        if (name == QLatin1String(text)) {
+            version = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool TBrowserFrame::LoadSessionSettings(bool quick) {
+    if (quick) {
+        ftp_->Host = utf8(quickValues.host);
+        ftp_->Port = quickValues.port;
+        ftp_->Username = utf8(quickValues.username);
+        ftp_->Password = utf8(quickValues.password);
+        ftp_->Passive = quickValues.passive;
+        autoRefresh = false;
+        connectTimeoutMs = 30000;
+        ftp_->ReadTimeout = 30000;
+        retryLimit = 20;
+        retryDelayMs = 10000;
+    } else {
+        const std::optional<SiteRecord> site = dataModule_.TouchSite(siteName);
+        if (!site) return false;
+        ftp_->Host = utf8(site->address);
+        ftp_->Port = site->port;
+        ftp_->Username = utf8(site->username);
+        ftp_->Password = utf8(site->password);
+        ftp_->Passive = site->pasv;
+        proxyName = site->proxy;
+        socksName = site->socks;
+        defaultPath = site->defaultpath;
+        autoRefresh = site->autorefresh;
+        connectTimeoutMs = site->timeout * 1000;
+        ftp_->ReadTimeout = connectTimeoutMs;
+        retryLimit = site->nor;
+        retryDelayMs = site->rd * 1000;
+        localPath = site->localpath;
+        siteId = site->id;
+    }
+    keepAliveCommands = dataModule_.KeepAliveCommands();
+    const OptionsRecord options = dataModule_.ReadOptions();
+    keepAliveInterval = options.interval;
+    transferMode = options.transfermode;
+    tempPath = options.temppath;
+    ftp_->RecvBufferSize = options.recvb;
+    ftp_->SendBufferSize = options.sendb;
+    if (quick) return true;
+    // A proxy or SOCKS entry that is gone, or names an unknown type, leaves the settings as
+    // they were.
+    if (proxyName != QLatin1String("None")) {
+        TNetFtpProxyType type;
+        const std::optional<ProxyRecord> proxy = dataModule_.FindProxy(proxyName);
+        if (proxy) {
+            ftp_->ProxySettings.Host = utf8(proxy->server);
+            ftp_->ProxySettings.Port = proxy->port;
+            if (proxyTypeOf(proxy->typeName, type)) ftp_->ProxySettings.ProxyType = type;
+            if (proxy->login) {
+                ftp_->ProxySettings.UserName = utf8(proxy->username);
+                ftp_->ProxySettings.Password = utf8(proxy->password);
+            }
+        }
+    }
+    if (socksName != QLatin1String("None")) {
+        TSocksVersion version;
+        const std::optional<SocksRecord> socks = dataModule_.FindSocks(socksName);
+        if (socks) {
+            ftp_->SocksInfo.Host = utf8(socks->host);
+            ftp_->SocksInfo.Port = socks->port;
+            if (socksVersionOf(socks->svname, version)) ftp_->SocksInfo.Version = version;
+            ftp_->SocksInfo.Authentication = socks->login ? saUsernamePassword : saNoAuthentication;
+            if (socks->login) {
+                ftp_->SocksInfo.Username = utf8(socks->user);
+                ftp_->SocksInfo.Password = utf8(socks->pass);
+            }
+        }
+    }
+    return true;
+}
+
+int TBrowserFrame::retryWaitSeconds() const {
+    // Rounded to the nearest whole second, ties to even, as the wait is shown to the user.
+    return static_cast<int>(std::nearbyint(retryDelayMs / 1000.0));
+}
+
+void TBrowserFrame::ConnectSite(bool quick) {
+    retryCount = 0;
+    if (!LoadSessionSettings(quick)) {
+        ShowError(this, tr("Can not read the information of the FTP site."));
+        return;
+    }
+    LogMessage(tr("Connecting ") + QString::fromStdString(ftp_->Host), 0);
+    ++callDepth_;
+    try {
+        ftp_->Connect(true, connectTimeoutMs);
+    } catch (...) {
+        --callDepth_;
+        LogMessage(tr("Error occured,wait %1 second for retry").arg(retryWaitSeconds()), 2);
+        retryTimer_->setInterval(retryDelayMs);
+        retryTimer_->start();
+        return;
+    }
+    --callDepth_;
+    if (!ftp_->Connected()) return;
+    ++callDepth_;
+    try {
+        currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+        homePath = currentPath;
+        if (!defaultPath.isEmpty() && defaultPath != QLatin1String("/")) {
+            try {
+                ftp_->ChangeDirectory(utf8(defaultPath));
+                currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+            } catch (const ENetException&) {
+                ShowError(this, tr("The default folder was not existed, the program will change "
+                                   "to root automactically."));
+                currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+            }
+        }
+    } catch (...) {
+        --callDepth_;
+        throw;
+    }
+    --callDepth_;
+    pathBar_->setText(currentPath);
+    connected();
+}
+
+void TBrowserFrame::connected() {
+    retryTimer_->stop();
+    idleTicks = 0;
+    keepAliveTimer_->start();
+    emit connectionChanged(true);
+}
+
+void TBrowserFrame::DisconnectSession() {
+    LogMessage(tr("Disconnected from server."), 2);
+    entries.clear();
+    cache.clear();
+    if (auto* model = qobject_cast<QStandardItemModel*>(remoteList_->model()))
+        model->removeRows(0, model->rowCount());
+    busy = false;
+    retryTimer_->stop();
+    try {
+        ftp_->Disconnect();
+    } catch (...) {
+    }
+    emit connectionChanged(false);
+}
+
+void TBrowserFrame::onRetryTimer() {
+    ++retryCount;
+    if (retryCount == retryLimit) {
+        LogMessage(tr("Encountered maximum error.This part job is halted."), 2);
+        retryTimer_->stop();
+        return;
+    }
+    LogMessage(tr("Connecting ") + QString::fromStdString(ftp_->Host), 0);
+    ++callDepth_;
+    try {
+        ftp_->Connect(true, connectTimeoutMs);
+        --callDepth_;
+    } catch (...) {
+        --callDepth_;
+        LogMessage(tr("Error occured,wait %1 second for retry. (%2)")
+                       .arg(retryWaitSeconds())
+                       .arg(retryCount),
+                   2);
+        return;
+    }
+    if (!ftp_->Connected()) return;
+    ++callDepth_;
+    try {
+        currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+    } catch (...) {
+        --callDepth_;
+        throw;
+    }
+    --callDepth_;
+    connected();
+}
+
+void TBrowserFrame::onKeepAliveTimer() {
+    if (!Connected()) return;
+    ++idleTicks;
+    if (idleTicks != keepAliveInterval) return;
+    // With no enabled command nothing may be sent; the count simply starts again.
+    if (!keepAliveCommands.isEmpty()) {
+        const int pick = QRandomGenerator::global()->bounded(keepAliveCommands.size());
+        ++callDepth_;
+        try {
+            ftp_->SendCommand(keepAliveCommands[pick].toStdString(), {});
+        } catch (...) {
+            --callDepth_;
+            throw;
+        }
+        --callDepth_;
+    }
+    idleTicks = 0;
+}

@@ -1,0 +1,160 @@
+#pragma once
+// The browser frame: one per open site, filling its page of the main window. Top to bottom: the
+// path bar, the information pane, a splitter, the toolbar and the remote file list, a splitter,
+// the transfer queue with its progress panel. It owns the session's state, its two timers and
+// its FTP engine.
+
+#include "browser/browser_records.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QSplitter;
+class QTimer;
+class QToolBar;
+class QTreeView;
+class QTreeWidget;
+class TDataModule;
+class TFrameLog;
+class TNetFTP;
+
+// The values a quick-connect session takes from its dialog instead of a stored site.
+struct QuickConnectValues {
+    QString host;
+    int port = 21;
+    QString username;
+    QString password;
+    bool passive = true;
+};
+
+class TBrowserFrame : public QWidget {
+    Q_OBJECT
+public:
+    // View style codes of the remote list, as the layout file stores them.
+    enum ViewStyle { LargeIcon = 0, List = 1, SmallIcon = 2, Report = 3 };
+
+    // Builds the frame named "fr" + `tag` with the layout's default heights; `dataModule`
+    // outlives the frame.
+    TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent = nullptr);
+    ~TBrowserFrame() override;
+
+    // Copies the site (or, with `quick`, the quick-connect values), keep-alive commands, options,
+    // proxy and SOCKS records into the frame and its engine. Returns false when the site record
+    // is missing. Writes the site's latest-access time.
+    bool LoadSessionSettings(bool quick);
+    // Sets the session up and connects; a failure starts the retry timer.
+    void ConnectSite(bool quick);
+    // Ends the session and resets the view.
+    void DisconnectSession();
+
+    // Appends one line to the information pane; a pane holding 599 lines is cleared first.
+    void LogMessage(const QString& text, int icon);
+    // Logs protocol text that may hold several lines: split at each CR, an LF right after it
+    // dropped, every piece logged with the same icon.
+    void LogText(const QString& text, int icon);
+    // Returns the lines of the information pane.
+    QStringList infoLines() const;
+    // Returns the icon number of line `row` of the information pane.
+    int infoIcon(int row) const;
+
+    // Layout kept in the `FTP` section of the layout file.
+    int infoPaneHeight() const;
+    void SetInfoPaneHeight(int height);
+    int queueListHeight() const;
+    void SetQueueListHeight(int height);
+    int viewStyleCode() const { return viewStyle_; }
+    // Applies a stored code; unknown codes leave the style unchanged.
+    void SetViewStyleCode(int code);
+
+    // Stops the connection-retry and keep-alive timers.
+    void StopTimers();
+    // Deletes every file in `tempFiles`; failures are ignored.
+    void DeleteTempFiles();
+    // Closes the control connection; any failure is ignored.
+    void DisconnectQuietly();
+    // Empties `entries`, `cache`, `queue` and the three lists.
+    void ClearSession();
+    // True while the engine reports a connection.
+    bool Connected() const;
+    // True while a blocking call of this frame is running (it must not be freed then).
+    bool inCall() const { return callDepth_ > 0; }
+
+    // Timer ticks.
+    void onRetryTimer();
+    void onKeepAliveTimer();
+
+    QString siteName;
+    int siteId = 0;
+    QString currentPath;
+    QString homePath;
+    QString defaultPath;
+    bool autoRefresh = false;
+    int connectTimeoutMs = 30000;
+    int retryLimit = 20;
+    int retryDelayMs = 10000;
+    int retryCount = 0;
+    QString proxyName;
+    QString socksName;
+    QString localPath;
+    QStringList keepAliveCommands;
+    int keepAliveInterval = 0;
+    int64_t idleTicks = 0;
+    QString transferMode;
+    QString tempPath;
+    bool busy = false;
+    bool askOnConflict = true;
+    int conflictChoice = -1;
+    int sortColumn = 2;
+    int viewStyleStep = 4;
+    QStringList tempFiles;
+    QuickConnectValues quickValues;
+    std::vector<rdatalist> entries;
+    std::vector<rdatalist> cache;
+    std::vector<rupdown> queue;
+
+    TNetFTP& ftp() const { return *ftp_; }
+    QLabel* pathBar() const { return pathBar_; }
+    QListWidget* infoPane() const { return infoPane_; }
+    QTreeView* remoteList() const { return remoteList_; }
+    QTreeWidget* queueList() const { return queueList_; }
+    QWidget* progressPanel() const { return progressPanel_; }
+    QLabel* countPanel() const { return countPanel_; }
+    QProgressBar* progressGauge() const { return progressGauge_; }
+    QLabel* speedLabel() const { return speedLabel_; }
+    QTimer* retryTimer() const { return retryTimer_; }
+    QTimer* keepAliveTimer() const { return keepAliveTimer_; }
+
+signals:
+    // The connection came up (true) or went down (false); the page shows it on its tab and the
+    // main window on its Upload button.
+    void connectionChanged(bool connected);
+
+private:
+    void connected();
+    int retryWaitSeconds() const;
+    QWidget* buildRemoteArea();
+    QWidget* buildQueueArea();
+
+    TDataModule& dataModule_;
+    std::unique_ptr<TNetFTP> ftp_;
+    std::unique_ptr<TFrameLog> log_;
+    QLabel* pathBar_;
+    QListWidget* infoPane_;
+    QToolBar* toolBar_;
+    QTreeView* remoteList_;
+    QTreeWidget* queueList_;
+    QWidget* progressPanel_;
+    QLabel* countPanel_;
+    QProgressBar* progressGauge_;
+    QLabel* speedLabel_;
+    QSplitter* splitter_;
+    QTimer* retryTimer_;
+    QTimer* keepAliveTimer_;
+    int viewStyle_ = Report;
+    int callDepth_ = 0;
+};
