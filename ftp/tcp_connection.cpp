@@ -246,6 +246,16 @@ std::string TNetTCPConnection::ReadLine(const std::string& terminator, int timeo
     }
 }
 
+std::string TNetTCPConnection::Trimmed(const std::string& text) {
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= 32)
+        ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32)
+        --last;
+    return text.substr(first, last - first);
+}
+
 std::string TNetTCPConnection::ReadNonBlankLine(int maxTries) {
     std::string result;
     for (int tries = 0; result.empty() && tries < maxTries; ++tries) {

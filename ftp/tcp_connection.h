@@ -128,6 +128,8 @@ public:
     int SendCommand(const std::string& command, int accepted = -1);
 
 protected:
+    // Returns text without leading and trailing characters of codes 0 to 32.
+    static std::string Trimmed(const std::string& text);
     // Connection start: empties the queue and clears PeerClosed.
     void ResetForConnect();
     // The buffer sizes in force: a size below 1 (an options record never filled) means the

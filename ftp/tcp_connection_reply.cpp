@@ -6,20 +6,6 @@
 #include <climits>
 #include <strings.h>
 
-namespace {
-
-std::string trimmed(const std::string& text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= 32)
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32)
-        --last;
-    return text.substr(first, last - first);
-}
-
-} // namespace
-
 void TNetTCPConnection::ReadReplyLines() {
     std::vector<std::string> lines;
     lines.push_back(ReadNonBlankLine(INT_MAX));
@@ -34,7 +20,7 @@ void TNetTCPConnection::ReadReplyLines() {
     }
 
     LastReply.Clear();
-    std::string code = trimmed(lines.front().substr(0, 4));
+    std::string code = Trimmed(lines.front().substr(0, 4));
     if (code.size() == 4 && code.back() == '-') code.pop_back();
     LastReply.SetTextCode(code);
     for (const auto& line : lines)
