@@ -1,5 +1,6 @@
 // Until-close reads, stream writes and their work (progress) events, including transfers far
 // past 4 GiB through a counting stream.
+#include "ftp/connection_intercept.h"
 #include "ftp/socket/net_exception.h"
 #include "ftp/tcp_client.h"
 #include "net_test_peer.h"
@@ -118,6 +119,33 @@ TEST(NetReadToStream, AResetInTheMiddleRaisesTheSocketError) {
     }
     ASSERT_FALSE(log.events.empty());
     EXPECT_EQ(log.events.back(), "end 0"); // the work span is closed on every path
+}
+
+TEST(NetReadToStream, IntoAFileThroughAnIntercept) {
+    const std::string data = pattern(300000);
+    LoopbackPeer peer([&](int fd) { nettest::sendAll(fd, data); });
+    char dir[] = "/tmp/oxbrook-net-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/download.bin";
+    TNetConnectionIntercept intercept;
+    int64_t seen = 0;
+    intercept.OnReceive = [&](TNetConnectionIntercept*, TNetStream& block) {
+        seen += block.Size();
+    };
+    TNetTCPClient client;
+    client.Intercept = &intercept;
+    connectTo(client, peer.port());
+    {
+        TNetFileStream file(path, TNetFileMode::fmCreate);
+        EXPECT_EQ(client.ReadToStream(file), 300000);
+    }
+    EXPECT_EQ(seen, 300000);
+    TNetFileStream check(path, TNetFileMode::fmOpenRead);
+    std::string back(300000, '\0');
+    EXPECT_EQ(check.Read(back.data(), 300000), 300000);
+    EXPECT_EQ(back, data);
+    ::unlink(path.c_str());
+    ::rmdir(dir);
 }
 
 TEST(NetReadToStream, MoreThanFourGigabytesArriveWhole) {
