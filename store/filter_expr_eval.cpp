@@ -18,6 +18,8 @@ namespace {
 constexpr std::int64_t kMsPerDay = 86400000;
 // Day number of 1 January 1970 when 1 January of year 1 is day 1.
 constexpr std::int64_t kUnixEpochDay = 719163;
+// Day number of 31 December 9999.
+constexpr std::int64_t kLastDay = 3652059;
 
 [[noreturn]] void mismatch() {
     throw EStoreError("Type mismatch in expression");
@@ -127,6 +129,9 @@ DateParts partsOf(TFilterDateTime dt) {
         ms += kMsPerDay;
         --day;
     }
+    // Values read from a damaged file may lie anywhere; the calendar is only asked about years
+    // it can represent.
+    if (day < 1 || day > kLastDay) mismatch();
     std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{day - kUnixEpochDay}}};
     return {int(ymd.year()),   int(unsigned(ymd.month())), int(unsigned(ymd.day())),
             int(ms / 3600000), int(ms / 60000 % 60),       int(ms / 1000 % 60)};
@@ -171,8 +176,8 @@ TFilterValue arithmetic(TFilterOp op, const TFilterValue& a, const TFilterValue&
     bool bDate = std::holds_alternative<TFilterDateTime>(b);
     // Dates move by days (fractions allowed); two dates differ by a number of days.
     if (aDate && bDate && op == TFilterOp::Subtract)
-        return double(std::get<TFilterDateTime>(a).milliseconds -
-                      std::get<TFilterDateTime>(b).milliseconds) /
+        return (double(std::get<TFilterDateTime>(a).milliseconds) -
+                double(std::get<TFilterDateTime>(b).milliseconds)) /
                kMsPerDay;
     if ((aDate && isNumber(b) && (op == TFilterOp::Add || op == TFilterOp::Subtract)) ||
         (bDate && isNumber(a) && op == TFilterOp::Add)) {
@@ -181,7 +186,11 @@ TFilterValue arithmetic(TFilterOp op, const TFilterValue& a, const TFilterValue&
         double days = asDouble(aDate ? b : a);
         if (!std::isfinite(days) || std::fabs(days) > 1e9) mismatch();
         std::int64_t shift = std::llround(days * kMsPerDay);
-        return TFilterDateTime{dt.milliseconds + (op == TFilterOp::Subtract ? -shift : shift)};
+        std::int64_t moved = 0;
+        if (__builtin_add_overflow(dt.milliseconds, op == TFilterOp::Subtract ? -shift : shift,
+                                   &moved))
+            mismatch();
+        return TFilterDateTime{moved};
     }
     if (!isNumber(a) || !isNumber(b)) mismatch();
     if (op != TFilterOp::Divide && std::holds_alternative<std::int64_t>(a) &&

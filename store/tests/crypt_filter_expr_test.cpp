@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -32,6 +33,7 @@ public:
         set("city", std::string("Z\xC3\xBCrich"));
         set("quote", std::string("O'Brien"));
         set("first name", std::string("Al"));
+        set("wild", TFilterDateTime{std::numeric_limits<std::int64_t>::max() - 5});
     }
     void set(const std::string& name, TFilterValue v) { fields_[lower(name)] = std::move(v); }
     bool fieldValue(const std::string& name, TFilterValue& value) const override {
@@ -181,6 +183,20 @@ TEST(FilterExpr, ValuesAndNumberTypes) {
     EXPECT_EQ(value("age / 0 > 1000000"), TFilterValue(true));
 }
 
+TEST(FilterExpr, DateTimesUseTheStoredDayNumbers) {
+    // 1 January of year 1 is day 1 and 30 December 1899 is day 693594, as ftDateTime stores.
+    EXPECT_EQ(makeFilterDateTime(1, 1, 1).milliseconds, 86400000);
+    EXPECT_EQ(makeFilterDateTime(1899, 12, 30).milliseconds, 693594LL * 86400000);
+    EXPECT_EQ(makeFilterDateTime(1899, 12, 30, 1, 2, 3, 4).milliseconds,
+              693594LL * 86400000 + 3723004);
+    MapRecord record;
+    record.set("first", makeFilterDateTime(1, 1, 1));
+    record.set("last", makeFilterDateTime(9999, 12, 31, 23, 59, 59));
+    EXPECT_TRUE(
+        TFilterExpr("year(first) = 1 and month(first) = 1 and day(first) = 1").matches(record));
+    EXPECT_TRUE(TFilterExpr("year(last) = 9999 and second(last) = 59").matches(record));
+}
+
 TEST(FilterExpr, FieldNamesInOrderOfFirstUse) {
     TFilterExpr expr("a = 1 and [B c] > A or upper(d) like 'x%'");
     EXPECT_EQ(expr.fieldNames(), (std::vector<std::string>{"a", "B c", "d"}));
@@ -243,6 +259,8 @@ TEST(FilterExpr, EvaluationErrors) {
         {"-name = 1", "Type mismatch in expression"},
         {"age in ('30')", "Type mismatch in expression"},
         {"missing = 1", "Field 'missing' not found"},
+        {"year(wild) = 1", "Type mismatch in expression"},
+        {"wild + 1 > wild", "Type mismatch in expression"},
     };
     for (const auto& [text, message] : cases)
         EXPECT_EQ(errorOf(text), message) << text;
