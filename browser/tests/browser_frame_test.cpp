@@ -1,5 +1,266 @@
 #include "browser/browser_frame.h"
 
+#include "ftp/ftp.h"
+#include "ftp/tests/support/test_peer.h"
+#include "shell/tests/memory_data_module.h"
+#include "shell/tests/refused_port.h"
 #include "shell/tests/widget_test_support.h"
 
-TEST(Placeholder, Builds) {}
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+class BrowserFrameTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        data = std::make_unique<TMemoryDataModule>(folder());
+        frame = std::make_unique<TBrowserFrame>(3, *data);
+    }
+    void TearDown() override {
+        frame.reset();
+        UiTest::TearDown();
+    }
+    SiteRecord& refusedSite(int retries, int delaySeconds) {
+        SiteRecord& site = data->addSite("down", "127.0.0.1");
+        site.port = RefusedPort();
+        site.nor = retries;
+        site.rd = delaySeconds;
+        frame->siteName = "down";
+        return site;
+    }
+    std::unique_ptr<TMemoryDataModule> data;
+    std::unique_ptr<TBrowserFrame> frame;
+};
+
+TEST_F(BrowserFrameTest, IsLaidOutAsDesigned) {
+    EXPECT_EQ(frame->objectName(), "fr3");
+    EXPECT_EQ(frame->property("tag").toInt(), 3);
+    EXPECT_EQ(frame->pathBar()->height(), 16);
+    EXPECT_FALSE(frame->progressPanel()->isVisibleTo(frame.get()));
+    EXPECT_EQ(frame->countPanel()->text(), "0/0");
+    EXPECT_EQ(frame->speedLabel()->text(), "0KB/S");
+    EXPECT_EQ(frame->progressGauge()->value(), 0);
+    QTreeWidgetItem* header = frame->queueList()->headerItem();
+    ASSERT_EQ(header->columnCount(), 5);
+    EXPECT_EQ(header->text(1), "Name");
+    EXPECT_EQ(header->text(2), "Size (bytes)");
+    EXPECT_EQ(header->text(3), "Status");
+    EXPECT_EQ(header->text(4), "Path");
+    EXPECT_EQ(frame->keepAliveTimer()->interval(), 1000);
+    EXPECT_EQ(frame->sortColumn, 2);
+    EXPECT_TRUE(frame->askOnConflict);
+    EXPECT_EQ(frame->conflictChoice, -1);
+}
+
+TEST_F(BrowserFrameTest, TheSixHundredthLineStartsTheInformationPaneAfresh) {
+    for (int i = 1; i <= 599; ++i)
+        frame->LogMessage(QString("line %1").arg(i), i % 3);
+    EXPECT_EQ(frame->infoPane()->count(), 599);
+    EXPECT_EQ(frame->infoIcon(4), 2);
+    frame->LogMessage("line 600", 1);
+    EXPECT_EQ(frame->infoLines(), QStringList({"line 600"}));
+    EXPECT_EQ(frame->infoIcon(0), 1);
+}
+
+TEST_F(BrowserFrameTest, ProtocolTextIsSplitIntoLines) {
+    frame->LogText("230-Welcome\r\n230-to the\r230 server", 1);
+    EXPECT_EQ(frame->infoLines(), QStringList({"230-Welcome", "230-to the", "230 server"}));
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(frame->infoIcon(row), 1);
+}
+
+TEST_F(BrowserFrameTest, UnknownViewStyleCodesLeaveTheStyle) {
+    frame->SetViewStyleCode(TBrowserFrame::LargeIcon);
+    frame->SetViewStyleCode(7);
+    EXPECT_EQ(frame->viewStyleCode(), TBrowserFrame::LargeIcon);
+}
+
+TEST_F(BrowserFrameTest, CloseHelpersDeleteCopiesAndEmptyTheLists) {
+    QFile copy(path("copy.txt"));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.close();
+    frame->tempFiles = {path("copy.txt"), path("never-made.txt")};
+    frame->DeleteTempFiles();
+    EXPECT_FALSE(QFile::exists(path("copy.txt")));
+    frame->entries.resize(2);
+    frame->cache.resize(3);
+    frame->queue.resize(1);
+    frame->LogMessage("x", 0);
+    frame->ClearSession();
+    EXPECT_TRUE(frame->entries.empty());
+    EXPECT_TRUE(frame->cache.empty());
+    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_EQ(frame->infoPane()->count(), 0);
+}
+
+TEST_F(BrowserFrameTest, RefusedConnectionsAreRetriedUpToTheLimit) {
+    refusedSite(3, 10);
+    frame->ConnectSite(false);
+    EXPECT_EQ(frame->infoLines(),
+              QStringList({"Connecting 127.0.0.1", "Error occured,wait 10 second for retry"}));
+    EXPECT_EQ(frame->infoIcon(1), 2);
+    EXPECT_TRUE(frame->retryTimer()->isActive());
+    EXPECT_EQ(frame->retryTimer()->interval(), 10000);
+    EXPECT_EQ(data->sites[0].zdate, "touched");
+
+    frame->onRetryTimer();
+    frame->onRetryTimer();
+    EXPECT_TRUE(frame->retryTimer()->isActive());
+    frame->onRetryTimer();
+    EXPECT_FALSE(frame->retryTimer()->isActive());
+    EXPECT_EQ(frame->infoLines(),
+              QStringList({"Connecting 127.0.0.1", "Error occured,wait 10 second for retry",
+                           "Connecting 127.0.0.1", "Error occured,wait 10 second for retry. (1)",
+                           "Connecting 127.0.0.1", "Error occured,wait 10 second for retry. (2)",
+                           "Encountered maximum error.This part job is halted."}));
+}
+
+TEST_F(BrowserFrameTest, TheWaitShownIsRoundedToTheNearestSecondTiesToEven) {
+    refusedSite(0, 1);
+    frame->ConnectSite(false);
+    frame->retryDelayMs = 2500;
+    frame->onRetryTimer();
+    EXPECT_EQ(frame->infoLines().last(), "Error occured,wait 2 second for retry. (1)");
+    frame->retryDelayMs = 3500;
+    frame->onRetryTimer();
+    EXPECT_EQ(frame->infoLines().last(), "Error occured,wait 4 second for retry. (2)");
+    // A limit of 0 is never reached: the timer keeps retrying.
+    EXPECT_TRUE(frame->retryTimer()->isActive());
+}
+
+TEST_F(BrowserFrameTest, SiteSettingsReachTheFrameAndItsEngine) {
+    SiteRecord& site = data->addSite("alpha", "ftp.alpha.test");
+    site.port = 2121;
+    site.username = "joe";
+    site.password = "pw";
+    site.pasv = false;
+    site.timeout = 45;
+    site.nor = 5;
+    site.rd = 3;
+    site.defaultpath = "/pub";
+    site.localpath = "/home/joe";
+    site.autorefresh = true;
+    data->keepAlive = {"NOOP", "PWD"};
+    data->options.interval = 30;
+    data->options.transfermode = "auto";
+    data->options.temppath = "/tmp/x";
+    data->options.recvb = 4096;
+    data->options.sendb = 8192;
+    frame->siteName = "alpha";
+    ASSERT_TRUE(frame->LoadSessionSettings(false));
+    EXPECT_EQ(frame->ftp().Host, "ftp.alpha.test");
+    EXPECT_EQ(frame->ftp().Port, 2121);
+    EXPECT_EQ(frame->ftp().Username, "joe");
+    EXPECT_EQ(frame->ftp().Password, "pw");
+    EXPECT_FALSE(frame->ftp().Passive);
+    EXPECT_EQ(frame->ftp().ReadTimeout, 45000);
+    EXPECT_EQ(frame->ftp().RecvBufferSize, 4096);
+    EXPECT_EQ(frame->ftp().SendBufferSize, 8192);
+    EXPECT_EQ(frame->connectTimeoutMs, 45000);
+    EXPECT_EQ(frame->retryLimit, 5);
+    EXPECT_EQ(frame->retryDelayMs, 3000);
+    EXPECT_EQ(frame->defaultPath, "/pub");
+    EXPECT_EQ(frame->localPath, "/home/joe");
+    EXPECT_TRUE(frame->autoRefresh);
+    EXPECT_EQ(frame->siteId, site.id);
+    EXPECT_EQ(frame->keepAliveCommands, QStringList({"NOOP", "PWD"}));
+    EXPECT_EQ(frame->keepAliveInterval, 30);
+    EXPECT_EQ(frame->transferMode, "auto");
+    EXPECT_EQ(frame->tempPath, "/tmp/x");
+    frame->siteName = "gone";
+    EXPECT_FALSE(frame->LoadSessionSettings(false));
+}
+
+TEST_F(BrowserFrameTest, QuickSessionsUseTheTypedValuesAndFixedSettings) {
+    frame->siteId = 0;
+    frame->localPath = "/kept";
+    frame->quickValues = {"quick.test", 2100, "ann", "secret", false};
+    ASSERT_TRUE(frame->LoadSessionSettings(true));
+    EXPECT_EQ(frame->ftp().Host, "quick.test");
+    EXPECT_EQ(frame->ftp().Port, 2100);
+    EXPECT_EQ(frame->ftp().Username, "ann");
+    EXPECT_FALSE(frame->ftp().Passive);
+    EXPECT_EQ(frame->connectTimeoutMs, 30000);
+    EXPECT_EQ(frame->retryLimit, 20);
+    EXPECT_EQ(frame->retryDelayMs, 10000);
+    EXPECT_EQ(frame->localPath, "/kept");
+    EXPECT_EQ(frame->siteId, 0);
+}
+
+class BrowserFrameServerTest : public BrowserFrameTest {
+protected:
+    void SetUp() override {
+        BrowserFrameTest::SetUp();
+        QDir().mkpath(path("root/sub"));
+        QDir().mkpath(path("peer"));
+        server = std::make_unique<oxbrook::testing::FtpdPeer>(path("peer").toStdString(),
+                                                              path("root").toStdString());
+        SiteRecord& site = data->addSite("local", "127.0.0.1");
+        site.port = server->port();
+        site.username = "oxuser";
+        site.password = "oxpass";
+        frame->siteName = "local";
+    }
+    void TearDown() override {
+        frame.reset();
+        server.reset();
+        BrowserFrameTest::TearDown();
+    }
+    std::unique_ptr<oxbrook::testing::FtpdPeer> server;
+};
+
+TEST_F(BrowserFrameServerTest, ConnectsLogsTheConversationAndKeepsAlive) {
+    QSignalSpy changes(frame.get(), &TBrowserFrame::connectionChanged);
+    frame->ConnectSite(false);
+    ASSERT_TRUE(frame->Connected()) << frame->infoLines().join('\n').toStdString();
+    EXPECT_EQ(frame->infoLines().value(0), "Connecting 127.0.0.1");
+    EXPECT_TRUE(frame->infoLines().contains("220 Oxbrook test server ready."));
+    EXPECT_TRUE(frame->infoLines().contains("USER oxuser"));
+    const int user = frame->infoLines().indexOf("USER oxuser");
+    EXPECT_EQ(frame->infoIcon(user), 0);
+    EXPECT_EQ(frame->infoIcon(user + 1), 1);
+    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->homePath, "/");
+    EXPECT_EQ(frame->pathBar()->text(), "/");
+    EXPECT_FALSE(frame->retryTimer()->isActive());
+    EXPECT_TRUE(frame->keepAliveTimer()->isActive());
+    ASSERT_FALSE(changes.isEmpty());
+    EXPECT_TRUE(changes.last().at(0).toBool());
+
+    frame->keepAliveCommands = {"NOOP"};
+    frame->keepAliveInterval = 2;
+    frame->onKeepAliveTimer();
+    EXPECT_FALSE(frame->infoLines().contains("NOOP"));
+    frame->onKeepAliveTimer();
+    EXPECT_TRUE(frame->infoLines().contains("NOOP"));
+    EXPECT_EQ(frame->idleTicks, 0);
+
+    frame->DisconnectSession();
+    EXPECT_FALSE(frame->Connected());
+    EXPECT_TRUE(frame->infoLines().contains("Disconnected from server."));
+    EXPECT_FALSE(changes.last().at(0).toBool());
+}
+
+TEST_F(BrowserFrameServerTest, TheDefaultFolderIsEnteredAndAMissingOneReportedOnce) {
+    data->sites[0].defaultpath = "/sub";
+    frame->ConnectSite(false);
+    EXPECT_EQ(frame->currentPath, "/sub");
+    EXPECT_EQ(frame->homePath, "/");
+    EXPECT_EQ(frame->pathBar()->text(), "/sub");
+    frame->DisconnectSession();
+
+    data->sites[0].defaultpath = "/missing";
+    frame->ConnectSite(false);
+    ASSERT_EQ(prompt->messages().size(), 1);
+    EXPECT_EQ(prompt->messages()[0].text, "The default folder was not existed, the program will "
+                                          "change to root automactically.");
+    EXPECT_EQ(frame->currentPath, "/");
+}
+
+} // namespace

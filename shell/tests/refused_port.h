@@ -1,0 +1,19 @@
+#pragma once
+// A port on 127.0.0.1 that nothing listens on, so that a connection to it is refused at once:
+// the port is bound to learn a free number and released again.
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+inline int RefusedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
