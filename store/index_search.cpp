@@ -8,6 +8,9 @@
 #include "store/table_state.h"
 #include "store/value_codec.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace store {
 
 void TStoreTableIO::ReadStored(const TRecordRef& ref, std::vector<uint8_t>& raw) {
@@ -47,10 +50,13 @@ int TStoreTableIO::CompareClearKeys(int index, const uint8_t* a, const uint8_t* 
     return 0;
 }
 
-int TStoreTableIO::CompareKey(int index, const uint8_t* keyFixed, const TRecordRef& stored,
-                              int keyFields) {
+const uint8_t* TStoreTableIO::CachedKey(int index, const TRecordRef& ref) {
+    State::KeyCache& kc = state_->keys[static_cast<size_t>(index)];
+    auto slot = static_cast<size_t>(ref.slot);
+    if (slot < kc.have.size() && kc.have[slot])
+        return kc.bytes.data() + slot * static_cast<size_t>(kc.keyLength);
     thread_local std::vector<uint8_t> raw;
-    ReadStored(stored, raw);
+    ReadStored(ref, raw);
     TValueCodec& codec = file_.Codec();
     if (codec.Encrypts()) {
         const TRecordLayout& lay = *layout_;
@@ -60,7 +66,45 @@ int TStoreTableIO::CompareKey(int index, const uint8_t* keyFixed, const TRecordR
                               lay.fields[i].mode);
         }
     }
-    return CompareClearKeys(index, keyFixed, raw.data(), keyFields);
+    StoreKey(index, ref.slot, raw.data());
+    return kc.bytes.data() + slot * static_cast<size_t>(kc.keyLength);
+}
+
+void TStoreTableIO::StoreKey(int index, int32_t slot, const uint8_t* clearFixed) {
+    State::KeyCache& kc = state_->keys[static_cast<size_t>(index)];
+    const TRecordLayout& lay = *layout_;
+    auto s = static_cast<size_t>(slot);
+    if (kc.have.size() <= s) {
+        size_t grown = std::max(s + 1, kc.have.size() * 2);
+        kc.have.resize(grown, 0);
+        kc.bytes.resize(grown * static_cast<size_t>(kc.keyLength));
+    }
+    uint8_t* out = kc.bytes.data() + s * static_cast<size_t>(kc.keyLength);
+    const TIndexInfo& x = indexes_[static_cast<size_t>(index)];
+    for (size_t j = 0; j < x.fields.size(); ++j) {
+        auto f = static_cast<size_t>(x.fields[j]);
+        std::memcpy(out + kc.fieldOffset[j], clearFixed + lay.offsets[f],
+                    static_cast<size_t>(lay.sizes[f]));
+    }
+    kc.have[s] = 1;
+}
+
+int TStoreTableIO::CompareKey(int index, const uint8_t* keyFixed, const TRecordRef& stored,
+                              int keyFields) {
+    const uint8_t* key = CachedKey(index, stored);
+    const State::KeyCache& kc = state_->keys[static_cast<size_t>(index)];
+    const TIndexInfo& x = indexes_[static_cast<size_t>(index)];
+    const TRecordLayout& lay = *layout_;
+    int n = static_cast<int>(x.fields.size());
+    if (keyFields >= 0 && keyFields < n) n = keyFields;
+    bool ci = (x.options & tiCaseInsensitive) != 0;
+    for (int j = 0; j < n; ++j) {
+        auto f = static_cast<size_t>(x.fields[static_cast<size_t>(j)]);
+        int c = CompareFieldBytes(lay.fields[f].type, keyFixed + lay.offsets[f],
+                                  key + kc.fieldOffset[static_cast<size_t>(j)], lay.sizes[f], ci);
+        if (c != 0) return (x.options & tiDescending) ? -c : c;
+    }
+    return 0;
 }
 
 TSearchResult TStoreTableIO::Search(int index, const uint8_t* keyFixed, int keyFields,

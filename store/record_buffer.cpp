@@ -69,12 +69,16 @@ const uint8_t* TRecordBuffer::FieldBytes(int field) const {
 }
 
 std::string TRecordBuffer::GetText(int field) const {
+    return std::string(TextView(field));
+}
+
+std::string_view TRecordBuffer::TextView(int field) const {
     if (!IsTextType(FieldType(field))) throw EStoreError("General error");
     const uint8_t* p = FieldBytes(field);
     size_t size = static_cast<size_t>(layout_->sizes[static_cast<size_t>(field)]);
     const void* zero = std::memchr(p, 0, size);
     size_t n = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - p) : size - 1;
-    return std::string(reinterpret_cast<const char*>(p), n);
+    return {reinterpret_cast<const char*>(p), n};
 }
 
 void TRecordBuffer::SetText(int field, const std::string& value) {

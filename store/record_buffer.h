@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace store {
@@ -52,6 +53,8 @@ public:
 
     // Text fields (ftString, ftFixedChar). Set cuts the text to the field size.
     std::string GetText(int field) const;
+    // The same text without a copy; valid until the buffer changes.
+    std::string_view TextView(int field) const;
     void SetText(int field, const std::string& value);
 
     // Whole numbers: ftSmallint, ftInteger, ftWord, ftAutoInc, ftLargeint, ftBoolean (1/0),

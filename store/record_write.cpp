@@ -169,6 +169,7 @@ int32_t TStoreTableIO::AppendRecord(TRecordBuffer& buf, const TIndexNotify& noti
             if (notify) notify(k, -1, d);
             LinkNewRecord(k, n, d);
             list.insert(list.begin() + d, ref);
+            StoreKey(k, n, buf.Fixed().data());
         }
         st.lists[0].push_back(ref);
         if (af >= 0) fmt::PutI32(st.header.data() + fmt::kThAutoInc, counter);
@@ -260,6 +261,7 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
             if (e < 0) continue;
             int32_t oldPrev = e > 0 ? list[static_cast<size_t>(e) - 1].slot : -1;
             list.erase(list.begin() + e);
+            StoreKey(k, slot, next.Fixed().data());
             TSearchResult r = Search(k, next.Fixed().data(), -1, list, false);
             int j = InsertPosition(r);
             list.insert(list.begin() + j, ref);

@@ -96,14 +96,11 @@ private:
     bool accessGranted_ = true;
 };
 
-// Holds the file lock for a scope: a batch of reads under one lock (and a read cache valid
-// while it is held) instead of one lock per record.
+// Holds the file lock for a scope: a batch of reads (a scan, a search) under one lock instead
+// of one lock per record.
 class TStoreLockHold {
 public:
-    explicit TStoreLockHold(TStoreFileIO& file) : file_(file) {
-        file_.Lock();
-        file_.Stream().SetReadCache(true);
-    }
+    explicit TStoreLockHold(TStoreFileIO& file) : file_(file) { file_.Lock(); }
     ~TStoreLockHold() { file_.Unlock(); }
     TStoreLockHold(const TStoreLockHold&) = delete;
     TStoreLockHold& operator=(const TStoreLockHold&) = delete;

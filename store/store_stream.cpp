@@ -7,15 +7,13 @@
 #include <fcntl.h>
 #include <map>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace store {
 
 namespace {
-
-constexpr int64_t kPageSize = 16384;
-constexpr size_t kMaxCachedPages = 4096; // 64 MiB at most while one batch holds the lock
 
 std::string SystemError(const std::string& what, const std::string& name) {
     return what + " " + name + ": " + std::strerror(errno);
@@ -66,6 +64,7 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
 }
 
 TFileStream::~TFileStream() {
+    Unmap();
     if (fd_ >= 0) ::close(fd_);
 }
 
@@ -78,21 +77,26 @@ int64_t TFileStream::Size() {
     return size_;
 }
 
-const uint8_t* TFileStream::CachedPage(int64_t page) {
-    auto it = pages_.find(page);
-    if (it != pages_.end()) return it->second.data();
-    if (pages_.size() >= kMaxCachedPages) pages_.clear();
-    std::vector<uint8_t> buf(kPageSize, 0);
-    size_t done = 0;
-    while (done < buf.size()) {
-        ssize_t n = ::pread(fd_, buf.data() + done, buf.size() - done,
-                            page * kPageSize + static_cast<int64_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw EStoreError(SystemError("Cannot read", path_));
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
+bool TFileStream::Map(int64_t size) {
+    if (mapFailed_) return false;
+    void* m = map_ ? ::mremap(map_, static_cast<size_t>(mapSize_), static_cast<size_t>(size),
+                              MREMAP_MAYMOVE)
+                   : ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, fd_, 0);
+    if (m == MAP_FAILED) {
+        // Media that cannot be mapped are read with plain positioned reads.
+        Unmap();
+        mapFailed_ = true;
+        return false;
     }
-    return pages_.emplace(page, std::move(buf)).first->second.data();
+    map_ = static_cast<uint8_t*>(m);
+    mapSize_ = size;
+    return true;
+}
+
+void TFileStream::Unmap() {
+    if (map_) ::munmap(map_, static_cast<size_t>(mapSize_));
+    map_ = nullptr;
+    mapSize_ = 0;
 }
 
 void TFileStream::ReadAt(int64_t offset, void* out, size_t len) {
@@ -101,16 +105,9 @@ void TFileStream::ReadAt(int64_t offset, void* out, size_t len) {
         throw EStoreError(
             FormatMessage("Store file %s is damaged: read beyond its end", path_.c_str()));
     auto* dst = static_cast<uint8_t*>(out);
-    if (cacheOn_) {
-        while (len > 0) {
-            int64_t page = offset / kPageSize;
-            int64_t within = offset % kPageSize;
-            size_t take = std::min<size_t>(len, static_cast<size_t>(kPageSize - within));
-            std::memcpy(dst, CachedPage(page) + within, take);
-            dst += take;
-            offset += static_cast<int64_t>(take);
-            len -= take;
-        }
+    const int64_t end = offset + static_cast<int64_t>(len);
+    if (end <= mapSize_ || Map(Size())) {
+        std::memcpy(dst, map_ + offset, len);
         return;
     }
     while (len > 0) {
@@ -130,17 +127,6 @@ void TFileStream::WriteAt(int64_t offset, const void* data, size_t len) {
     if (readOnly_) throw EStoreError(FormatMessage("Cannot write to %s", path_.c_str()));
     const auto* src = static_cast<const uint8_t*>(data);
     int64_t end = offset + static_cast<int64_t>(len);
-    if (cacheOn_) {
-        // Keep cached pages equal to the file so a batch sees its own writes.
-        for (int64_t page = offset / kPageSize; page * kPageSize < end; ++page) {
-            auto it = pages_.find(page);
-            if (it == pages_.end()) continue;
-            int64_t from = std::max(offset, page * kPageSize);
-            int64_t to = std::min(end, (page + 1) * kPageSize);
-            std::memcpy(it->second.data() + (from - page * kPageSize), src + (from - offset),
-                        static_cast<size_t>(to - from));
-        }
-    }
     while (len > 0) {
         ssize_t n = ::pwrite(fd_, src, len, offset);
         if (n < 0 && errno == EINTR) continue;
@@ -163,14 +149,8 @@ bool TFileStream::TryLock() {
 }
 
 void TFileStream::Unlock() {
-    SetReadCache(false);
     size_ = -1;
     LockFileByte(fd_, false);
-}
-
-void TFileStream::SetReadCache(bool on) {
-    cacheOn_ = on;
-    if (!on) pages_.clear();
 }
 
 // ---- memory medium ----

@@ -7,7 +7,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace store {
@@ -32,8 +31,6 @@ public:
     virtual void Unlock() = 0;
     // Returns the name shown in messages.
     virtual const std::string& Name() const = 0;
-    // Turns a read cache on or off (media that need none ignore it).
-    virtual void SetReadCache(bool) {}
 };
 
 // A disk file opened for reading and writing (or reading only).
@@ -56,20 +53,21 @@ public:
     void Unlock() override;
     const std::string& Name() const override { return path_; }
     bool ReadOnly() const { return readOnly_; }
-    // While on, reads are served from whole cached pages; only valid while the file lock is
-    // held, so callers switch it off before unlocking (off also drops the pages).
-    void SetReadCache(bool on) override;
 
 private:
     TFileStream() = default;
-    const uint8_t* CachedPage(int64_t page);
+    bool Map(int64_t size);
+    void Unmap();
 
     std::string path_;
     int fd_ = -1;
     bool readOnly_ = false;
     int64_t size_ = -1; // known while the lock is held; other processes may grow the file
-    bool cacheOn_ = false;
-    std::unordered_map<int64_t, std::vector<uint8_t>> pages_;
+    // Reads come from a shared mapping of the file: the kernel keeps it coherent with every
+    // process's writes, so it stays valid across locks, and a scan copies no page twice.
+    uint8_t* map_ = nullptr;
+    int64_t mapSize_ = 0;
+    bool mapFailed_ = false;
 };
 
 // A growable byte stream in memory. Shared between the creator and every store file opened on

@@ -74,14 +74,29 @@ void TStoreTableIO::ReadRecord(int list, int position, TRecordBuffer& buf) {
 void TStoreTableIO::ReadRecord(const TRecordRef& ref, TRecordBuffer& buf) {
     RequireOpen();
     if (buf.LayoutPtr() != layout_) buf = TRecordBuffer(layout_);
-    std::vector<uint8_t> raw;
+    const TRecordLayout& lay = *layout_;
+    const int count = buf.FieldCount();
+    bool allActive = true;
+    for (int f = 0; f < count && allActive; ++f)
+        allActive = buf.Active(f);
+    TValueCodec& codec = file_.Codec();
+    // Scans read many records: with every field wanted and nothing to decrypt, the bytes go
+    // straight into the buffer.
+    if (allActive && !codec.Encrypts()) {
+        {
+            LockGuard lock(file_);
+            ReadStored(ref, buf.Fixed());
+        }
+        for (int f = 0; f < count; ++f)
+            if (IsBlobType(lay.fields[static_cast<size_t>(f)].type)) buf.MarkBlobUnloaded(f);
+        return;
+    }
+    thread_local std::vector<uint8_t> raw;
     {
         LockGuard lock(file_);
         ReadStored(ref, raw);
     }
-    const TRecordLayout& lay = *layout_;
-    TValueCodec& codec = file_.Codec();
-    for (int f = 0; f < buf.FieldCount(); ++f) {
+    for (int f = 0; f < count; ++f) {
         if (!buf.Active(f)) continue;
         size_t at = static_cast<size_t>(lay.offsets[static_cast<size_t>(f)]);
         size_t size = static_cast<size_t>(lay.sizes[static_cast<size_t>(f)]);

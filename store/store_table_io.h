@@ -134,6 +134,8 @@ private:
     void ReadStored(const TRecordRef& ref, std::vector<uint8_t>& raw);
     void ReadClear(const TRecordRef& ref, std::vector<uint8_t>& clear);
     int CompareClearKeys(int index, const uint8_t* a, const uint8_t* b, int keyFields) const;
+    const uint8_t* CachedKey(int index, const TRecordRef& ref);
+    void StoreKey(int index, int32_t slot, const uint8_t* clearFixed);
     int CompareKey(int index, const uint8_t* keyFixed, const TRecordRef& stored, int keyFields);
     TSearchResult Search(int index, const uint8_t* keyFixed, int keyFields, const TRecordList& list,
                          bool tryLastFirst);

@@ -117,6 +117,14 @@ void TStoreTableIO::LoadState() {
         if (st->slotLive[static_cast<size_t>(n)])
             st->lists[0].push_back({st->slotOffset[static_cast<size_t>(n)], n});
     st->chains.resize(indexes.size());
+    st->keys.resize(indexes.size());
+    for (size_t k = 0; k < indexes.size(); ++k) {
+        State::KeyCache& kc = st->keys[k];
+        for (int f : indexes[k].fields) {
+            kc.fieldOffset.push_back(kc.keyLength);
+            kc.keyLength += layout->sizes[static_cast<size_t>(f)];
+        }
+    }
 
     auto oldState = std::move(state_);
     auto oldLayout = layout_;

@@ -34,6 +34,17 @@ struct TStoreTableIO::State {
     };
     std::vector<Chain> chains;
 
+    // Clear key bytes per slot and index, filled as searches read them and as records are
+    // written. Valid while the table is unchanged by others: a change found under the lock
+    // reloads the whole state, caches included.
+    struct KeyCache {
+        int keyLength = 0;
+        std::vector<int> fieldOffset; // per key field, within one slot's key bytes
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> have;
+    };
+    std::vector<KeyCache> keys;
+
     // Set when an operation failed half-way: the next one reloads everything from the file.
     bool stale = false;
 
