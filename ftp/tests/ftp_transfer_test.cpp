@@ -264,6 +264,33 @@ TEST_P(ThroughSocks, ListAndDownloadInBothModes) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, ThroughSocks, ::testing::Values(svSocks4, svSocks5));
 
+TEST(ThroughSocksWithPassword, PassiveDataCarriesTheSameCredentials) {
+    TempDir tmp;
+    fs::create_directories(tmp / "root");
+    writeFile(tmp / "root" / "f.txt", "guarded\n");
+    FtpdPeer ftpd(tmp / "ftpd", tmp / "root", "joe", "pw");
+    MicrosocksPeer micro(tmp / "micro", "su", "sp");
+    TNetFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = ftpd.port();
+    ftp.Username = "joe";
+    ftp.Password = "pw";
+    ftp.Passive = true;
+    ftp.SocksInfo.Version = svSocks5;
+    ftp.SocksInfo.Authentication = saUsernamePassword;
+    ftp.SocksInfo.Host = "127.0.0.1";
+    ftp.SocksInfo.Port = micro.port();
+    ftp.SocksInfo.Username = "su";
+    ftp.SocksInfo.Password = "sp";
+    ftp.Connect(true, 5000);
+    TNetMemoryStream out;
+    ftp.RetrieveToStream("f.txt", out, false);
+    EXPECT_EQ(out.ToString(), "guarded\n");
+    writeFile(tmp / "up.txt", "up via socks\n");
+    ftp.StoreFile((tmp / "up.txt").string(), "up.txt", false);
+    EXPECT_EQ(readFile(tmp / "root" / "up.txt"), "up via socks\n");
+}
+
 } // namespace
 
 namespace {
