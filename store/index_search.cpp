@@ -34,8 +34,8 @@ void TStoreTableIO::ReadClear(const TRecordRef& ref, std::vector<uint8_t>& clear
                               lay.fields[f].mode);
 }
 
-int TStoreTableIO::CompareClearKeys(int index, const uint8_t* a, const uint8_t* b,
-                                    int keyFields) const {
+int TStoreTableIO::CompareClearKeys(int index, const uint8_t* a, const uint8_t* b, int keyFields,
+                                    const std::vector<int>* bKeyOffsets) const {
     const TIndexInfo& x = indexes_[static_cast<size_t>(index)];
     const TRecordLayout& lay = *layout_;
     int n = static_cast<int>(x.fields.size());
@@ -43,8 +43,10 @@ int TStoreTableIO::CompareClearKeys(int index, const uint8_t* a, const uint8_t* 
     bool ci = (x.options & tiCaseInsensitive) != 0;
     for (int j = 0; j < n; ++j) {
         auto f = static_cast<size_t>(x.fields[static_cast<size_t>(j)]);
-        int c = CompareFieldBytes(lay.fields[f].type, a + lay.offsets[f], b + lay.offsets[f],
-                                  lay.sizes[f], ci);
+        // b is either a whole clear record or one slot's cached key bytes.
+        const uint8_t* bp =
+            bKeyOffsets ? b + (*bKeyOffsets)[static_cast<size_t>(j)] : b + lay.offsets[f];
+        int c = CompareFieldBytes(lay.fields[f].type, a + lay.offsets[f], bp, lay.sizes[f], ci);
         if (c != 0) return (x.options & tiDescending) ? -c : c;
     }
     return 0;
@@ -92,19 +94,8 @@ void TStoreTableIO::StoreKey(int index, int32_t slot, const uint8_t* clearFixed)
 int TStoreTableIO::CompareKey(int index, const uint8_t* keyFixed, const TRecordRef& stored,
                               int keyFields) {
     const uint8_t* key = CachedKey(index, stored);
-    const State::KeyCache& kc = state_->keys[static_cast<size_t>(index)];
-    const TIndexInfo& x = indexes_[static_cast<size_t>(index)];
-    const TRecordLayout& lay = *layout_;
-    int n = static_cast<int>(x.fields.size());
-    if (keyFields >= 0 && keyFields < n) n = keyFields;
-    bool ci = (x.options & tiCaseInsensitive) != 0;
-    for (int j = 0; j < n; ++j) {
-        auto f = static_cast<size_t>(x.fields[static_cast<size_t>(j)]);
-        int c = CompareFieldBytes(lay.fields[f].type, keyFixed + lay.offsets[f],
-                                  key + kc.fieldOffset[static_cast<size_t>(j)], lay.sizes[f], ci);
-        if (c != 0) return (x.options & tiDescending) ? -c : c;
-    }
-    return 0;
+    return CompareClearKeys(index, keyFixed, key, keyFields,
+                            &state_->keys[static_cast<size_t>(index)].fieldOffset);
 }
 
 TSearchResult TStoreTableIO::Search(int index, const uint8_t* keyFixed, int keyFields,

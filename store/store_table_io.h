@@ -133,7 +133,8 @@ private:
     // Key comparison and index upkeep (index_search.cpp).
     void ReadStored(const TRecordRef& ref, std::vector<uint8_t>& raw);
     void ReadClear(const TRecordRef& ref, std::vector<uint8_t>& clear);
-    int CompareClearKeys(int index, const uint8_t* a, const uint8_t* b, int keyFields) const;
+    int CompareClearKeys(int index, const uint8_t* a, const uint8_t* b, int keyFields,
+                         const std::vector<int>* bKeyOffsets = nullptr) const;
     const uint8_t* CachedKey(int index, const TRecordRef& ref);
     void StoreKey(int index, int32_t slot, const uint8_t* clearFixed);
     int CompareKey(int index, const uint8_t* keyFixed, const TRecordRef& stored, int keyFields);
