@@ -3,14 +3,17 @@
 #include "browser/frame_log.h"
 #include "ftp/ftp.h"
 #include "shell/data_module.h"
+#include "shell/desktop_service.h"
 #include "shell/icons.h"
 #include "shell/prompt_service.h"
 #include "shell/styled_list_view.h"
 
+#include <QActionGroup>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -18,6 +21,7 @@
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -114,11 +118,32 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     layout->setSpacing(0);
     toolBar_->setObjectName(QStringLiteral("browserToolBar"));
     toolBar_->setIconSize(QSize(20, 20));
-    toolBar_->addAction(TIcons::Get(TIcon::Disconnect), tr("Disconnect"));
-    toolBar_->addAction(TIcons::Get(TIcon::Delete), tr("Abort operation"))->setEnabled(false);
+    disconnectAction_ = toolBar_->addAction(TIcons::Get(TIcon::Disconnect), tr("Disconnect"));
+    connect(disconnectAction_, &QAction::triggered, this, &TBrowserFrame::onDisconnectClick);
+    // Aborting a transfer needs the transfer queue; until it exists the button stays disabled.
+    abortAction_ = toolBar_->addAction(TIcons::Get(TIcon::Delete), tr("Abort operation"));
+    abortAction_->setEnabled(false);
     toolBar_->addSeparator();
-    toolBar_->addAction(TIcons::Get(TIcon::ViewStyle), tr("View style"));
-    toolBar_->addAction(TIcons::Get(TIcon::Help), tr("Help"));
+    auto* styleMenu = new QMenu(this);
+    auto* group = new QActionGroup(this);
+    const QString names[4] = {tr("Large icon"), tr("List"), tr("Small icon"), tr("Report")};
+    for (int code = 0; code < 4; ++code) {
+        QAction* item = styleMenu->addAction(names[code]);
+        item->setCheckable(true);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, code] { onViewStyleItem(code); });
+        viewStyleItems_[code] = item;
+    }
+    viewStyleItems_[Report]->setChecked(true);
+    auto* styleButton = new QToolButton;
+    styleButton->setIcon(TIcons::Get(TIcon::ViewStyle));
+    styleButton->setToolTip(tr("View style"));
+    styleButton->setMenu(styleMenu);
+    styleButton->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(styleButton, &QToolButton::clicked, this, &TBrowserFrame::onViewStyleClick);
+    toolBar_->addWidget(styleButton);
+    QAction* help = toolBar_->addAction(TIcons::Get(TIcon::Help), tr("Help"));
+    connect(help, &QAction::triggered, this, &TBrowserFrame::onHelpClick);
 
     auto* model = new QStandardItemModel(0, 5, this);
     model->setHorizontalHeaderLabels(
@@ -232,7 +257,47 @@ void TBrowserFrame::SetQueueListHeight(int height) {
 
 void TBrowserFrame::SetViewStyleCode(int code) {
     auto* views = findChild<TStyledListView*>(QStringLiteral("remoteList"));
-    if (views && views->SetViewStyleCode(code)) viewStyle_ = code;
+    if (views && views->SetViewStyleCode(code)) {
+        viewStyle_ = code;
+        viewStyleItems_[code]->setChecked(true);
+    }
+}
+
+QAction* TBrowserFrame::viewStyleItem(int code) const {
+    return code >= 0 && code < 4 ? viewStyleItems_[code] : nullptr;
+}
+
+void TBrowserFrame::onViewStyleClick() {
+    viewStyleStep = viewStyleStep <= 1 ? 4 : viewStyleStep - 1;
+    SetViewStyleCode(viewStyleStep - 1);
+}
+
+void TBrowserFrame::onViewStyleItem(int code) {
+    SetViewStyleCode(code);
+}
+
+void TBrowserFrame::onHelpClick() {
+    Desktop().ShowHelp(QStringLiteral("Newitem6"));
+}
+
+void TBrowserFrame::setToggleConnected(bool connected) {
+    toggleConnected_ = connected;
+    disconnectAction_->setIcon(TIcons::Get(connected ? TIcon::Connect : TIcon::Disconnect));
+}
+
+void TBrowserFrame::onDisconnectClick() {
+    if (toggleConnected_) {
+        DisconnectSession();
+        disconnectAction_->setToolTip(tr("Connect"));
+        disconnectAction_->setText(tr("Connect"));
+        setToggleConnected(false);
+        abortAction_->setEnabled(false);
+        return;
+    }
+    setToggleConnected(true);
+    disconnectAction_->setToolTip(tr("Disconnect"));
+    disconnectAction_->setText(tr("Disconnect"));
+    ConnectSite(false);
 }
 
 void TBrowserFrame::StopTimers() {
@@ -432,6 +497,7 @@ void TBrowserFrame::ConnectSite(bool quick) {
 
 void TBrowserFrame::connected() {
     retryTimer_->stop();
+    setToggleConnected(true);
     idleTicks = 0;
     keepAliveTimer_->start();
     emit connectionChanged(true);
@@ -445,6 +511,7 @@ void TBrowserFrame::DisconnectSession() {
         model->removeRows(0, model->rowCount());
     busy = false;
     retryTimer_->stop();
+    setToggleConnected(false);
     try {
         ftp_->Disconnect();
     } catch (...) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QListWidget;
 class QProgressBar;
@@ -84,6 +85,18 @@ public:
     // True while a blocking call of this frame is running (it must not be freed then).
     bool inCall() const { return callDepth_ > 0; }
 
+    // Toolbar handlers: the Disconnect/Connect toggle, the view-style button and its drop-down
+    // items, Help.
+    void onDisconnectClick();
+    void onViewStyleClick();
+    void onViewStyleItem(int code);
+    void onHelpClick();
+    // True while the toggle shows its connected state (a click disconnects).
+    bool disconnectShowsConnected() const { return toggleConnected_; }
+    QAction* disconnectAction() const { return disconnectAction_; }
+    QAction* abortAction() const { return abortAction_; }
+    QAction* viewStyleItem(int code) const;
+
     // Timer ticks.
     void onRetryTimer();
     void onKeepAliveTimer();
@@ -155,6 +168,12 @@ private:
     QSplitter* splitter_;
     QTimer* retryTimer_;
     QTimer* keepAliveTimer_;
+    void setToggleConnected(bool connected);
+
+    QAction* disconnectAction_ = nullptr;
+    QAction* abortAction_ = nullptr;
+    QAction* viewStyleItems_[4] = {};
+    bool toggleConnected_ = false;
     int viewStyle_ = Report;
     int callDepth_ = 0;
 };

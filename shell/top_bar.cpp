@@ -25,6 +25,8 @@ QToolButton* TTopBar::addButton(const QString& caption) {
     button->setText(caption);
     button->setObjectName(caption);
     button->setAutoRaise(true);
+    // Flat bar buttons act on a click and never hold the keyboard focus.
+    button->setFocusPolicy(Qt::NoFocus);
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(
         QStringLiteral("QToolButton { color: white; font-weight: bold; "

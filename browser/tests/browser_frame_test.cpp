@@ -2,10 +2,12 @@
 
 #include "ftp/ftp.h"
 #include "ftp/tests/support/test_peer.h"
+#include "shell/help_form.h"
 #include "shell/tests/memory_data_module.h"
 #include "shell/tests/refused_port.h"
 #include "shell/tests/widget_test_support.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -79,6 +81,25 @@ TEST_F(BrowserFrameTest, UnknownViewStyleCodesLeaveTheStyle) {
     frame->SetViewStyleCode(TBrowserFrame::LargeIcon);
     frame->SetViewStyleCode(7);
     EXPECT_EQ(frame->viewStyleCode(), TBrowserFrame::LargeIcon);
+}
+
+TEST_F(BrowserFrameTest, ViewStyleButtonStepsDownAndTheDropDownSetsDirectly) {
+    const int expected[] = {TBrowserFrame::SmallIcon, TBrowserFrame::List, TBrowserFrame::LargeIcon,
+                            TBrowserFrame::Report};
+    for (int code : expected) {
+        frame->onViewStyleClick();
+        EXPECT_EQ(frame->viewStyleCode(), code);
+        EXPECT_TRUE(frame->viewStyleItem(code)->isChecked());
+    }
+    frame->onViewStyleItem(TBrowserFrame::List);
+    EXPECT_EQ(frame->viewStyleCode(), TBrowserFrame::List);
+    EXPECT_EQ(frame->viewStyleStep, 4);
+}
+
+TEST_F(BrowserFrameTest, HelpShowsTheBrowsingTopic) {
+    frame->onHelpClick();
+    ASSERT_NE(Desktop().helpForm(), nullptr);
+    EXPECT_EQ(Desktop().helpForm()->currentTopic(), "Newitem6");
 }
 
 TEST_F(BrowserFrameTest, CloseHelpersDeleteCopiesAndEmptyTheLists) {
@@ -241,10 +262,19 @@ TEST_F(BrowserFrameServerTest, ConnectsLogsTheConversationAndKeepsAlive) {
     EXPECT_TRUE(frame->infoLines().contains("NOOP"));
     EXPECT_EQ(frame->idleTicks, 0);
 
-    frame->DisconnectSession();
+    EXPECT_TRUE(frame->disconnectShowsConnected());
+    frame->onDisconnectClick();
     EXPECT_FALSE(frame->Connected());
     EXPECT_TRUE(frame->infoLines().contains("Disconnected from server."));
     EXPECT_FALSE(changes.last().at(0).toBool());
+    EXPECT_FALSE(frame->disconnectShowsConnected());
+    EXPECT_EQ(frame->disconnectAction()->toolTip(), "Connect");
+    EXPECT_FALSE(frame->abortAction()->isEnabled());
+
+    frame->onDisconnectClick();
+    EXPECT_TRUE(frame->Connected());
+    EXPECT_TRUE(frame->disconnectShowsConnected());
+    EXPECT_EQ(frame->disconnectAction()->toolTip(), "Disconnect");
 }
 
 TEST_F(BrowserFrameServerTest, TheDefaultFolderIsEnteredAndAMissingOneReportedOnce) {

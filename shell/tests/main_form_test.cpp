@@ -135,6 +135,30 @@ TEST_F(MainFormTest, AStoreThatCannotBeOpenedIsReportedAndNothingIsWritten) {
     EXPECT_FALSE(QFile::exists(path("temp")));
 }
 
+TEST_F(MainFormTest, FirstStartWithTheRealStoreMakesItsFilesAndTheTempFolder) {
+    {
+        TDataModule store(folder());
+        TMainForm form(AppPaths(folder()), store);
+        form.show();
+        EXPECT_FALSE(form.startFailed());
+        EXPECT_TRUE(QFileInfo::exists(path("all.dat")));
+        EXPECT_TRUE(QFileInfo::exists(path("FTPBookmark.dat")));
+        EXPECT_TRUE(QFileInfo(path("temp")).isDir());
+        EXPECT_EQ(store.ReadOptions().temppath, path("temp"));
+        EXPECT_EQ(form.siteListPage()->captions(), QStringList({"NewFTPSite"}));
+        SiteRecord site;
+        site.name = "kept";
+        site.address = "kept.test";
+        store.AppendSite(site);
+        form.close();
+    }
+    TDataModule store(folder());
+    TMainForm form(AppPaths(folder()), store);
+    form.show();
+    EXPECT_EQ(form.siteListPage()->captions(), QStringList({"NewFTPSite", "kept"}));
+    EXPECT_TRUE(prompt->messages().isEmpty());
+}
+
 TEST_F(MainFormTest, TopBarButtonsReachTheDesktop) {
     auto form = makeForm();
     form->show();
