@@ -4,6 +4,7 @@
 //
 //   store_bench [RECORDS]    (default 100000)
 
+#include "bench/store_bench_cursor.h"
 #include "store/store_file_create.h"
 #include "store/store_file_io.h"
 #include "store/store_table_io.h"
@@ -258,6 +259,7 @@ int main(int argc, char** argv) {
     int rc = 0;
     try {
         Figures ours = RunStore((dir / "store.dat").string(), n, keys, texts);
+        CursorFigures cursor = RunCursor((dir / "store.dat").string(), "hdital", keys, texts);
         Figures lite = RunSqlite((dir / "sqlite.db").string(), n, keys, texts);
         std::printf("%d records, rates in operations per second\n", n);
         std::printf("%-34s %14s %14s %8s\n", "operation", "table store", "SQLite", "ratio");
@@ -269,6 +271,9 @@ int main(int argc, char** argv) {
         line("locate through an index", ours.keyLookup, lite.keyLookup);
         line("locate a text without an index", ours.textLookup, lite.textLookup);
         line("delete every tenth, one post each", ours.remove, lite.remove);
+        line("cursor scan, every field by name", cursor.scan, lite.scan);
+        line("cursor Locate through an index", cursor.keyLocate, lite.keyLookup);
+        line("cursor Locate a text without an index", cursor.textLocate, lite.textLookup);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "store_bench: %s\n", e.what());
         rc = 1;

@@ -229,6 +229,7 @@ private:
     std::vector<std::unique_ptr<TStoreField>> fields_;
     TRecordBuffer empty_;
     TRecordBuffer* filterRecord_ = nullptr;
+    bool bytewise_ = false;
 
     std::string filterText_;
     std::shared_ptr<const TFilterExpr> filterExpr_;

@@ -4,6 +4,8 @@
 #include "store/store_file_io.h"
 #include "store/table.h"
 
+#include <locale>
+
 namespace store {
 
 std::vector<int> TStoreTable::ResolveFields(const std::string& names) {
@@ -40,6 +42,17 @@ bool textLike(TFieldType t) {
 
 } // namespace
 
+namespace {
+
+// In the "C" locale collation is byte order, so equal texts are exactly the equal bytes and
+// the collation call can be left out of a scan.
+bool bytewiseCollation() {
+    const std::string name = std::locale().name();
+    return name == "C" || name == "POSIX";
+}
+
+} // namespace
+
 bool TStoreTable::RecordMatches(const TRecordRef& ref, const std::vector<int>& fields,
                                 const TRecordBuffer& key, const TLocateOptions& options,
                                 TRecordBuffer& scratch) {
@@ -49,10 +62,15 @@ bool TStoreTable::RecordMatches(const TRecordRef& ref, const std::vector<int>& f
         TFieldType t = layout.fields[f].type;
         if (textLike(t)) {
             if (IsBlobType(t)) io_->LoadBlob(scratch, f);
-            std::string stored = IsBlobType(t) ? scratch.GetBlob(f) : scratch.GetText(f);
-            const std::string& wanted = IsBlobType(t) ? key.GetBlob(f) : key.GetText(f);
+            std::string_view stored = IsBlobType(t) ? scratch.GetBlob(f) : scratch.TextView(f);
+            std::string_view wanted = IsBlobType(t) ? key.GetBlob(f) : key.TextView(f);
             // Partial keys compare the stored text's beginning of the key's length.
-            if (options.partialKey && stored.size() > wanted.size()) stored.resize(wanted.size());
+            if (options.partialKey && stored.size() > wanted.size())
+                stored = stored.substr(0, wanted.size());
+            if (!options.caseInsensitive && (stored == wanted || bytewise_)) {
+                if (stored != wanted) return false;
+                continue;
+            }
             if (CompareText(stored, wanted, options.caseInsensitive) != 0) return false;
         } else if (CompareFieldBytes(t, key.FieldBytes(f), scratch.FieldBytes(f), layout.sizes[f],
                                      options.caseInsensitive) != 0) {
@@ -85,6 +103,7 @@ int TStoreTable::FindMatch(const std::vector<int>& fields, const TRecordBuffer& 
             return PositionOf(slot);
         }
     }
+    bytewise_ = bytewiseCollation();
     TStoreLockHold hold(io_->File());
     TRecordBuffer scratch = io_->NewRecord();
     for (int f = 0; f < scratch.FieldCount(); ++f)

@@ -1,0 +1,46 @@
+#include "bench/store_bench_cursor.h"
+
+#include "store/table.h"
+
+#include <chrono>
+
+namespace {
+
+double secondsSince(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+} // namespace
+
+CursorFigures RunCursor(const std::string& path, const std::string& table,
+                        const std::vector<int>& keys, const std::vector<std::string>& texts) {
+    CursorFigures f;
+    store::TStoreTable t;
+    t.SetDatabaseName(path);
+    t.SetTableName(table);
+    t.Open();
+    std::vector<std::string> names;
+    for (int i = 0; i < t.FieldCount(); ++i)
+        names.push_back(t.Fields(i).FieldName());
+
+    auto start = std::chrono::steady_clock::now();
+    size_t checksum = 0;
+    int records = 0;
+    for (t.First(); !t.Eof(); t.Next(), ++records)
+        for (const std::string& name : names)
+            checksum += t.FieldByName(name).AsString().size();
+    f.scan = records / secondsSince(start);
+
+    start = std::chrono::steady_clock::now();
+    for (int key : keys)
+        f.found += t.Locate("key", std::to_string(key));
+    f.keyLocate = static_cast<double>(keys.size()) / secondsSince(start);
+
+    start = std::chrono::steady_clock::now();
+    for (const std::string& text : texts)
+        f.found += t.Locate("fname", text);
+    f.textLocate = static_cast<double>(texts.size()) / secondsSince(start);
+    t.Close();
+    f.checksum = checksum;
+    return f;
+}
