@@ -361,3 +361,31 @@ TEST_F(StoreTwoOpens, AnAppendTakesTheTableAsAnotherWriterLeftIt) {
 
 } // namespace
 } // namespace store::test
+
+namespace store::test {
+namespace {
+
+class StoreOpenModes : public TempDirTest {};
+
+TEST_F(StoreOpenModes, ExclusiveOpenKeepsOthersOutAndFlushAlwaysStillWrites) {
+    CreateStoreFile(Path("a.dat"), ItemsDef());
+    {
+        auto mine = TStoreFileIO::Open(Path("a.dat"), TStoreOpenMode{true, false});
+        EXPECT_THROW(TStoreFileIO::Open(Path("a.dat")), EStoreError);
+        mine->SetFlushAlways(true);
+        TStoreTableIO& t = mine->Table(0);
+        t.Open();
+        TRecordBuffer r = t.NewRecord();
+        r.SetText(1, "flushed");
+        t.AppendRecord(r);
+        t.Release();
+    }
+    auto shared = TStoreFileIO::Open(Path("a.dat"));
+    EXPECT_THROW(TStoreFileIO::Open(Path("a.dat"), TStoreOpenMode{true, false}), EStoreError);
+    shared->Table(0).Open();
+    EXPECT_EQ(Names(shared->Table(0), 0), std::vector<std::string>{"flushed"});
+    shared->Table(0).Release();
+}
+
+} // namespace
+} // namespace store::test
