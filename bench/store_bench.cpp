@@ -273,7 +273,7 @@ int main(int argc, char** argv) {
         line("delete every tenth, one post each", ours.remove, lite.remove);
         line("cursor scan, every field by name", cursor.scan, lite.scan);
         line("cursor Locate through an index", cursor.keyLocate, lite.keyLookup);
-        line("cursor Locate a text without an index", cursor.textLocate, lite.textLookup);
+        line("cursor Locate a text, no index", cursor.textLocate, lite.textLookup);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "store_bench: %s\n", e.what());
         rc = 1;
