@@ -97,6 +97,7 @@ TEST_F(StoreIndex, UniqueClashWritesNothingPlainIndexAcceptsEquals) {
         EXPECT_STREQ(e.what(), "Invalid unique field value 'alpha'");
     }
     EXPECT_EQ(ReadAll(Path("a.dat")), before);
+    EXPECT_FALSE(file_->Locked());
     EXPECT_EQ(table_->RecordTotal(), 2);
     Append("gamma", 2);
     EXPECT_EQ(Nums(2), (std::vector<int32_t>{1, 2, 2}));
