@@ -105,24 +105,29 @@ void TStoreTable::Post() {
     TIndexNotify notify = [&](int index, int, int newPosition) {
         if (index == orderIndex) notified = newPosition;
     };
-    if (state_ == TDataSetState::Insert) {
-        int32_t slot = io_->AppendRecord(edit_, notify);
-        int fullPosition = listNo_ == 0 ? static_cast<int>(io_->List(0).size()) - 1 : notified;
-        pos_ = PlaceRecord(slot, fullPosition);
+    const bool inserting = state_ == TDataSetState::Insert;
+    int32_t slot = -1;
+    if (inserting) {
+        slot = io_->AppendRecord(edit_, notify);
     } else {
-        int32_t slot = list_[pos_].slot;
+        slot = list_[pos_].slot;
         io_->ModifyRecord(slot, edit_, notify);
-        if (listNo_ != 0 && notified >= 0) {
-            list_.erase(list_.begin() + pos_);
-            pos_ = PlaceRecord(slot, notified);
-        }
     }
+    // The record is stored: from here on the cursor is back in browse state whatever happens,
+    // so that a second Post can never store it twice.
     state_ = TDataSetState::Browse;
     modified_ = false;
     edit_ = TRecordBuffer();
     // Read back what was stored: the auto-increment value, cut texts, moved blob areas.
     currentLoaded_ = false;
     eof_ = bof_ = false;
+    if (inserting) {
+        int fullPosition = listNo_ == 0 ? static_cast<int>(io_->List(0).size()) - 1 : notified;
+        pos_ = PlaceRecord(slot, fullPosition);
+    } else if (listNo_ != 0 && notified >= 0) {
+        list_.erase(list_.begin() + pos_);
+        pos_ = PlaceRecord(slot, notified);
+    }
     NotifyDetails();
 }
 
