@@ -307,3 +307,30 @@ TEST_F(CursorTest, BlobStreamWritesAndReadsFieldContent) {
     EXPECT_EQ(ErrorOf([&] { TStoreBlobStream w(t.FieldByName("data"), TBlobStreamMode::Write); }),
               "Dataset not in edit or insert mode");
 }
+
+TEST(CursorPost, FailedPostKeepsTheRecordBeingEdited) {
+    cursortest::TempFolder folder;
+    TStoreFileDef def;
+    TTableDef& t = def.tables.emplace_back();
+    t.name = "names";
+    t.fields = {{"name", ftString, 20}};
+    t.indexes = {{"unique", tiUnique, {"name"}}};
+    std::string path = folder.File("unique.dat");
+    CreateStoreFile(path, def);
+    TStoreTable c;
+    c.SetDatabaseName(path);
+    c.SetTableName("names");
+    c.Open();
+    c.Append();
+    c.FieldByName("name").SetAsString("taken");
+    c.Post();
+    c.Append();
+    c.FieldByName("name").SetAsString("taken");
+    EXPECT_EQ(ErrorOf([&] { c.Post(); }), "Invalid unique field value 'taken'");
+    EXPECT_EQ(c.State(), TDataSetState::Insert);
+    c.FieldByName("name").SetAsString("free");
+    c.Post();
+    EXPECT_EQ(c.State(), TDataSetState::Browse);
+    EXPECT_EQ(c.RecordCount(), 2);
+    EXPECT_EQ(c.FieldByName("name").AsString(), "free");
+}
