@@ -129,10 +129,21 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return engineChild(argc, argv);
     int64_t sizeMiB = 1024;
     int rounds = 3, entries = 20000;
+    std::vector<std::string> clients = {"engine", "curl", "lftp"};
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--size-mib")) sizeMiB = std::atoll(argv[i + 1]);
         if (!std::strcmp(argv[i], "--rounds")) rounds = std::atoi(argv[i + 1]);
         if (!std::strcmp(argv[i], "--entries")) entries = std::atoi(argv[i + 1]);
+        if (!std::strcmp(argv[i], "--clients")) {
+            // A subset, for looking at one client alone: "--clients engine,curl".
+            clients.clear();
+            std::string list = argv[i + 1];
+            for (size_t at = 0; at != std::string::npos;) {
+                size_t comma = list.find(',', at);
+                clients.push_back(list.substr(at, comma == std::string::npos ? comma : comma - at));
+                at = comma == std::string::npos ? comma : comma + 1;
+            }
+        }
     }
     const int64_t bytes = sizeMiB * 1024 * 1024;
 
@@ -189,7 +200,6 @@ int main(int argc, char** argv) {
     };
 
     std::map<std::string, std::map<std::string, std::vector<Sample>>> results;
-    const std::vector<std::string> clients = {"engine", "curl", "lftp"};
     for (int round = 1; round <= rounds; ++round) {
         // Each round starts with another client, so that none always runs first (or last)
         // against a server whose caches the others have warmed.
@@ -238,6 +248,7 @@ int main(int argc, char** argv) {
             cpu.push_back(s.cpu);
             peak.push_back(s.peakMiB);
         }
+        if (peak.empty()) return Summary{0, 0, 0};
         return Summary{median(speed), median(cpu), *std::max_element(peak.begin(), peak.end())};
     };
     std::printf("\nmedians of %d rounds (peak: highest)\n", rounds);
@@ -252,6 +263,7 @@ int main(int argc, char** argv) {
                         c.c_str(), sum[c].mbps, sum[c].cpu, sum[c].peak);
         }
         const std::string best = sum["curl"].mbps >= sum["lftp"].mbps ? "curl" : "lftp";
+        if (sum["engine"].mbps == 0 || sum[best].mbps == 0) continue;
         std::printf("%-8s engine / %s (the faster): speed %.2f, cpu %.2f, peak memory %.2f\n",
                     dir.c_str(), best.c_str(), sum["engine"].mbps / sum[best].mbps,
                     sum["engine"].cpu / std::max(sum[best].cpu, 1e-6),
