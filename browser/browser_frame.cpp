@@ -8,7 +8,6 @@
 #include "shell/prompt_service.h"
 #include "shell/styled_list_view.h"
 
-#include <QActionGroup>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -51,10 +50,11 @@ QIcon logIcon(int icon) {
 TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
     : QWidget(parent), dataModule_(dataModule), ftp_(std::make_unique<TNetFTP>()),
       log_(std::make_unique<TFrameLog>(*this)), pathBar_(new QLabel), infoPane_(new QListWidget),
-      toolBar_(new QToolBar), remoteList_(nullptr), queueList_(new QTreeWidget),
-      progressPanel_(new QWidget), countPanel_(new QLabel("0/0")), progressGauge_(new QProgressBar),
-      speedLabel_(new QLabel("0KB/S")), splitter_(new QSplitter(Qt::Vertical)),
-      retryTimer_(new QTimer(this)), keepAliveTimer_(new QTimer(this)) {
+      toolBar_(new QToolBar), views_(new TStyledListView), remoteList_(nullptr),
+      queueList_(new QTreeWidget), progressPanel_(new QWidget), countPanel_(new QLabel("0/0")),
+      progressGauge_(new QProgressBar), speedLabel_(new QLabel("0KB/S")),
+      splitter_(new QSplitter(Qt::Vertical)), retryTimer_(new QTimer(this)),
+      keepAliveTimer_(new QTimer(this)) {
     setObjectName(QStringLiteral("fr%1").arg(tag));
     setProperty("tag", tag);
 
@@ -124,42 +124,26 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     abortAction_ = toolBar_->addAction(TIcons::Get(TIcon::Delete), tr("Abort operation"));
     abortAction_->setEnabled(false);
     toolBar_->addSeparator();
-    auto* styleMenu = new QMenu(this);
-    auto* group = new QActionGroup(this);
-    const QString names[4] = {tr("Large icon"), tr("List"), tr("Small icon"), tr("Report")};
-    for (int code = 0; code < 4; ++code) {
-        QAction* item = styleMenu->addAction(names[code]);
-        item->setCheckable(true);
-        group->addAction(item);
-        connect(item, &QAction::triggered, this, [this, code] { onViewStyleItem(code); });
-        viewStyleItems_[code] = item;
-    }
-    viewStyleItems_[Report]->setChecked(true);
-    auto* styleButton = new QToolButton;
-    styleButton->setIcon(TIcons::Get(TIcon::ViewStyle));
-    styleButton->setToolTip(tr("View style"));
-    styleButton->setMenu(styleMenu);
-    styleButton->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(styleButton, &QToolButton::clicked, this, &TBrowserFrame::onViewStyleClick);
-    toolBar_->addWidget(styleButton);
+    toolBar_->addWidget(views_->CreateStyleButton());
+    connect(views_, &TStyledListView::styleButtonClicked, this, &TBrowserFrame::onViewStyleClick);
+    connect(views_, &TStyledListView::styleItemPicked, this, &TBrowserFrame::onViewStyleItem);
     QAction* help = toolBar_->addAction(TIcons::Get(TIcon::Help), tr("Help"));
     connect(help, &QAction::triggered, this, &TBrowserFrame::onHelpClick);
 
     auto* model = new QStandardItemModel(0, 5, this);
     model->setHorizontalHeaderLabels(
         {tr("Name"), tr("Size"), tr("Type"), tr("Modified"), tr("Attrib")});
-    auto* views = new TStyledListView;
-    views->setObjectName(QStringLiteral("remoteList"));
-    views->setModel(model);
-    remoteList_ = views->reportView();
+    views_->setObjectName(QStringLiteral("remoteList"));
+    views_->setModel(model);
+    remoteList_ = views_->reportView();
     remoteList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    views->iconView()->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    views_->iconView()->setSelectionMode(QAbstractItemView::ExtendedSelection);
     remoteList_->setDragEnabled(true);
     remoteList_->header()->resizeSection(1, 100);
     remoteList_->header()->resizeSection(3, 120);
     remoteList_->header()->resizeSection(4, 100);
     layout->addWidget(toolBar_);
-    layout->addWidget(views, 1);
+    layout->addWidget(views_, 1);
     return area;
 }
 
@@ -256,20 +240,23 @@ void TBrowserFrame::SetQueueListHeight(int height) {
 }
 
 void TBrowserFrame::SetViewStyleCode(int code) {
-    auto* views = findChild<TStyledListView*>(QStringLiteral("remoteList"));
-    if (views && views->SetViewStyleCode(code)) {
-        viewStyle_ = code;
-        viewStyleItems_[code]->setChecked(true);
-    }
+    views_->SetViewStyleCode(code);
+}
+
+int TBrowserFrame::viewStyleCode() const {
+    return views_->viewStyleCode();
+}
+
+int TBrowserFrame::viewStyleStep() const {
+    return views_->styleStep();
 }
 
 QAction* TBrowserFrame::viewStyleItem(int code) const {
-    return code >= 0 && code < 4 ? viewStyleItems_[code] : nullptr;
+    return views_->styleItem(code);
 }
 
 void TBrowserFrame::onViewStyleClick() {
-    viewStyleStep = viewStyleStep <= 1 ? 4 : viewStyleStep - 1;
-    SetViewStyleCode(viewStyleStep - 1);
+    views_->StepStyle();
 }
 
 void TBrowserFrame::onViewStyleItem(int code) {

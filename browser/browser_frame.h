@@ -23,6 +23,7 @@ class QTreeWidget;
 class TDataModule;
 class TFrameLog;
 class TNetFTP;
+class TStyledListView;
 
 // The values a quick-connect session takes from its dialog instead of a stored site.
 struct QuickConnectValues {
@@ -68,7 +69,9 @@ public:
     void SetInfoPaneHeight(int height);
     int queueListHeight() const;
     void SetQueueListHeight(int height);
-    int viewStyleCode() const { return viewStyle_; }
+    int viewStyleCode() const;
+    // Position in the view-style cycle, starting at 4.
+    int viewStyleStep() const;
     // Applies a stored code; unknown codes leave the style unchanged.
     void SetViewStyleCode(int code);
 
@@ -123,7 +126,6 @@ public:
     bool askOnConflict = true;
     int conflictChoice = -1;
     int sortColumn = 2;
-    int viewStyleStep = 4;
     QStringList tempFiles;
     QuickConnectValues quickValues;
     std::vector<rdatalist> entries;
@@ -159,6 +161,7 @@ private:
     QLabel* pathBar_;
     QListWidget* infoPane_;
     QToolBar* toolBar_;
+    TStyledListView* views_;
     QTreeView* remoteList_;
     QTreeWidget* queueList_;
     QWidget* progressPanel_;
@@ -172,8 +175,6 @@ private:
 
     QAction* disconnectAction_ = nullptr;
     QAction* abortAction_ = nullptr;
-    QAction* viewStyleItems_[4] = {};
     bool toggleConnected_ = false;
-    int viewStyle_ = Report;
     int callDepth_ = 0;
 };

@@ -1,6 +1,11 @@
 #include "shell/styled_list_view.h"
 
+#include <QActionGroup>
 #include <QHeaderView>
+#include <QMenu>
+#include <QToolButton>
+
+#include "shell/icons.h"
 #include <QListView>
 #include <QTreeView>
 
@@ -42,9 +47,40 @@ QAbstractItemView* TStyledListView::activeView() const {
                                       : static_cast<QAbstractItemView*>(icons_);
 }
 
+QToolButton* TStyledListView::CreateStyleButton() {
+    auto* menu = new QMenu(this);
+    auto* group = new QActionGroup(this);
+    const QString names[4] = {tr("Large icon"), tr("List"), tr("Small icon"), tr("Report")};
+    for (int code = 0; code < 4; ++code) {
+        QAction* item = menu->addAction(names[code]);
+        item->setCheckable(true);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, code] { emit styleItemPicked(code); });
+        items_[code] = item;
+    }
+    items_[style_]->setChecked(true);
+    auto* button = new QToolButton;
+    button->setIcon(TIcons::Get(TIcon::ViewStyle));
+    button->setToolTip(tr("View style"));
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(button, &QToolButton::clicked, this, &TStyledListView::styleButtonClicked);
+    return button;
+}
+
+QAction* TStyledListView::styleItem(int code) const {
+    return code >= 0 && code < 4 ? items_[code] : nullptr;
+}
+
+void TStyledListView::StepStyle() {
+    step_ = step_ <= 1 ? 4 : step_ - 1;
+    SetViewStyleCode(step_ - 1);
+}
+
 bool TStyledListView::SetViewStyleCode(int code) {
     if (code < LargeIcon || code > Report) return false;
     style_ = code;
+    if (items_[code]) items_[code]->setChecked(true);
     if (code == Report) {
         setCurrentWidget(report_);
         return true;

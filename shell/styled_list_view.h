@@ -8,7 +8,9 @@
 class QAbstractItemModel;
 class QAbstractItemView;
 class QItemSelectionModel;
+class QAction;
 class QListView;
+class QToolButton;
 class QTreeView;
 
 class TStyledListView : public QStackedWidget {
@@ -28,6 +30,17 @@ public:
     bool SetViewStyleCode(int code);
     int viewStyleCode() const { return style_; }
 
+    // Moves the style cycle one step (4, 3, 2, 1, 4, ...: report, small icons, list, large
+    // icons) and applies the step's style.
+    void StepStyle();
+    int styleStep() const { return step_; }
+
+    // Makes the "View style" tool button with its drop-down of the radio items "Large icon",
+    // "List", "Small icon", "Report"; it reports through styleButtonClicked and styleItemPicked.
+    QToolButton* CreateStyleButton();
+    // Returns the drop-down item of `code`, or nullptr before the button was made.
+    QAction* styleItem(int code) const;
+
     // Returns the view showing now.
     QAbstractItemView* activeView() const;
     QTreeView* reportView() const { return report_; }
@@ -37,9 +50,14 @@ signals:
     // Forwarded from whichever view shows.
     void doubleClicked();
     void contextMenuRequested(const QPoint& viewportPos);
+    // The style button itself, or one of its drop-down items, was clicked.
+    void styleButtonClicked();
+    void styleItemPicked(int code);
 
 private:
     QTreeView* report_;
     QListView* icons_;
+    QAction* items_[4] = {};
     int style_ = Report;
+    int step_ = 4;
 };

@@ -8,7 +8,6 @@
 #include "shell/styled_list_view.h"
 #include "sites/site_editor_form.h"
 
-#include <QActionGroup>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
@@ -102,23 +101,9 @@ void TSiteListPage::buildToolBar() {
     connect(connectionAction_, &QAction::triggered, this, &TSiteListPage::onConnectionClick);
     toolBar_->addSeparator();
 
-    auto* styleMenu = new QMenu(this);
-    auto* group = new QActionGroup(this);
-    const QString names[4] = {tr("Large icon"), tr("List"), tr("Small icon"), tr("Report")};
-    for (int code = 0; code < 4; ++code) {
-        QAction* item = styleMenu->addAction(names[code]);
-        item->setCheckable(true);
-        group->addAction(item);
-        connect(item, &QAction::triggered, this, [this, code] { onViewStyleItem(code); });
-        viewStyleItems_[code] = item;
-    }
-    auto* styleButton = new QToolButton;
-    styleButton->setIcon(TIcons::Get(TIcon::ViewStyle));
-    styleButton->setToolTip(tr("View style"));
-    styleButton->setMenu(styleMenu);
-    styleButton->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(styleButton, &QToolButton::clicked, this, &TSiteListPage::onViewStyleClick);
-    toolBar_->addWidget(styleButton);
+    toolBar_->addWidget(views_->CreateStyleButton());
+    connect(views_, &TStyledListView::styleButtonClicked, this, &TSiteListPage::onViewStyleClick);
+    connect(views_, &TStyledListView::styleItemPicked, this, &TSiteListPage::onViewStyleItem);
     toolBar_->addSeparator();
     QAction* help = toolBar_->addAction(TIcons::Get(TIcon::Help), tr("Help"));
     connect(help, &QAction::triggered, this, &TSiteListPage::onHelpClick);
@@ -141,7 +126,7 @@ void TSiteListPage::buildMenu() {
 }
 
 QAction* TSiteListPage::viewStyleItem(int code) const {
-    return code >= 0 && code < 4 ? viewStyleItems_[code] : nullptr;
+    return views_->styleItem(code);
 }
 
 void TSiteListPage::LoadSiteList() {
@@ -345,7 +330,7 @@ bool TSiteListPage::RenameSite(const QString& oldName, const QString& newName) {
 }
 
 void TSiteListPage::SetViewStyleCode(int code) {
-    if (views_->SetViewStyleCode(code)) viewStyleItems_[code]->setChecked(true);
+    views_->SetViewStyleCode(code);
 }
 
 int TSiteListPage::viewStyleCode() const {
@@ -353,8 +338,7 @@ int TSiteListPage::viewStyleCode() const {
 }
 
 void TSiteListPage::onViewStyleClick() {
-    siteViewCounter_ = siteViewCounter_ <= 1 ? 4 : siteViewCounter_ - 1;
-    SetViewStyleCode(siteViewCounter_ - 1);
+    views_->StepStyle();
 }
 
 void TSiteListPage::onViewStyleItem(int code) {
@@ -363,4 +347,8 @@ void TSiteListPage::onViewStyleItem(int code) {
 
 void TSiteListPage::onHelpClick() {
     Desktop().ShowHelp(QStringLiteral("Newitem"));
+}
+
+int TSiteListPage::siteViewCounter() const {
+    return views_->styleStep();
 }

@@ -66,7 +66,7 @@ public:
     // Applies a stored view style code; unknown codes leave the style unchanged.
     void SetViewStyleCode(int code);
     int viewStyleCode() const;
-    int siteViewCounter() const { return siteViewCounter_; }
+    int siteViewCounter() const;
 
     // Returns the context menu as it would pop up now, or nullptr while "NewFTPSite" is selected.
     QMenu* contextMenuNow();
@@ -98,12 +98,10 @@ private:
     QAction* editAction_ = nullptr;
     QAction* deleteAction_ = nullptr;
     QAction* connectionAction_ = nullptr;
-    QAction* viewStyleItems_[4] = {};
     QMenu* contextMenu_ = nullptr;
     QAction* menuConnect_ = nullptr;
     QAction* menuEdit_ = nullptr;
     QAction* menuDelete_ = nullptr;
     QAction* menuRename_ = nullptr;
-    int siteViewCounter_ = 4;
     bool loading_ = false;
 };

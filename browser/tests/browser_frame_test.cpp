@@ -93,7 +93,7 @@ TEST_F(BrowserFrameTest, ViewStyleButtonStepsDownAndTheDropDownSetsDirectly) {
     }
     frame->onViewStyleItem(TBrowserFrame::List);
     EXPECT_EQ(frame->viewStyleCode(), TBrowserFrame::List);
-    EXPECT_EQ(frame->viewStyleStep, 4);
+    EXPECT_EQ(frame->viewStyleStep(), 4);
 }
 
 TEST_F(BrowserFrameTest, HelpShowsTheBrowsingTopic) {
