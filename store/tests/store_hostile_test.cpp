@@ -141,6 +141,24 @@ TEST_F(StoreHostile, BrokenLinkChainIsRebuiltFromTheRecords) {
     g->Table(0).Release();
 }
 
+TEST_F(StoreHostile, RecordMissingFromTheChainIsPutBackInOrder) {
+    // What a modify stopped between unlinking a record and linking it again leaves behind.
+    auto b = Sample(30);
+    int32_t link = I32At(b, kTh + 4181 + 66);
+    int32_t start = I32At(b, kTh + 4181 + 70);
+    int32_t second = I32At(b, static_cast<size_t>(link) + 4 + static_cast<size_t>(start) * 8 + 4);
+    int32_t third = I32At(b, static_cast<size_t>(link) + 4 + static_cast<size_t>(second) * 8 + 4);
+    PutI32At(b, static_cast<size_t>(link) + 4 + static_cast<size_t>(start) * 8 + 4, third);
+    WriteAll(Path("h.dat"), b);
+    auto f = TStoreFileIO::Open(Path("h.dat"));
+    TStoreTableIO& t = f->Table(0);
+    t.Open();
+    auto names = Names(t, 1);
+    EXPECT_EQ(names.size(), 30u);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    t.Release();
+}
+
 TEST_F(StoreHostile, RecordsAndBlobsOutsideTheFile) {
     auto good = Sample(3);
     auto b = good;
