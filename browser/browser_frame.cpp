@@ -463,14 +463,16 @@ void TBrowserFrame::ConnectSite(bool quick) {
     try {
         currentPath = QString::fromStdString(ftp_->CurrentDirectory());
         homePath = currentPath;
+        ListFolder(currentPath);
         if (!defaultPath.isEmpty() && defaultPath != QLatin1String("/")) {
+            currentPath = defaultPath;
             try {
-                ftp_->ChangeDirectory(utf8(defaultPath));
-                currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+                ListFolder(defaultPath);
             } catch (const ENetException&) {
                 ShowError(this, tr("The default folder was not existed, the program will change "
                                    "to root automactically."));
                 currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+                ListFolder(currentPath);
             }
         }
     } catch (...) {
@@ -530,6 +532,7 @@ void TBrowserFrame::onRetryTimer() {
     ++callDepth_;
     try {
         currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+        ListFolder(currentPath);
     } catch (...) {
         --callDepth_;
         throw;

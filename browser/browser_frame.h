@@ -54,6 +54,23 @@ public:
     // Ends the session and resets the view.
     void DisconnectSession();
 
+    // Enters `path` on the server, lists it, rebuilds `entries` and refreshes the cache for it.
+    // Raises the engine's errors.
+    void ListFolder(const QString& path);
+    // Rebuilds `entries` from the cache entries of `path`; lists the folder when there are none.
+    void ShowCachedFolder(const QString& path);
+    // Mode 0 drops the cache entries of `path`, 1 empties the cache, 2 drops those of `path`
+    // named `name`.
+    void DropCached(const QString& path, const QString& name, int mode);
+    // Sorts `entries` by `sortColumn` and shows them in the remote list.
+    void SortEntries();
+    // Returns the size figure of a file: size / 1024 rounded to the nearest (ties to even), at
+    // least 1, followed by "KB".
+    static QString SizeText(int64_t size);
+    // Returns the cells of remote-list row `row`: name, size, type, modified, attributes.
+    QStringList remoteRow(int row) const;
+    int remoteRowCount() const;
+
     // Appends one line to the information pane; a pane holding 599 lines is cleared first.
     void LogMessage(const QString& text, int icon);
     // Logs protocol text that may hold several lines: split at each CR, an LF right after it
@@ -150,6 +167,8 @@ signals:
     void connectionChanged(bool connected);
 
 private:
+    void addEntry(const rdatalist& source, bool isFolder, int64_t size);
+    void fillRemoteList();
     void connected();
     int retryWaitSeconds() const;
     QWidget* buildRemoteArea();

@@ -214,12 +214,42 @@ TEST_F(BrowserFrameTest, QuickSessionsUseTheTypedValuesAndFixedSettings) {
     EXPECT_EQ(frame->siteId, 0);
 }
 
+TEST(BrowserFrameSizes, SizeFiguresRoundToTheNearestKilobyteTiesToEven) {
+    const std::pair<int64_t, const char*> rows[] = {
+        {0, "1KB"},    {1, "1KB"},    {1535, "1KB"},       {1536, "2KB"},
+        {2560, "2KB"}, {3584, "4KB"}, {1048576, "1024KB"}, {3221225472LL, "3145728KB"}};
+    for (auto [size, text] : rows)
+        EXPECT_EQ(TBrowserFrame::SizeText(size), text) << size;
+}
+
+TEST_F(BrowserFrameTest, CacheEntriesAreDroppedByFolderByNameOrAll) {
+    auto cached = [](const char* folder, const char* name) {
+        rdatalist e;
+        e.folderPath = folder;
+        e.name = name;
+        return e;
+    };
+    frame->cache = {cached("/a", "x"), cached("/a", "y"), cached("/b", "x")};
+    frame->DropCached("/a", "x", 2);
+    ASSERT_EQ(frame->cache.size(), 2u);
+    EXPECT_EQ(frame->cache[0].name, "y");
+    frame->DropCached("/a", "", 0);
+    ASSERT_EQ(frame->cache.size(), 1u);
+    EXPECT_EQ(frame->cache[0].folderPath, "/b");
+    frame->DropCached("", "", 1);
+    EXPECT_TRUE(frame->cache.empty());
+}
+
 class BrowserFrameServerTest : public BrowserFrameTest {
 protected:
     void SetUp() override {
         BrowserFrameTest::SetUp();
         QDir().mkpath(path("root/sub"));
+        QDir().mkpath(path("root/empty"));
         QDir().mkpath(path("peer"));
+        writeFile("root/b.txt", 1536);
+        writeFile("root/a.bin", 0);
+        writeFile("root/sub/inner.txt", 2560);
         server = std::make_unique<oxbrook::testing::FtpdPeer>(path("peer").toStdString(),
                                                               path("root").toStdString());
         SiteRecord& site = data->addSite("local", "127.0.0.1");
@@ -233,8 +263,62 @@ protected:
         server.reset();
         BrowserFrameTest::TearDown();
     }
+    void writeFile(const QString& name, int size) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, 'x'));
+    }
+    QStringList names() const {
+        QStringList out;
+        for (int row = 0; row < frame->remoteRowCount(); ++row)
+            out << frame->remoteRow(row).value(0);
+        return out;
+    }
     std::unique_ptr<oxbrook::testing::FtpdPeer> server;
 };
+
+TEST_F(BrowserFrameServerTest, TheLoginFolderIsListedFoldersFirst) {
+    frame->ConnectSite(false);
+    ASSERT_TRUE(frame->Connected());
+    // Folders have no type text and so sort before every file; their own order is open.
+    QStringList first = names().mid(0, 2);
+    first.sort();
+    EXPECT_EQ(first, QStringList({"empty", "sub"}));
+    ASSERT_EQ(frame->remoteRowCount(), 4);
+    const QStringList folder = frame->remoteRow(names().indexOf("sub"));
+    EXPECT_EQ(folder[1], "");
+    EXPECT_EQ(folder[2], "Folder");
+    EXPECT_TRUE(folder[4].startsWith('d'));
+    const QStringList file = frame->remoteRow(names().indexOf("b.txt"));
+    EXPECT_EQ(file[1], "2KB");
+    EXPECT_EQ(file[2], Desktop().TypeName("b.txt"));
+    EXPECT_EQ(file[3].size(), 19);
+    EXPECT_TRUE(file[4].startsWith('-'));
+    EXPECT_EQ(frame->remoteRow(names().indexOf("a.bin"))[1], "1KB");
+    ASSERT_EQ(frame->cache.size(), 4u);
+    for (const rdatalist& e : frame->cache)
+        EXPECT_EQ(e.folderPath, "/");
+
+    frame->sortColumn = 1;
+    frame->SortEntries();
+    EXPECT_EQ(frame->entries.back().name, "b.txt");
+    frame->sortColumn = 0;
+    frame->SortEntries();
+    EXPECT_EQ(names(), QStringList({"a.bin", "b.txt", "empty", "sub"}));
+}
+
+TEST_F(BrowserFrameServerTest, CachedFoldersAreShownWithoutAskingTheServer) {
+    frame->ConnectSite(false);
+    ASSERT_TRUE(frame->Connected());
+    QFile::remove(path("root/b.txt"));
+    frame->ShowCachedFolder("/");
+    EXPECT_TRUE(names().contains("b.txt"));
+    // An empty folder has no cache entries and is listed from the server every time.
+    writeFile("root/empty/new.txt", 10);
+    frame->ShowCachedFolder("/empty");
+    EXPECT_EQ(names(), QStringList({"new.txt"}));
+    EXPECT_EQ(frame->currentPath, "/empty");
+}
 
 TEST_F(BrowserFrameServerTest, ConnectsLogsTheConversationAndKeepsAlive) {
     QSignalSpy changes(frame.get(), &TBrowserFrame::connectionChanged);
@@ -281,6 +365,8 @@ TEST_F(BrowserFrameServerTest, TheDefaultFolderIsEnteredAndAMissingOneReportedOn
     data->sites[0].defaultpath = "/sub";
     frame->ConnectSite(false);
     EXPECT_EQ(frame->currentPath, "/sub");
+    EXPECT_EQ(names(), QStringList({"inner.txt"}));
+    EXPECT_EQ(frame->remoteRow(0)[1], "2KB");
     EXPECT_EQ(frame->homePath, "/");
     EXPECT_EQ(frame->pathBar()->text(), "/sub");
     frame->DisconnectSession();
@@ -291,6 +377,7 @@ TEST_F(BrowserFrameServerTest, TheDefaultFolderIsEnteredAndAMissingOneReportedOn
     EXPECT_EQ(prompt->messages()[0].text, "The default folder was not existed, the program will "
                                           "change to root automactically.");
     EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_TRUE(names().contains("sub"));
 }
 
 } // namespace

@@ -1,0 +1,159 @@
+// The remote listing of a browser frame: listing a folder from the server, the listing cache,
+// sorting and showing the entries.
+
+#include "browser/browser_frame.h"
+
+#include "ftp/ftp.h"
+#include "shell/desktop_service.h"
+
+#include <QCoreApplication>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QString rightsText(const rdatalist& e) {
+    return e.ownerRights + e.groupRights + e.otherRights;
+}
+
+} // namespace
+
+QString TBrowserFrame::SizeText(int64_t size) {
+    // nearbyint rounds halves to even under the default rounding mode: 1536 bytes show 2,
+    // 2560 bytes show 2 as well.
+    const auto figure = static_cast<int64_t>(std::nearbyint(static_cast<double>(size) / 1024.0));
+    return QString::number(std::max<int64_t>(1, figure)) + QStringLiteral("KB");
+}
+
+void TBrowserFrame::addEntry(const rdatalist& source, bool isFolder, int64_t size) {
+    // The window stays responsive while a long folder is filled.
+    QCoreApplication::processEvents();
+    rdatalist e;
+    e.seq = QString::number(entries.size() + 1);
+    e.name = source.name;
+    e.modified = source.modified;
+    e.owner = source.owner;
+    e.group = source.group;
+    e.ownerRights = source.ownerRights;
+    e.groupRights = source.groupRights;
+    e.otherRights = source.otherRights;
+    e.isFolder = isFolder;
+    if (isFolder) {
+        e.typeText = tr("Folder");
+        e.iconIndex = 0;
+        e.size = 0;
+    } else {
+        e.typeText = Desktop().TypeName(e.name);
+        e.sortType = e.typeText;
+        e.iconIndex = 1;
+        e.size = size;
+        e.sizeText = SizeText(size);
+    }
+    entries.push_back(e);
+}
+
+void TBrowserFrame::ListFolder(const QString& path) {
+    retryTimer_->stop();
+    entries.clear();
+    ftp_->ChangeDirectory(path.toUtf8().toStdString());
+    ftp_->SetTransferType(ftASCII);
+    currentPath = QString::fromUtf8(ftp_->CurrentDirectory());
+    ftp_->ListDirectory(nullptr, std::string(), true);
+    const TNetFTPListItems& listing = ftp_->DirectoryListing();
+    DropCached(currentPath, QString(), 0);
+    for (const TNetFTPListItem& item : listing) {
+        const QString name = QString::fromUtf8(item.EntryName);
+        if (name == QLatin1String(".") || name == QLatin1String("..")) continue;
+        const bool isFolder = item.EntryKind == EntryDirectory;
+        rdatalist e;
+        e.name = name;
+        e.modified = QString::fromStdString(item.ModifiedAt.ToText());
+        e.owner = QString::fromUtf8(item.OwnerUser);
+        e.group = QString::fromUtf8(item.OwnerGroup);
+        e.ownerRights = (isFolder ? QStringLiteral("d") : QStringLiteral("-")) +
+                        QString::fromStdString(item.OwnerRights);
+        e.groupRights = QString::fromStdString(item.GroupRights);
+        e.otherRights = QString::fromStdString(item.OthersRights);
+        rdatalist cached = e;
+        cached.seq = QString::number(cache.size() + 1);
+        cached.typeText = isFolder ? tr("Folder") : QString();
+        cached.sizeText = QString::number(item.ByteSize);
+        cached.folderPath = currentPath;
+        cache.push_back(cached);
+        addEntry(e, isFolder, item.ByteSize);
+    }
+    SortEntries();
+}
+
+void TBrowserFrame::ShowCachedFolder(const QString& path) {
+    entries.clear();
+    fillRemoteList();
+    for (const rdatalist& cached : cache) {
+        if (cached.folderPath != path) continue;
+        const bool isFolder = cached.typeText == tr("Folder");
+        addEntry(cached, isFolder, cached.sizeText.toLongLong());
+    }
+    // A folder that was empty when listed is listed again on every visit.
+    if (entries.empty())
+        ListFolder(path);
+    else
+        SortEntries();
+}
+
+void TBrowserFrame::DropCached(const QString& path, const QString& name, int mode) {
+    if (mode == 1) {
+        cache.clear();
+        return;
+    }
+    std::erase_if(cache, [&](const rdatalist& e) {
+        return e.folderPath == path && (mode == 0 || (mode == 2 && e.name == name));
+    });
+}
+
+void TBrowserFrame::SortEntries() {
+    const auto caseless = [](const QString& a, const QString& b) {
+        return QString::localeAwareCompare(a.toLower(), b.toLower()) < 0;
+    };
+    std::sort(entries.begin(), entries.end(), [&](const rdatalist& a, const rdatalist& b) {
+        switch (sortColumn) {
+        case 0:
+            return caseless(a.name, b.name);
+        case 1:
+            return a.size < b.size;
+        case 3:
+            return a.modified < b.modified;
+        case 4:
+            return caseless(rightsText(a), rightsText(b));
+        default:
+            return caseless(a.sortType, b.sortType);
+        }
+    });
+    fillRemoteList();
+}
+
+void TBrowserFrame::fillRemoteList() {
+    auto* model = qobject_cast<QStandardItemModel*>(remoteList_->model());
+    if (!model) return;
+    model->removeRows(0, model->rowCount());
+    for (const rdatalist& e : entries) {
+        auto* name = new QStandardItem(
+            e.isFolder ? Desktop().FolderIcon() : Desktop().FileIcon(e.name), e.name);
+        model->appendRow({name, new QStandardItem(e.sizeText), new QStandardItem(e.typeText),
+                          new QStandardItem(e.modified), new QStandardItem(rightsText(e))});
+    }
+}
+
+int TBrowserFrame::remoteRowCount() const {
+    return remoteList_->model()->rowCount();
+}
+
+QStringList TBrowserFrame::remoteRow(int row) const {
+    QStringList cells;
+    const QAbstractItemModel* model = remoteList_->model();
+    for (int column = 0; column < model->columnCount(); ++column)
+        cells << model->index(row, column).data().toString();
+    return cells;
+}
