@@ -96,6 +96,7 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
         emit connectionChanged(false);
     };
 
+    SetBrowseEnabled(false);
     retryTimer_->setInterval(retryDelayMs);
     keepAliveTimer_->setInterval(1000);
     connect(retryTimer_, &QTimer::timeout, this, &TBrowserFrame::onRetryTimer);
@@ -124,6 +125,11 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     abortAction_ = toolBar_->addAction(TIcons::Get(TIcon::Delete), tr("Abort operation"));
     abortAction_->setEnabled(false);
     toolBar_->addSeparator();
+    backAction_ = toolBar_->addAction(TIcons::Get(TIcon::Back), tr("Back"));
+    connect(backAction_, &QAction::triggered, this, &TBrowserFrame::onBackClick);
+    refreshAction_ = toolBar_->addAction(TIcons::Get(TIcon::Refresh), tr("Refresh"));
+    connect(refreshAction_, &QAction::triggered, this, &TBrowserFrame::onRefreshClick);
+    toolBar_->addSeparator();
     toolBar_->addWidget(views_->CreateStyleButton());
     connect(views_, &TStyledListView::styleButtonClicked, this, &TBrowserFrame::onViewStyleClick);
     connect(views_, &TStyledListView::styleItemPicked, this, &TBrowserFrame::onViewStyleItem);
@@ -142,6 +148,10 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     remoteList_->header()->resizeSection(1, 100);
     remoteList_->header()->resizeSection(3, 120);
     remoteList_->header()->resizeSection(4, 100);
+    remoteList_->header()->setSectionsClickable(true);
+    connect(remoteList_->header(), &QHeaderView::sectionClicked, this,
+            &TBrowserFrame::onColumnClick);
+    connect(views_, &TStyledListView::doubleClicked, this, &TBrowserFrame::onRemoteDoubleClick);
     layout->addWidget(toolBar_);
     layout->addWidget(views_, 1);
     return area;
@@ -487,6 +497,7 @@ void TBrowserFrame::ConnectSite(bool quick) {
 void TBrowserFrame::connected() {
     retryTimer_->stop();
     setToggleConnected(true);
+    SetBrowseEnabled(true);
     idleTicks = 0;
     keepAliveTimer_->start();
     emit connectionChanged(true);
@@ -494,6 +505,7 @@ void TBrowserFrame::connected() {
 
 void TBrowserFrame::DisconnectSession() {
     LogMessage(tr("Disconnected from server."), 2);
+    SetBrowseEnabled(false);
     entries.clear();
     cache.clear();
     if (auto* model = qobject_cast<QStandardItemModel*>(remoteList_->model()))

@@ -111,6 +111,20 @@ public:
     void onViewStyleClick();
     void onViewStyleItem(int code);
     void onHelpClick();
+    // Navigation: double-click on the remote list, Back (the parent folder), Refresh, a click on
+    // a column header. Each starts a connect instead when the engine is not connected.
+    void onRemoteDoubleClick();
+    void onBackClick();
+    void onRefreshClick();
+    void onColumnClick(int column);
+    // Enables the browsing buttons and lets the remote list act on its events, or not.
+    void SetBrowseEnabled(bool enabled);
+    bool browseEnabled() const { return browseEnabled_; }
+    QAction* backAction() const { return backAction_; }
+    QAction* refreshAction() const { return refreshAction_; }
+    // Selects remote-list row `row` alone (-1 clears the selection).
+    void SelectRemoteRow(int row);
+
     // True while the toggle shows its connected state (a click disconnects).
     bool disconnectShowsConnected() const { return toggleConnected_; }
     QAction* disconnectAction() const { return disconnectAction_; }
@@ -168,6 +182,8 @@ signals:
 
 private:
     void addEntry(const rdatalist& source, bool isFolder, int64_t size);
+    void enterFolder(const QString& name);
+    void clearRemoteSelection();
     void fillRemoteList();
     void connected();
     int retryWaitSeconds() const;
@@ -194,6 +210,9 @@ private:
 
     QAction* disconnectAction_ = nullptr;
     QAction* abortAction_ = nullptr;
+    QAction* backAction_ = nullptr;
+    QAction* refreshAction_ = nullptr;
+    bool browseEnabled_ = false;
     bool toggleConnected_ = false;
     int callDepth_ = 0;
 };

@@ -144,6 +144,20 @@ void drawIcon(QPainter& p, TIcon kind) {
                        QPointF(32 - tip, 21), QPointF(back, 21), QPointF(back, 27)}));
         break;
     }
+    case TIcon::Back:
+        p.setPen(QPen(QColor(30, 90, 180), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawLine(QPointF(16, 26), QPointF(16, 7));
+        p.drawPolyline(QPolygonF({QPointF(8, 14), QPointF(16, 6), QPointF(24, 14)}));
+        break;
+    case TIcon::Refresh: {
+        p.setPen(QPen(QColor(30, 140, 60), 4, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(6, 6, 20, 20), 60 * 16, 280 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(30, 140, 60));
+        p.drawPolygon(QPolygonF({QPointF(18, 2), QPointF(27, 8), QPointF(18, 13)}));
+        break;
+    }
     case TIcon::LogError:
         p.setPen(QPen(QColor(150, 20, 20), 1.5));
         p.setBrush(QColor(220, 40, 40));

@@ -20,6 +20,8 @@ enum class TIcon {
     LogSent,
     LogReceived,
     LogError,
+    Back,
+    Refresh,
 };
 
 class TIcons {

@@ -307,6 +307,50 @@ TEST_F(BrowserFrameServerTest, TheLoginFolderIsListedFoldersFirst) {
     EXPECT_EQ(names(), QStringList({"a.bin", "b.txt", "empty", "sub"}));
 }
 
+TEST_F(BrowserFrameServerTest, FoldersAreEnteredByDoubleClickAndLeftByBack) {
+    frame->ConnectSite(false);
+    ASSERT_TRUE(frame->Connected());
+    EXPECT_TRUE(frame->browseEnabled());
+    EXPECT_TRUE(frame->backAction()->isEnabled());
+    frame->SelectRemoteRow(names().indexOf("b.txt"));
+    frame->onRemoteDoubleClick();
+    EXPECT_EQ(frame->currentPath, "/");
+
+    frame->idleTicks = 5;
+    frame->SelectRemoteRow(names().indexOf("sub"));
+    frame->onRemoteDoubleClick();
+    EXPECT_EQ(frame->currentPath, "/sub");
+    EXPECT_EQ(frame->pathBar()->text(), "/sub");
+    EXPECT_EQ(frame->idleTicks, 0);
+    EXPECT_EQ(names(), QStringList({"inner.txt"}));
+    EXPECT_TRUE(frame->browseEnabled());
+
+    frame->onBackClick();
+    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->pathBar()->text(), "/");
+    EXPECT_EQ(frame->remoteRowCount(), 4);
+
+    writeFile("root/c.txt", 5);
+    frame->onRefreshClick();
+    EXPECT_TRUE(names().contains("c.txt"));
+    EXPECT_EQ(frame->pathBar()->text(), "/");
+
+    frame->onColumnClick(0);
+    EXPECT_EQ(frame->sortColumn, 0);
+    EXPECT_EQ(names().first(), "a.bin");
+}
+
+TEST_F(BrowserFrameServerTest, NavigatingWhileDisconnectedConnectsInstead) {
+    frame->ConnectSite(false);
+    ASSERT_TRUE(frame->Connected());
+    frame->ftp().Disconnect();
+    const int before = frame->infoLines().count("Connecting 127.0.0.1");
+    frame->onBackClick();
+    EXPECT_EQ(frame->infoLines().count("Connecting 127.0.0.1"), before + 1);
+    EXPECT_TRUE(frame->Connected());
+    EXPECT_EQ(frame->currentPath, "/");
+}
+
 TEST_F(BrowserFrameServerTest, CachedFoldersAreShownWithoutAskingTheServer) {
     frame->ConnectSite(false);
     ASSERT_TRUE(frame->Connected());
