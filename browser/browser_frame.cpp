@@ -457,39 +457,30 @@ void TBrowserFrame::ConnectSite(bool quick) {
         return;
     }
     LogMessage(tr("Connecting ") + QString::fromStdString(ftp_->Host), 0);
-    ++callDepth_;
+    CallScope call(callDepth_);
     try {
         ftp_->Connect(true, connectTimeoutMs);
     } catch (...) {
-        --callDepth_;
         LogMessage(tr("Error occured,wait %1 second for retry").arg(retryWaitSeconds()), 2);
         retryTimer_->setInterval(retryDelayMs);
         retryTimer_->start();
         return;
     }
-    --callDepth_;
     if (!ftp_->Connected()) return;
-    ++callDepth_;
-    try {
-        currentPath = QString::fromStdString(ftp_->CurrentDirectory());
-        homePath = currentPath;
-        ListFolder(currentPath);
-        if (!defaultPath.isEmpty() && defaultPath != QLatin1String("/")) {
-            currentPath = defaultPath;
-            try {
-                ListFolder(defaultPath);
-            } catch (const ENetException&) {
-                ShowError(this, tr("The default folder was not existed, the program will change "
-                                   "to root automactically."));
-                currentPath = QString::fromStdString(ftp_->CurrentDirectory());
-                ListFolder(currentPath);
-            }
+    currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+    homePath = currentPath;
+    ListFolder(currentPath);
+    if (!defaultPath.isEmpty() && defaultPath != QLatin1String("/")) {
+        currentPath = defaultPath;
+        try {
+            ListFolder(defaultPath);
+        } catch (const ENetException&) {
+            ShowError(this, tr("The default folder was not existed, the program will change "
+                               "to root automactically."));
+            currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+            ListFolder(currentPath);
         }
-    } catch (...) {
-        --callDepth_;
-        throw;
     }
-    --callDepth_;
     pathBar_->setText(currentPath);
     connected();
 }
@@ -528,12 +519,10 @@ void TBrowserFrame::onRetryTimer() {
         return;
     }
     LogMessage(tr("Connecting ") + QString::fromStdString(ftp_->Host), 0);
-    ++callDepth_;
+    CallScope call(callDepth_);
     try {
         ftp_->Connect(true, connectTimeoutMs);
-        --callDepth_;
     } catch (...) {
-        --callDepth_;
         LogMessage(tr("Error occured,wait %1 second for retry. (%2)")
                        .arg(retryWaitSeconds())
                        .arg(retryCount),
@@ -541,15 +530,8 @@ void TBrowserFrame::onRetryTimer() {
         return;
     }
     if (!ftp_->Connected()) return;
-    ++callDepth_;
-    try {
-        currentPath = QString::fromStdString(ftp_->CurrentDirectory());
-        ListFolder(currentPath);
-    } catch (...) {
-        --callDepth_;
-        throw;
-    }
-    --callDepth_;
+    currentPath = QString::fromStdString(ftp_->CurrentDirectory());
+    ListFolder(currentPath);
     connected();
 }
 
@@ -560,14 +542,8 @@ void TBrowserFrame::onKeepAliveTimer() {
     // With no enabled command nothing may be sent; the count simply starts again.
     if (!keepAliveCommands.isEmpty()) {
         const int pick = QRandomGenerator::global()->bounded(keepAliveCommands.size());
-        ++callDepth_;
-        try {
-            ftp_->SendCommand(keepAliveCommands[pick].toStdString(), {});
-        } catch (...) {
-            --callDepth_;
-            throw;
-        }
-        --callDepth_;
+        CallScope call(callDepth_);
+        ftp_->SendCommand(keepAliveCommands[pick].toStdString(), {});
     }
     idleTicks = 0;
 }

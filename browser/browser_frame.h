@@ -181,6 +181,18 @@ signals:
     void connectionChanged(bool connected);
 
 private:
+    // Counts a blocking call of the frame for as long as it runs, however it ends.
+    class CallScope {
+    public:
+        explicit CallScope(int& depth) : depth_(depth) { ++depth_; }
+        ~CallScope() { --depth_; }
+        CallScope(const CallScope&) = delete;
+        CallScope& operator=(const CallScope&) = delete;
+
+    private:
+        int& depth_;
+    };
+
     void addEntry(const rdatalist& source, bool isFolder, int64_t size);
     void enterFolder(const QString& name);
     void clearRemoteSelection();

@@ -32,8 +32,10 @@ void TBrowserFrame::clearRemoteSelection() {
 
 void TBrowserFrame::enterFolder(const QString& name) {
     SetBrowseEnabled(false);
-    ++callDepth_;
-    try {
+    {
+        // A failure leaves browsing disabled until a later command succeeds, as the list is
+        // then in an unknown state.
+        CallScope call(callDepth_);
         if (autoRefresh) {
             ListFolder(name);
         } else {
@@ -41,13 +43,7 @@ void TBrowserFrame::enterFolder(const QString& name) {
             currentPath = QString::fromUtf8(ftp_->CurrentDirectory());
             ShowCachedFolder(currentPath);
         }
-    } catch (...) {
-        // Browsing stays disabled until a later command succeeds, as the failure leaves the
-        // list in an unknown state.
-        --callDepth_;
-        throw;
     }
-    --callDepth_;
     SetBrowseEnabled(true);
     pathBar_->setText(currentPath);
     clearRemoteSelection();
@@ -82,14 +78,10 @@ void TBrowserFrame::onRefreshClick() {
         return;
     }
     SetBrowseEnabled(false);
-    ++callDepth_;
-    try {
+    {
+        CallScope call(callDepth_);
         ListFolder(currentPath);
-    } catch (...) {
-        --callDepth_;
-        throw;
     }
-    --callDepth_;
     SetBrowseEnabled(true);
     clearRemoteSelection();
 }
