@@ -95,6 +95,9 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
         keepAliveTimer_->stop();
         emit connectionChanged(false);
     };
+    ftp_->OnStatus = [this](TNetComponent*, TNetStatus status, const std::string&) {
+        if (status == StatusDisconnected) onEngineDisconnected();
+    };
 
     SetBrowseEnabled(false);
     retryTimer_->setInterval(retryDelayMs);
@@ -108,6 +111,7 @@ TBrowserFrame::~TBrowserFrame() {
     log_->SetActive(false);
     ftp_->OnConnected = nullptr;
     ftp_->OnDisconnected = nullptr;
+    ftp_->OnStatus = nullptr;
     DisconnectQuietly();
     ftp_->Intercept = nullptr;
 }
@@ -483,6 +487,14 @@ void TBrowserFrame::ConnectSite(bool quick) {
     }
     pathBar_->setText(currentPath);
     connected();
+}
+
+void TBrowserFrame::onEngineDisconnected() {
+    // However the connection ended, nothing may browse or run the queue on it any more.
+    clearRemoteSelection();
+    SetBrowseEnabled(false);
+    busy = false;
+    keepAliveTimer_->stop();
 }
 
 void TBrowserFrame::connected() {

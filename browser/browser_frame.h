@@ -198,6 +198,7 @@ private:
     void clearRemoteSelection();
     void fillRemoteList();
     void connected();
+    void onEngineDisconnected();
     int retryWaitSeconds() const;
     QWidget* buildRemoteArea();
     QWidget* buildQueueArea();

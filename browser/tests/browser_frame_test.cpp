@@ -343,7 +343,12 @@ TEST_F(BrowserFrameServerTest, FoldersAreEnteredByDoubleClickAndLeftByBack) {
 TEST_F(BrowserFrameServerTest, NavigatingWhileDisconnectedConnectsInstead) {
     frame->ConnectSite(false);
     ASSERT_TRUE(frame->Connected());
+    frame->busy = true;
     frame->ftp().Disconnect();
+    // The engine's disconnected status stops browsing and the queue's run.
+    EXPECT_FALSE(frame->browseEnabled());
+    EXPECT_FALSE(frame->busy);
+    EXPECT_FALSE(frame->keepAliveTimer()->isActive());
     const int before = frame->infoLines().count("Connecting 127.0.0.1");
     frame->onBackClick();
     EXPECT_EQ(frame->infoLines().count("Connecting 127.0.0.1"), before + 1);
