@@ -12,16 +12,16 @@
 namespace schema {
 
 // One stored field: its name, store type and (for text) maximum number of characters.
-struct FieldSpec {
+struct FieldDesc {
     const char* name;
     store::TFieldType type;
     int32_t size;
 };
 
 // One table with its fields in stored order.
-struct TableSpec {
+struct TableDesc {
     const char* name;
-    std::vector<FieldSpec> fields;
+    std::vector<FieldDesc> fields;
 };
 
 // The kinds of store file the program keeps.
@@ -32,19 +32,19 @@ inline constexpr const char* kMainStoreFile = "all.dat";
 inline constexpr const char* kBookmarkStoreFile = "FTPBookmark.dat";
 
 // Returns the tables of "all.dat" in directory order.
-const std::vector<TableSpec>& MainTables();
+const std::vector<TableDesc>& MainTables();
 
 // Returns the tables of "FTPBookmark.dat" (the one `bookmark` table).
-const std::vector<TableSpec>& BookmarkTables();
+const std::vector<TableDesc>& BookmarkTables();
 
 // Returns the tables of the given kind of store.
-const std::vector<TableSpec>& TablesOf(StoreKind kind);
+const std::vector<TableDesc>& TablesOf(StoreKind kind);
 
 // Returns the store description (options off, every table of `kind`) to create a file from.
 store::TStoreFileDef StoreDefinition(StoreKind kind);
 
 // Returns the table of that name (case-insensitive) in either store, or nullptr.
-const TableSpec* FindTable(const std::string& name);
+const TableDesc* FindTable(const std::string& name);
 
 // Writes a new store file at `path` with every table of `kind` and its default records.
 // Requires: no file exists at `path`. Raises store::EStoreError when one exists ("Cannot

@@ -15,23 +15,23 @@ constexpr int32_t kWord = 32;       // "Upload", "auto", "disconnect", "Socks4A"
 constexpr int32_t kNumberText = 40; // elapsed seconds, speed texts
 constexpr int32_t kShortName = 255; // shown type and version names
 
-FieldSpec Auto(const char* n) {
+FieldDesc Auto(const char* n) {
     return {n, store::ftAutoInc, 0};
 }
-FieldSpec Int(const char* n) {
+FieldDesc Int(const char* n) {
     return {n, store::ftInteger, 0};
 }
-FieldSpec Bool(const char* n) {
+FieldDesc Bool(const char* n) {
     return {n, store::ftBoolean, 0};
 }
-FieldSpec Text(const char* n, int32_t size) {
+FieldDesc Text(const char* n, int32_t size) {
     return {n, store::ftString, size};
 }
-FieldSpec Memo(const char* n) {
+FieldDesc Memo(const char* n) {
     return {n, store::ftMemo, 0};
 }
 
-std::vector<TableSpec> buildMainTables() {
+std::vector<TableDesc> buildMainTables() {
     return {
         {"ftpsite",
          {Auto("id"),
@@ -83,35 +83,35 @@ std::vector<TableSpec> buildMainTables() {
 
 } // namespace
 
-const std::vector<TableSpec>& MainTables() {
-    static const std::vector<TableSpec> tables = buildMainTables();
+const std::vector<TableDesc>& MainTables() {
+    static const std::vector<TableDesc> tables = buildMainTables();
     return tables;
 }
 
-const std::vector<TableSpec>& BookmarkTables() {
-    static const std::vector<TableSpec> tables = {
+const std::vector<TableDesc>& BookmarkTables() {
+    static const std::vector<TableDesc> tables = {
         {"bookmark", {Int("ftpid"), Memo("path")}},
     };
     return tables;
 }
 
-const std::vector<TableSpec>& TablesOf(StoreKind kind) {
+const std::vector<TableDesc>& TablesOf(StoreKind kind) {
     return kind == StoreKind::Main ? MainTables() : BookmarkTables();
 }
 
-const TableSpec* FindTable(const std::string& name) {
+const TableDesc* FindTable(const std::string& name) {
     for (StoreKind kind : {StoreKind::Main, StoreKind::Bookmark})
-        for (const TableSpec& table : TablesOf(kind))
+        for (const TableDesc& table : TablesOf(kind))
             if (store::SameName(table.name, name)) return &table;
     return nullptr;
 }
 
 store::TStoreFileDef StoreDefinition(StoreKind kind) {
     store::TStoreFileDef def;
-    for (const TableSpec& spec : TablesOf(kind)) {
+    for (const TableDesc& desc : TablesOf(kind)) {
         store::TTableDef& table = def.tables.emplace_back();
-        table.name = spec.name;
-        for (const FieldSpec& field : spec.fields)
+        table.name = desc.name;
+        for (const FieldDesc& field : desc.fields)
             table.fields.push_back({field.name, field.type, field.size, 0});
     }
     return def;

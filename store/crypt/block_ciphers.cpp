@@ -20,11 +20,11 @@ std::size_t TBotanEncAlgo::blockSize() const {
 void TBotanEncAlgo::setCipherKey(const std::uint8_t* key, std::size_t size) {
     // The password digest is 20 bytes, a length Twofish and GOST do not take directly; both are
     // defined (or, for GOST, here chosen) to treat a short key as zero-padded.
-    Botan::Key_Length_Specification spec = cipher_->key_spec();
+    Botan::Key_Length_Specification keyLengths = cipher_->key_spec();
     std::size_t length = size;
-    while (!spec.valid_keylength(length) && length < spec.maximum_keylength())
+    while (!keyLengths.valid_keylength(length) && length < keyLengths.maximum_keylength())
         ++length;
-    if (!spec.valid_keylength(length)) throw EStoreError("General error");
+    if (!keyLengths.valid_keylength(length)) throw EStoreError("General error");
     Botan::secure_vector<std::uint8_t> padded(length, 0);
     std::copy(key, key + size, padded.begin());
     cipher_->set_key(padded);

@@ -45,12 +45,12 @@ TEST_F(SchemaTest, MainStoreHasEveryTableAndFieldWithItsType) {
                            "hmaster", "hdital",  "task",  "taskd", "taskd2",   "quickftp"};
     ASSERT_EQ(schema::MainTables().size(), std::size(names));
     for (const char* name : names) {
-        const schema::TableSpec* spec = schema::FindTable(name);
-        ASSERT_NE(spec, nullptr) << name;
+        const schema::TableDesc* desc = schema::FindTable(name);
+        ASSERT_NE(desc, nullptr) << name;
         TStoreTable t;
         openOn(t, path, name);
-        ASSERT_EQ(t.FieldCount(), static_cast<int>(spec->fields.size())) << name;
-        for (const schema::FieldSpec& f : spec->fields)
+        ASSERT_EQ(t.FieldCount(), static_cast<int>(desc->fields.size())) << name;
+        for (const schema::FieldDesc& f : desc->fields)
             EXPECT_EQ(t.FieldByName(f.name).DataType(), f.type) << name << "." << f.name;
     }
     TStoreTable site;
@@ -114,20 +114,20 @@ TEST_F(SchemaTest, EveryPathAndTypedTextFieldHoldsALongPath) {
     int checked = 0;
     for (auto kind : {schema::StoreKind::Main, schema::StoreKind::Bookmark}) {
         const std::string& file = kind == schema::StoreKind::Main ? path : bookmarks;
-        for (const schema::TableSpec& spec : schema::TablesOf(kind)) {
+        for (const schema::TableDesc& desc : schema::TablesOf(kind)) {
             TStoreTable t;
-            openOn(t, file, spec.name);
+            openOn(t, file, desc.name);
             t.Append();
-            for (const schema::FieldSpec& f : spec.fields)
+            for (const schema::FieldDesc& f : desc.fields)
                 if (f.type == ftMemo) t.FieldByName(f.name).SetAsString(longPath + f.name);
             t.Post();
             t.Close();
-            openOn(t, file, spec.name);
+            openOn(t, file, desc.name);
             t.Last();
-            for (const schema::FieldSpec& f : spec.fields) {
+            for (const schema::FieldDesc& f : desc.fields) {
                 if (f.type != ftMemo) continue;
                 EXPECT_EQ(t.FieldByName(f.name).AsString(), longPath + f.name)
-                    << spec.name << "." << f.name;
+                    << desc.name << "." << f.name;
                 ++checked;
             }
         }
@@ -150,10 +150,10 @@ TEST_F(SchemaTest, EveryPathAndTypedTextFieldHoldsALongPath) {
         {"quickftp", "pass"},     {"bookmark", "path"}};
     EXPECT_EQ(checked, static_cast<int>(longFields.size()));
     for (auto [table, field] : longFields) {
-        const schema::TableSpec* spec = schema::FindTable(table);
-        ASSERT_NE(spec, nullptr) << table;
+        const schema::TableDesc* desc = schema::FindTable(table);
+        ASSERT_NE(desc, nullptr) << table;
         bool memo = false;
-        for (const auto& f : spec->fields)
+        for (const auto& f : desc->fields)
             if (std::string(f.name) == field) memo = f.type == ftMemo;
         EXPECT_TRUE(memo) << table << "." << field;
     }
