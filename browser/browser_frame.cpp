@@ -67,6 +67,13 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
     infoPane_->setSelectionMode(QAbstractItemView::SingleSelection);
     infoPane_->setIconSize(QSize(16, 16));
     infoPane_->setUniformItemSizes(true);
+    infoMenu_ = new QMenu(this);
+    infoMenu_->addAction(tr("Clear"), this, &TBrowserFrame::onInfoClearClick);
+    infoMenu_->addAction(tr("Save to file..."), this, &TBrowserFrame::onInfoSaveClick);
+    infoPane_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(infoPane_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        infoMenu_->popup(infoPane_->viewport()->mapToGlobal(pos));
+    });
 
     splitter_->setChildrenCollapsible(false);
     splitter_->addWidget(infoPane_);
@@ -125,9 +132,10 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     toolBar_->setIconSize(QSize(20, 20));
     disconnectAction_ = toolBar_->addAction(TIcons::Get(TIcon::Disconnect), tr("Disconnect"));
     connect(disconnectAction_, &QAction::triggered, this, &TBrowserFrame::onDisconnectClick);
-    // Aborting a transfer needs the transfer queue; until it exists the button stays disabled.
+    // Nothing to abort before the first connect.
     abortAction_ = toolBar_->addAction(TIcons::Get(TIcon::Delete), tr("Abort operation"));
     abortAction_->setEnabled(false);
+    connect(abortAction_, &QAction::triggered, this, &TBrowserFrame::onAbortClick);
     toolBar_->addSeparator();
     backAction_ = toolBar_->addAction(TIcons::Get(TIcon::Back), tr("Back"));
     connect(backAction_, &QAction::triggered, this, &TBrowserFrame::onBackClick);
@@ -489,6 +497,39 @@ void TBrowserFrame::ConnectSite(bool quick) {
     connected();
 }
 
+void TBrowserFrame::onInfoClearClick() {
+    infoPane_->clear();
+}
+
+bool TBrowserFrame::onInfoSaveClick() {
+    const QString name =
+        Prompt().SaveFileName(this, tr("Save to file..."), QString(),
+                              QStringLiteral("*.txt (*.txt)"), QStringLiteral("txt"));
+    if (name.isEmpty()) return false;
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
+    for (const QString& line : infoLines())
+        file.write((line + '\n').toUtf8());
+    return file.error() == QFileDevice::NoError;
+}
+
+void TBrowserFrame::onAbortClick() {
+    try {
+        ftp_->AbortTransfer();
+    } catch (...) {
+    }
+    CallScope call(callDepth_);
+    // With the control connection still open this connect fails and the engine closes it, so
+    // the session ends disconnected; with it lost, this reconnects and logs in again.
+    try {
+        ftp_->Connect(true, connectTimeoutMs);
+    } catch (...) {
+    }
+    if (!ftp_->Connected()) return;
+    ListFolder(currentPath);
+    SetBrowseEnabled(true);
+}
+
 void TBrowserFrame::onEngineDisconnected() {
     // However the connection ended, nothing may browse or run the queue on it any more.
     clearRemoteSelection();
@@ -501,6 +542,7 @@ void TBrowserFrame::connected() {
     retryTimer_->stop();
     setToggleConnected(true);
     SetBrowseEnabled(true);
+    abortAction_->setEnabled(true);
     idleTicks = 0;
     keepAliveTimer_->start();
     emit connectionChanged(true);

@@ -13,6 +13,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QListWidget;
 class QProgressBar;
 class QSplitter;
@@ -76,6 +77,16 @@ public:
     // Logs protocol text that may hold several lines: split at each CR, an LF right after it
     // dropped, every piece logged with the same icon.
     void LogText(const QString& text, int icon);
+    // The information pane's pop-up menu: "Clear" empties the pane; "Save to file..." asks for a
+    // file name and writes the lines as plain text, one per line. Returns false when nothing
+    // was written (cancelled, or the file could not be written).
+    void onInfoClearClick();
+    bool onInfoSaveClick();
+    QMenu* infoMenu() const { return infoMenu_; }
+    // "Abort operation": abandons the running transfer, then reconnects and lists the folder
+    // when the control connection had been lost.
+    void onAbortClick();
+
     // Returns the lines of the information pane.
     QStringList infoLines() const;
     // Returns the icon number of line `row` of the information pane.
@@ -223,6 +234,7 @@ private:
 
     QAction* disconnectAction_ = nullptr;
     QAction* abortAction_ = nullptr;
+    QMenu* infoMenu_ = nullptr;
     QAction* backAction_ = nullptr;
     QAction* refreshAction_ = nullptr;
     bool browseEnabled_ = false;

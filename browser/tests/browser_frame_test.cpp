@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTimer>
@@ -75,6 +76,22 @@ TEST_F(BrowserFrameTest, ProtocolTextIsSplitIntoLines) {
     EXPECT_EQ(frame->infoLines(), QStringList({"230-Welcome", "230-to the", "230 server"}));
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(frame->infoIcon(row), 1);
+}
+
+TEST_F(BrowserFrameTest, TheInformationPaneIsClearedOrSavedAsText) {
+    frame->LogMessage("first", 0);
+    frame->LogMessage("second", 1);
+    ASSERT_EQ(frame->infoMenu()->actions().size(), 2);
+    EXPECT_EQ(frame->infoMenu()->actions()[0]->text(), "Clear");
+    EXPECT_EQ(frame->infoMenu()->actions()[1]->text(), "Save to file...");
+    EXPECT_FALSE(frame->onInfoSaveClick());
+    prompt->QueuePath(path("session"));
+    EXPECT_TRUE(frame->onInfoSaveClick());
+    QFile saved(path("session.txt"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), QByteArray("first\nsecond\n"));
+    frame->onInfoClearClick();
+    EXPECT_TRUE(frame->infoLines().isEmpty());
 }
 
 TEST_F(BrowserFrameTest, UnknownViewStyleCodesLeaveTheStyle) {
@@ -396,6 +413,13 @@ TEST_F(BrowserFrameServerTest, ConnectsLogsTheConversationAndKeepsAlive) {
     EXPECT_EQ(frame->idleTicks, 0);
 
     EXPECT_TRUE(frame->disconnectShowsConnected());
+    EXPECT_TRUE(frame->abortAction()->isEnabled());
+    // Abort on an open control connection ends the session; the next one reconnects.
+    frame->onAbortClick();
+    EXPECT_FALSE(frame->Connected());
+    frame->onAbortClick();
+    EXPECT_TRUE(frame->Connected());
+    EXPECT_EQ(frame->remoteRowCount(), 4);
     frame->onDisconnectClick();
     EXPECT_FALSE(frame->Connected());
     EXPECT_TRUE(frame->infoLines().contains("Disconnected from server."));
