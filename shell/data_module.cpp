@@ -343,3 +343,83 @@ std::optional<SocksRecord> TDataModule::FindSocks(const QString& name) {
     s.svname = text(t, "svname");
     return s;
 }
+
+bool TDataModule::IsAsciiExtension(const QString& extension) {
+    TStoreTable& t = tables_->Tascext;
+    OpenedTable opened(t);
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (text(t, "ext") == extension) return true;
+    }
+    return false;
+}
+
+int TDataModule::AppendHistory(int siteId, const QString& day, const HistoryTransfer& job) {
+    int dayKey = 0;
+    {
+        TStoreTable& t = tables_->Thm;
+        OpenedTable opened(t);
+        bool found = false;
+        for (t.First(); !t.Eof(); t.Next()) {
+            if (integer(t, "id") == siteId && text(t, "date") == day && text(t, "type") == job.type) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            t.Append();
+            setInteger(t, "id", siteId);
+            setText(t, "date", day);
+            setText(t, "type", job.type);
+            t.Post();
+        }
+        dayKey = integer(t, "key");
+    }
+    TStoreTable& t = tables_->Thd;
+    OpenedTable opened(t);
+    t.Append();
+    setInteger(t, "id", dayKey);
+    setText(t, "type", job.type);
+    setText(t, "ftpfile", job.ftpfile);
+    setText(t, "lofile", job.lofile);
+    setText(t, "date", job.date);
+    setText(t, "date2", job.date2);
+    setText(t, "ftppath", job.ftppath);
+    setText(t, "lopath", job.lopath);
+    setText(t, "usetime", job.usetime);
+    setText(t, "speed", job.speed);
+    setBoolean(t, "isfolder", job.isfolder);
+    t.Post();
+    return dayKey;
+}
+
+std::vector<HistoryDay> TDataModule::LoadHistoryDays() {
+    TStoreTable& t = tables_->Thm;
+    OpenedTable opened(t);
+    std::vector<HistoryDay> days;
+    for (t.First(); !t.Eof(); t.Next())
+        days.push_back({integer(t, "key"), integer(t, "id"), text(t, "date"), text(t, "type")});
+    return days;
+}
+
+std::vector<HistoryTransfer> TDataModule::LoadHistoryTransfers() {
+    TStoreTable& t = tables_->Thd;
+    OpenedTable opened(t);
+    std::vector<HistoryTransfer> jobs;
+    for (t.First(); !t.Eof(); t.Next()) {
+        HistoryTransfer h;
+        h.key = integer(t, "key");
+        h.id = integer(t, "id");
+        h.type = text(t, "type");
+        h.ftpfile = text(t, "ftpfile");
+        h.lofile = text(t, "lofile");
+        h.date = text(t, "date");
+        h.date2 = text(t, "date2");
+        h.ftppath = text(t, "ftppath");
+        h.lopath = text(t, "lopath");
+        h.usetime = text(t, "usetime");
+        h.speed = text(t, "speed");
+        h.isfolder = boolean(t, "isfolder");
+        jobs.push_back(h);
+    }
+    return jobs;
+}

@@ -60,6 +60,30 @@ struct SocksRecord {
     bool login = false;
 };
 
+// One `hdital` record: a finished transfer job of a history day.
+struct HistoryTransfer {
+    int key = 0;
+    int id = 0;
+    QString type;
+    QString ftpfile;
+    QString lofile;
+    QString date;
+    QString date2;
+    QString ftppath;
+    QString lopath;
+    QString usetime;
+    QString speed;
+    bool isfolder = false;
+};
+
+// One `hmaster` record: a history day of one site and direction.
+struct HistoryDay {
+    int key = 0;
+    int id = 0;
+    QString date;
+    QString type;
+};
+
 class TDataModule {
 public:
     // Requires the program's folder, where "all.dat" and "FTPBookmark.dat" lie. Connects nothing.
@@ -110,6 +134,16 @@ public:
     // `fallback` (one level) and stores it, starting the one `options` record if the table is
     // empty. Returns the temporary folder in force afterwards.
     virtual QString EnsureTempPath(const QString& fallback);
+
+    // Returns true when `ascext` holds a record whose `ext` is exactly `extension` (the caller
+    // passes it upper-cased, without its dot), whatever its `tf`.
+    virtual bool IsAsciiExtension(const QString& extension);
+    // Records one finished job: finds or appends the `hmaster` day (`siteId`, `day`, `job.type`)
+    // and appends `job` to `hdital` under that day's key. Returns the day's key.
+    virtual int AppendHistory(int siteId, const QString& day, const HistoryTransfer& job);
+    // Return every `hmaster` / `hdital` record in table order.
+    virtual std::vector<HistoryDay> LoadHistoryDays();
+    virtual std::vector<HistoryTransfer> LoadHistoryTransfers();
 
     // Returns the program's folder.
     const QString& programFolder() const { return programFolder_; }
