@@ -15,12 +15,16 @@ namespace store {
 
 void TStoreTableIO::ReadStored(const TRecordRef& ref, std::vector<uint8_t>& raw) {
     raw.resize(static_cast<size_t>(layout_->recordSize));
-    if (raw.empty()) return;
+    ReadStoredInto(ref, raw.data());
+}
+
+void TStoreTableIO::ReadStoredInto(const TRecordRef& ref, uint8_t* raw) {
+    if (layout_->recordSize <= 0) return;
     if (ref.dataOffset < fmt::kFirstFreeOffset)
         throw EStoreError(FormatMessage("Table '%s' in '%s' is damaged: a record lies outside "
                                         "the file",
                                         name_.c_str(), file_.FileName().c_str()));
-    file_.Stream().ReadAt(ref.dataOffset, raw.data(), raw.size());
+    file_.Stream().ReadAt(ref.dataOffset, raw, static_cast<size_t>(layout_->recordSize));
 }
 
 void TStoreTableIO::ReadClear(const TRecordRef& ref, std::vector<uint8_t>& clear) {

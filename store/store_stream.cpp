@@ -123,6 +123,13 @@ void TFileStream::ReadAt(int64_t offset, void* out, size_t len) {
     }
 }
 
+bool TFileStream::PeekAt(int64_t offset, void* out, size_t len) {
+    // Store files never shrink, so whatever was mapped stays backed by the file.
+    if (!map_ || offset < 0 || offset + static_cast<int64_t>(len) > mapSize_) return false;
+    std::memcpy(out, map_ + offset, len);
+    return true;
+}
+
 void TFileStream::WriteAt(int64_t offset, const void* data, size_t len) {
     if (readOnly_) throw EStoreError(FormatMessage("Cannot write to %s", path_.c_str()));
     const auto* src = static_cast<const uint8_t*>(data);

@@ -31,6 +31,12 @@ public:
     virtual void Unlock() = 0;
     // Returns the name shown in messages.
     virtual const std::string& Name() const = 0;
+    // Copies len bytes at offset from what is already mapped, without a system call and without
+    // the lock; returns false (copying nothing) when the medium has no mapping that covers them.
+    virtual bool PeekAt(int64_t offset, void* out, size_t len) {
+        (void)offset, (void)out, (void)len;
+        return false;
+    }
 };
 
 // A disk file opened for reading and writing (or reading only).
@@ -52,6 +58,7 @@ public:
     bool TryLock() override;
     void Unlock() override;
     const std::string& Name() const override { return path_; }
+    bool PeekAt(int64_t offset, void* out, size_t len) override;
     bool ReadOnly() const { return readOnly_; }
 
 private:

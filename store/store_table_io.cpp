@@ -74,39 +74,115 @@ void TStoreTableIO::ReadRecord(int list, int position, TRecordBuffer& buf) {
 void TStoreTableIO::ReadRecord(const TRecordRef& ref, TRecordBuffer& buf) {
     RequireOpen();
     if (buf.LayoutPtr() != layout_) buf = TRecordBuffer(layout_);
+    thread_local std::vector<uint8_t> raw;
+    {
+        LockGuard lock(file_);
+        ReadStored(ref, raw);
+    }
+    FillRecord(raw.data(), buf);
+}
+
+void TStoreTableIO::FillRecord(const uint8_t* raw, TRecordBuffer& buf) {
     const TRecordLayout& lay = *layout_;
     const int count = buf.FieldCount();
     bool allActive = true;
     for (int f = 0; f < count && allActive; ++f)
         allActive = buf.Active(f);
     TValueCodec& codec = file_.Codec();
-    // Scans read many records: with every field wanted and nothing to decrypt, the bytes go
-    // straight into the buffer.
     if (allActive && !codec.Encrypts()) {
-        {
-            LockGuard lock(file_);
-            ReadStored(ref, buf.Fixed());
-        }
+        std::copy_n(raw, static_cast<size_t>(lay.recordSize), buf.Fixed().data());
         for (int f = 0; f < count; ++f)
             if (IsBlobType(lay.fields[static_cast<size_t>(f)].type)) buf.MarkBlobUnloaded(f);
         return;
-    }
-    thread_local std::vector<uint8_t> raw;
-    {
-        LockGuard lock(file_);
-        ReadStored(ref, raw);
     }
     for (int f = 0; f < count; ++f) {
         if (!buf.Active(f)) continue;
         size_t at = static_cast<size_t>(lay.offsets[static_cast<size_t>(f)]);
         size_t size = static_cast<size_t>(lay.sizes[static_cast<size_t>(f)]);
         const TFieldDef& def = lay.fields[static_cast<size_t>(f)];
-        std::copy_n(raw.data() + at, size, buf.FieldBytes(f));
+        std::copy_n(raw + at, size, buf.FieldBytes(f));
         if (IsBlobType(def.type))
             buf.MarkBlobUnloaded(f);
         else
             codec.DecodeField(buf.FieldBytes(f), size, def.mode);
     }
+}
+
+bool TStoreTableIO::PeekChangeCount(uint32_t& count) {
+    uint8_t bytes[4];
+    if (!file_.Stream().PeekAt(headerOffset_ + fmt::kThChangeCount, bytes, sizeof bytes))
+        return false;
+    count = static_cast<uint32_t>(fmt::GetI32(bytes));
+    return true;
+}
+
+void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step, TRecordBuffer& buf,
+                                    TReadAhead& ahead) {
+    RequireOpen();
+    // Under a lock we already hold, or on a medium without a mapping, the plain read costs no
+    // more than a look at the counter would.
+    uint32_t published = 0;
+    if (file_.Locked() || !PeekChangeCount(published)) {
+        ahead.refs.clear();
+        ReadRecord(refs[0], buf);
+        return;
+    }
+    if (buf.LayoutPtr() != layout_) buf = TRecordBuffer(layout_);
+    const auto recordSize = static_cast<size_t>(layout_->recordSize);
+    const TRecordRef& want = refs[0];
+    auto holds = [&](size_t i) {
+        return i < ahead.refs.size() && ahead.refs[i].slot == want.slot &&
+               ahead.refs[i].dataOffset == want.dataOffset;
+    };
+    // Every change of the table, by any process, publishes a new counter value in the header
+    // write that completes it; the same value means the bytes read earlier are still the
+    // record's bytes.
+    if (ahead.layout == layout_ && published == ahead.changeCount &&
+        (holds(ahead.next) || (ahead.next > 0 && holds(ahead.next - 1)))) {
+        const size_t i = holds(ahead.next) ? ahead.next : ahead.next - 1;
+        FillRecord(ahead.bytes.data() + i * recordSize, buf);
+        ahead.next = i + 1;
+        return;
+    }
+    // A cursor that used up what was read moves on through its list: read more at once next
+    // time. Any other miss is a jump, where reading far ahead would be wasted.
+    constexpr int kMostAhead = 64;
+    constexpr size_t kMostBytes = 256 * 1024;
+    if (!ahead.refs.empty() && ahead.next == ahead.refs.size())
+        ahead.run = std::min(ahead.run * 2, kMostAhead);
+    else if (!ahead.refs.empty())
+        ahead.run = 2;
+    int n = std::min(count, ahead.run);
+    if (recordSize > 0)
+        n = std::min<int>(n, static_cast<int>(std::max<size_t>(1, kMostBytes / recordSize)));
+    n = std::max(n, 1);
+    ahead.refs.assign(static_cast<size_t>(n), TRecordRef{});
+    ahead.bytes.resize(static_cast<size_t>(n) * recordSize);
+    ahead.layout = layout_;
+    ahead.next = 0;
+    try {
+        LockGuard lock(file_);
+        uint8_t counter[4];
+        file_.Stream().ReadAt(headerOffset_ + fmt::kThChangeCount, counter, sizeof counter);
+        ahead.changeCount = static_cast<uint32_t>(fmt::GetI32(counter));
+        for (int i = 0; i < n; ++i) {
+            const TRecordRef& ref = refs[static_cast<ptrdiff_t>(i) * step];
+            try {
+                ReadStoredInto(ref, ahead.bytes.data() + static_cast<size_t>(i) * recordSize);
+            } catch (const EStoreError&) {
+                // A damaged record is reported when it is asked for, not while reading ahead.
+                if (i == 0) throw;
+                ahead.refs.resize(static_cast<size_t>(i));
+                break;
+            }
+            ahead.refs[static_cast<size_t>(i)] = ref;
+        }
+    } catch (...) {
+        ahead.refs.clear();
+        throw;
+    }
+    FillRecord(ahead.bytes.data(), buf);
+    ahead.next = 1;
 }
 
 void TStoreTableIO::LoadBlob(TRecordBuffer& buf, int field) {

@@ -42,6 +42,17 @@ struct TSearchResult {
 // positions are not reported). index counts from 0.
 using TIndexNotify = std::function<void(int index, int oldPosition, int newPosition)>;
 
+// Records of a cursor's list read under one lock, kept for the cursor's next moves. Owned by the
+// cursor, filled and used only by TStoreTableIO::ReadRecordAhead.
+struct TReadAhead {
+    std::vector<TRecordRef> refs;
+    std::vector<uint8_t> bytes; // the stored fixed parts, one record size per entry of refs
+    std::shared_ptr<const TRecordLayout> layout;
+    uint32_t changeCount = 0; // the table's published change counter when they were read
+    size_t next = 0;          // the entry a cursor moving on would ask for
+    int run = 2;              // records to read at the next fill; grows while moves follow
+};
+
 class TStoreTableIO {
 public:
     TStoreTableIO(TStoreFileIO& file, int position, std::string name, int32_t headerOffset);
@@ -85,6 +96,14 @@ public:
     // position outside the list or a record outside the file.
     void ReadRecord(int list, int position, TRecordBuffer& buf);
     void ReadRecord(const TRecordRef& ref, TRecordBuffer& buf);
+    // ReadRecord of refs[0] for a cursor moving through its list: refs[0], refs[step], ... are
+    // the next count entries in the direction of the move (count >= 1, step 1 or -1). A record
+    // already in ahead is handed out without the lock as long as the table's change counter
+    // shows no change published since ahead was filled (a writer busy now is ordered after
+    // this read); otherwise the next records are read under one lock into ahead. Raises as
+    // ReadRecord.
+    void ReadRecordAhead(const TRecordRef* refs, int count, int step, TRecordBuffer& buf,
+                         TReadAhead& ahead);
     // Loads a blob field's content into buf (decrypted and decompressed as the file says).
     // Raises EStoreError for a descriptor that points outside the file or bad stored bytes.
     void LoadBlob(TRecordBuffer& buf, int field);
@@ -132,6 +151,10 @@ private:
 
     // Key comparison and index upkeep (index_search.cpp).
     void ReadStored(const TRecordRef& ref, std::vector<uint8_t>& raw);
+    void ReadStoredInto(const TRecordRef& ref, uint8_t* raw);
+    // Fills buf's active fields from a stored fixed part (decrypting as the file says).
+    void FillRecord(const uint8_t* raw, TRecordBuffer& buf);
+    bool PeekChangeCount(uint32_t& count);
     void ReadClear(const TRecordRef& ref, std::vector<uint8_t>& clear);
     int CompareClearKeys(int index, const uint8_t* a, const uint8_t* b, int keyFields,
                          const std::vector<int>* bKeyOffsets = nullptr) const;

@@ -123,6 +123,10 @@ void TStoreTable::Close() {
     empty_ = TRecordBuffer();
     list_.clear();
     fields_.clear();
+    fieldNames_.clear();
+    fieldHint_ = 0;
+    ahead_ = TReadAhead();
+    lastRead_ = -1;
     pos_ = -1;
     eof_ = bof_ = true;
     TStoreDatabase* db = database_;
@@ -226,8 +230,22 @@ int TStoreTable::MoveBy(int distance) {
 
 TStoreField* TStoreTable::FindField(const std::string& name) {
     RequireOpen();
+    // Programs read a record's fields in the same order for every record: the name after the
+    // last one found is tried first.
+    const size_t known = fieldNames_.size();
+    for (size_t k = 0; k < known; ++k) {
+        size_t at = fieldHint_ + k < known ? fieldHint_ + k : fieldHint_ + k - known;
+        if (fieldNames_[at].first == name) {
+            fieldHint_ = at + 1 < known ? at + 1 : 0;
+            return fields_[static_cast<size_t>(fieldNames_[at].second)].get();
+        }
+    }
     int i = io_->Layout().FindField(name);
-    return i < 0 ? nullptr : fields_[i].get();
+    if (i >= 0 && known < 4 * fields_.size()) {
+        fieldNames_.emplace_back(name, i);
+        fieldHint_ = 0;
+    }
+    return i < 0 ? nullptr : fields_[static_cast<size_t>(i)].get();
 }
 
 TStoreField& TStoreTable::FieldByName(const std::string& name) {
@@ -238,8 +256,12 @@ TStoreField& TStoreTable::FieldByName(const std::string& name) {
 
 void TStoreTable::LoadCurrent() {
     if (currentLoaded_) return;
-    if (pos_ >= 0 && pos_ < static_cast<int>(list_.size())) {
-        io_->ReadRecord(list_[pos_], current_);
+    const int size = static_cast<int>(list_.size());
+    if (pos_ >= 0 && pos_ < size) {
+        const int step = pos_ < lastRead_ ? -1 : 1;
+        const int ahead = step > 0 ? size - pos_ : pos_ + 1;
+        io_->ReadRecordAhead(&list_[static_cast<size_t>(pos_)], ahead, step, current_, ahead_);
+        lastRead_ = pos_;
     } else {
         current_.Clear();
     }

@@ -224,6 +224,11 @@ private:
     bool bof_ = true;
     TRecordBuffer current_;
     bool currentLoaded_ = false;
+    TReadAhead ahead_;
+    int lastRead_ = -1; // list position of the last record read, for the direction of moves
+    // Field numbers by the exact name asked for: programs ask by the same names per record.
+    std::vector<std::pair<std::string, int>> fieldNames_;
+    size_t fieldHint_ = 0;
     TRecordBuffer edit_;
     bool modified_ = false;
     std::vector<std::unique_ptr<TStoreField>> fields_;
