@@ -1,6 +1,7 @@
 #include "browser/browser_frame.h"
 #include "shell/main_form.h"
 
+#include "ftp/anti_freeze.h"
 #include "memory_data_module.h"
 #include "refused_port.h"
 #include "widget_test_support.h"
@@ -9,6 +10,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -187,6 +191,58 @@ TEST_F(SessionPagesTest, PageChangeFollowsTheFramesLocalFolder) {
     form->SetUploadEnabled(true);
     pages().setCurrentIndex(0);
     EXPECT_FALSE(form->uploadEnabled());
+}
+
+// A listener that never accepts: a client connects (the kernel completes it) and then waits for
+// a greeting that never comes.
+class SilentListener {
+public:
+    SilentListener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd_, 4);
+        socklen_t length = sizeof address;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentListener() { ::close(fd_); }
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+TEST_F(SessionPagesTest, ClosingTheWindowDuringAConnectFreesThePageOnlyAfterwards) {
+    SilentListener silent;
+    SiteRecord& site = data->addSite("silent", "127.0.0.1");
+    site.port = silent.port();
+    site.timeout = 1;
+    // The engine keeps the window alive while it waits, as the program sets it up.
+    TNetAntiFreeze::SetPumpHook([](bool) { QCoreApplication::processEvents(); });
+    TNetAntiFreeze antiFreeze;
+    antiFreeze.OnlyWhenIdle = false;
+    antiFreeze.IdleTimeOut = 50;
+    // The close is posted once the new page is active, so the first event the engine pumps
+    // while it waits for the greeting is the user closing the window.
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = QObject::connect(&pages(), &QTabWidget::currentChanged, form.get(), [this, once] {
+        QObject::disconnect(*once);
+        QTimer::singleShot(0, form.get(), [this] { form->close(); });
+    });
+    form->OpenSession("silent", false);
+    TNetAntiFreeze::SetPumpHook({});
+    // The page shutdown ran inside the connect; the frame outlived the call it was in.
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(info().ReadInteger("FTP", "INFO", 0), 93);
+    TBrowserFrame* frame = form->FrameOfPage(1);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->infoLines().contains("Error occured,wait 10 second for retry"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(form->FrameOfPage(1), nullptr);
 }
 
 } // namespace
