@@ -6,6 +6,7 @@
 #include "shell/prompt_service.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTreeWidget>
 
@@ -36,11 +37,15 @@ void TTransferQueue::retrieve(const QString& remoteName, const QString& localFil
     transferring_ = true;
     stopRequested_ = false;
     transferAborted_ = false;
+    const bool existed = QFileInfo::exists(localFile);
     try {
         frame_.ftp().Retrieve(wire(remoteName), wire(localFile), overwrite, resume);
     } catch (...) {
         transferring_ = false;
         resuming_ = false;
+        // A refused RETR leaves the empty file the attempt made; it would only raise a
+        // duplicate question on the retry. Received bytes are kept.
+        if (!existed && QFileInfo(localFile).size() == 0) QFile::remove(localFile);
         throw;
     }
     transferring_ = false;

@@ -360,7 +360,8 @@ int TDataModule::AppendHistory(int siteId, const QString& day, const HistoryTran
         OpenedTable opened(t);
         bool found = false;
         for (t.First(); !t.Eof(); t.Next()) {
-            if (integer(t, "id") == siteId && text(t, "date") == day && text(t, "type") == job.type) {
+            if (integer(t, "id") == siteId && text(t, "date") == day &&
+                text(t, "type") == job.type) {
                 found = true;
                 break;
             }
