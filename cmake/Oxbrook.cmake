@@ -10,5 +10,7 @@ function(oxbrook_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "OXBROOK_SOURCE_DIR=${PROJECT_SOURCE_DIR};QT_QPA_PLATFORM=offscreen")
+               ENVIRONMENT "OXBROOK_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  # Only one ENVIRONMENT entry survives test discovery, so GUI tests pick the offscreen
+  # platform themselves (shell/tests/widget_test_support.h) before the application starts.
 endfunction()
