@@ -68,18 +68,18 @@ TTransferQueue::TTransferQueue(TBrowserFrame& frame, TDataModule& data)
         connect(downloadAction_, &QAction::triggered, this, &TTransferQueue::onDownloadClick);
     }
 
-    QAction* abort = frame.abortAction();
-    connect(abort, &QAction::triggered, this, &TTransferQueue::AbortOperation);
-    connect(&frame, &TBrowserFrame::connectionChanged, abort, [abort](bool up) {
-        if (up) abort->setEnabled(true);
-    });
-    if (frame.Connected()) abort->setEnabled(true);
+    frame.remoteList()->setAcceptDrops(true);
+    frame.remoteList()->viewport()->setAcceptDrops(true);
+    frame.remoteList()->viewport()->installEventFilter(this);
 
     // The engine reports progress for every data connection; only a running queue shows it.
     TNetFTP& ftp = frame.ftp();
     ftp.OnWorkBegin = [this](TNetComponent*, TWorkMode, int64_t maximum) { onWorkBegin(maximum); };
     ftp.OnWork = [this](TNetComponent*, TWorkMode, int64_t count) { onWork(count); };
-    ftp.OnStatus = [this](TNetComponent*, TNetStatus status, const std::string&) {
+    // The frame watches the status too: its handler keeps running first.
+    ftp.OnStatus = [this, before = ftp.OnStatus](TNetComponent* sender, TNetStatus status,
+                                                 const std::string& text) {
+        if (before) before(sender, status, text);
         if (status == StatusTransferAborted) transferAborted_ = true;
     };
 }

@@ -100,6 +100,8 @@ public:
     // Drop of local entries on the remote list; `dropFolder` is the remote folder entry under
     // the drop point, empty when none.
     void DropLocalFiles(const QStringList& paths, const QString& dropFolder);
+    // Takes drops of local files from our own lists on the remote list.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // "Download...": opens the download dialog for the selected remote rows.
     void onDownloadClick();
     QAction* downloadAction() const { return downloadAction_; }

@@ -243,3 +243,25 @@ TEST_F(TransferTest, AnUploadToARelativeFolderStartsAtTheLoginFolder) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TransferTest, DroppedLocalEntriesAreUploadedIntoTheFolderDroppedOn) {
+    QDir().mkpath(path("root/sub"));
+    const QByteArray a = writeFile("local/a.bin", 2000);
+    const QByteArray b = writeFile("local/dir/b.bin", 30);
+    connectFrame();
+    queue->DropLocalFiles({path("local/a.bin"), path("local/gone.bin"), path("local/dir")}, "sub");
+    ASSERT_EQ(prompt->messages().size(), 1);
+    EXPECT_EQ(prompt->messages()[0].kind, PromptKind::Error);
+    EXPECT_EQ(prompt->messages()[0].text, "Invalid path.");
+    EXPECT_TRUE(frame->queue.empty()) << frame->infoLines().join("\n").toStdString();
+    EXPECT_EQ(readFile("root/sub/a.bin"), a);
+    EXPECT_EQ(readFile("root/sub/dir/b.bin"), b);
+    const std::vector<HistoryTransfer> jobs = data->LoadHistoryTransfers();
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].ftppath, "/sub");
+    EXPECT_TRUE(jobs[1].isfolder);
+}
+
+} // namespace
