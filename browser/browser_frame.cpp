@@ -1,6 +1,7 @@
 #include "browser/browser_frame.h"
 
 #include "browser/frame_log.h"
+#include "browser/transfer_queue.h"
 #include "ftp/ftp.h"
 #include "shell/desktop_service.h"
 #include "shell/icons.h"
@@ -108,6 +109,8 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
     keepAliveTimer_->setInterval(1000);
     connect(retryTimer_, &QTimer::timeout, this, &TBrowserFrame::onRetryTimer);
     connect(keepAliveTimer_, &QTimer::timeout, this, &TBrowserFrame::onKeepAliveTimer);
+    // The queue brings its menu, the Download button and the drop of local files.
+    TTransferQueue::Of(*this, dataModule_);
 }
 
 TBrowserFrame::~TBrowserFrame() {
