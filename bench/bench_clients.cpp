@@ -1,0 +1,83 @@
+#include "bench/bench_clients.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace bench {
+
+ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& log) {
+    std::vector<char*> args;
+    for (std::string& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    ClientRun run;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, args[0], &files, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0) return run;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+void WriteFilledFile(const std::filesystem::path& file, long long bytes) {
+    std::vector<char> block(1 << 20);
+    unsigned state = 2463534242u;
+    for (char& c : block) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        c = static_cast<char>(state);
+    }
+    FILE* out = std::fopen(file.c_str(), "wb");
+    if (!out) return;
+    for (long long done = 0; done < bytes;) {
+        const long long piece =
+            std::min<long long>(static_cast<long long>(block.size()), bytes - done);
+        std::fwrite(block.data(), 1, static_cast<size_t>(piece), out);
+        done += piece;
+    }
+    std::fclose(out);
+}
+
+std::vector<std::string> LftpCommand(const std::string& user, const std::string& password, int port,
+                                     const std::string& command) {
+    return {"lftp",
+            "-u",
+            user + "," + password,
+            "-p",
+            std::to_string(port),
+            "-e",
+            "set ftp:ssl-allow false; set ftp:passive-mode true; set net:max-retries 1; "
+            "set xfer:clobber on; " +
+                command + "; quit",
+            "127.0.0.1"};
+}
+
+double FreeGiB(const std::filesystem::path& path) {
+    struct statvfs info {};
+    if (statvfs(path.c_str(), &info) != 0) return 0;
+    return static_cast<double>(info.f_bavail) * static_cast<double>(info.f_frsize) /
+           (1024.0 * 1024.0 * 1024.0);
+}
+
+bool ToolPresent(const std::string& tool) {
+    const std::string check = "command -v " + tool + " >/dev/null 2>&1";
+    return std::system(check.c_str()) == 0;
+}
+
+} // namespace bench

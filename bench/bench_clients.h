@@ -1,0 +1,29 @@
+#pragma once
+// What the transfer benchmarks share: running a reference client as a child process and timing
+// it, filling large files, the lftp command line, and the free-space check.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct ClientRun {
+    double seconds = 0;
+    bool ok = false;
+};
+
+// Runs `argv` (looked up on the PATH) with its output appended to `log`; returns its wall time
+// and whether it exited with 0.
+ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& log);
+// Writes `bytes` pseudo-random bytes to `file`.
+void WriteFilledFile(const std::filesystem::path& file, long long bytes);
+// Returns the lftp command line that logs in to 127.0.0.1:`port` passively and runs `command`.
+std::vector<std::string> LftpCommand(const std::string& user, const std::string& password, int port,
+                                     const std::string& command);
+// Returns the free space of the file system holding `path`, in GiB.
+double FreeGiB(const std::filesystem::path& path);
+// Returns true when `tool` is found on the PATH.
+bool ToolPresent(const std::string& tool);
+
+} // namespace bench
