@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
     const std::string base = "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + port;
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const fs::path log = tmp / "clients.log";
-    const std::string got = (local / "got.bin").string(), up = (local / "up.bin").string();
+    const std::string up = (local / "up.bin").string();
     auto lftp = [&](const std::string& command) {
         return std::vector<std::string>{
             "lftp",
@@ -207,7 +207,11 @@ int main(int argc, char** argv) {
         std::rotate(order.begin(), order.begin() + (round - 1) % order.size(), order.end());
         for (const auto& client : order) {
             std::vector<std::string> getArgs, putArgs;
-            std::string remoteUp = "up-" + client + ".bin";
+            std::string remoteUp = "up-" + client + "-" + std::to_string(round) + ".bin";
+            // A fresh file for every client and round: none writes over (or next to the freed
+            // pages of) a file that another client left behind.
+            const std::string got =
+                (local / ("got-" + client + "-" + std::to_string(round) + ".bin")).string();
             if (client == "engine") {
                 getArgs = {self, "--child", "get", port, "big.bin", got};
                 putArgs = {self, "--child", "put", port, up, remoteUp};
@@ -237,6 +241,9 @@ int main(int argc, char** argv) {
                 std::error_code ec;
                 fs::remove(got, ec);
                 fs::remove(root / remoteUp, ec);
+                // The removal's own work (freeing the file's pages and blocks) is done here,
+                // not on the next client's time.
+                sync();
             }
         }
     }
@@ -274,9 +281,20 @@ int main(int argc, char** argv) {
     // The first listing fills the server's cache of the folder; it is not counted.
     measure({"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"}, log);
     for (int round = 1; round <= rounds; ++round) {
-        Sample e = measure({self, "--child", "list", port, "many"}, log);
-        Sample c = measure(
-            {"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"}, log);
+        // The two take turns at going first, as the transfers do.
+        auto listEngine = [&] { return measure({self, "--child", "list", port, "many"}, log); };
+        auto listCurl = [&] {
+            return measure(
+                {"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"}, log);
+        };
+        Sample e, c;
+        if (round % 2) {
+            e = listEngine();
+            c = listCurl();
+        } else {
+            c = listCurl();
+            e = listEngine();
+        }
         allOk = allOk && e.ok && c.ok;
         engineList.push_back(e.seconds);
         curlList.push_back(c.seconds);
