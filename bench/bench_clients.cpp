@@ -35,7 +35,7 @@ ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& 
 }
 
 void WriteFilledFile(const std::filesystem::path& file, long long bytes) {
-    std::vector<char> block(1 << 20);
+    std::vector<char> block(static_cast<size_t>(std::min<long long>(bytes, 1 << 20)) + 1);
     unsigned state = 2463534242u;
     for (char& c : block) {
         state ^= state << 13;

@@ -162,6 +162,7 @@ void TTransferQueue::RunQueue() {
         setRowImage(0, Failed);
         return;
     }
+    asciiKnown_.clear();
     // One item per pass: a long queue never deepens the call stack.
     while (!frame_.queue.empty()) {
         bool next = false;
@@ -247,7 +248,10 @@ void TTransferQueue::SetTransferTypeFor(const QString& extension) {
         ftp.SetTransferType(ftBinary);
     } else if (mode == QLatin1String("auto")) {
         const QString key = upperAscii(extension.mid(1));
-        const bool ascii = !key.isEmpty() && data_.IsAsciiExtension(key);
+        auto known = asciiKnown_.constFind(key);
+        if (known == asciiKnown_.constEnd())
+            known = asciiKnown_.insert(key, !key.isEmpty() && data_.IsAsciiExtension(key));
+        const bool ascii = known.value();
         ftp.SetTransferType(ascii ? ftASCII : ftBinary);
     }
 }

@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <cstdint>
@@ -164,6 +165,9 @@ private:
     // engine ends such a transfer quietly, but the job is not done.
     bool stopRequested_ = false;
     bool transferAborted_ = false;
+    // The `ascext` answers of the running queue: a tree of many files asks the store once per
+    // extension, not once per file.
+    QHash<QString, bool> asciiKnown_;
     int64_t gaugeMax_ = 0;
     int64_t gaugePos_ = 0;
 };
