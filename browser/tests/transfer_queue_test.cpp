@@ -1,4 +1,5 @@
 #include "browser/tests/transfer_test_support.h"
+#include "shell/queue_handoff.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -262,6 +263,31 @@ TEST_F(TransferTest, DroppedLocalEntriesAreUploadedIntoTheFolderDroppedOn) {
     ASSERT_EQ(jobs.size(), 2u);
     EXPECT_EQ(jobs[0].ftppath, "/sub");
     EXPECT_TRUE(jobs[1].isfolder);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TransferTest, HandedOffEntriesWaitOnAPageNotConnectedAndRunWithItsNextQueue) {
+    const QByteArray bytes = writeFile("root/h.bin", 1234);
+    const rupdown entry = download("h.bin", 1234);
+    EXPECT_TRUE(QueueHandoff::QueueEntry(*frame, *data, entry));
+    // The local page and the history ask first; the task run adds its entries as they come.
+    EXPECT_FALSE(QueueHandoff::QueueEntry(*frame, *data, entry));
+    EXPECT_TRUE(QueueHandoff::QueueEntry(*frame, *data, entry, false));
+    QueueHandoff::StartQueue(*frame, *data, true);
+    ASSERT_EQ(frame->queue.size(), 2u);
+    EXPECT_EQ(queue->rowImage(0), TTransferQueue::Waiting);
+    frame->queueList()->setCurrentItem(queue->row(1));
+    queue->onDeleteClick();
+
+    connectFrame();
+    QueueHandoff::StartQueue(*frame, *data, true);
+    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_EQ(readFile("local/h.bin"), bytes);
+    EXPECT_TRUE(frame->browseEnabled());
+    EXPECT_EQ(data->LoadHistoryTransfers().size(), 1u);
 }
 
 } // namespace
