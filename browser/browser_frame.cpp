@@ -1,6 +1,8 @@
 #include "browser/browser_frame.h"
 
 #include "browser/frame_log.h"
+#include "browser/remote_list_menu.h"
+#include "browser/remote_list_model.h"
 #include "browser/transfer_queue.h"
 #include "ftp/ftp.h"
 #include "shell/desktop_service.h"
@@ -16,7 +18,6 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -111,6 +112,8 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
     connect(keepAliveTimer_, &QTimer::timeout, this, &TBrowserFrame::onKeepAliveTimer);
     // The queue brings its menu, the Download button and the drop of local files.
     TTransferQueue::Of(*this, dataModule_);
+    // The list's pop-up menu, its selection-governed commands and keys.
+    TRemoteListMenu::Of(*this);
 }
 
 TBrowserFrame::~TBrowserFrame() {
@@ -121,6 +124,10 @@ TBrowserFrame::~TBrowserFrame() {
     ftp_->OnStatus = nullptr;
     DisconnectQuietly();
     ftp_->Intercept = nullptr;
+    // The list's model outlives these members (it goes with the QWidget base), and hiding a
+    // shown list still asks it for rows: leave it none to ask for.
+    entries.clear();
+    remoteModel_->Reset();
 }
 
 QWidget* TBrowserFrame::buildRemoteArea() {
@@ -148,11 +155,9 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     QAction* help = toolBar_->addAction(TIcons::Get(TIcon::Help), tr("Help"));
     connect(help, &QAction::triggered, this, &TBrowserFrame::onHelpClick);
 
-    auto* model = new QStandardItemModel(0, 5, this);
-    model->setHorizontalHeaderLabels(
-        {tr("Name"), tr("Size"), tr("Type"), tr("Modified"), tr("Attrib")});
+    remoteModel_ = new TRemoteListModel(entries, this);
     views_->setObjectName(QStringLiteral("remoteList"));
-    views_->setModel(model);
+    views_->setModel(remoteModel_);
     remoteList_ = views_->reportView();
     remoteList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     views_->iconView()->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -310,6 +315,7 @@ void TBrowserFrame::onDisconnectClick() {
 }
 
 void TBrowserFrame::StopTimers() {
+    ++timerEpoch_;
     retryTimer_->stop();
     keepAliveTimer_->stop();
 }
@@ -335,8 +341,7 @@ void TBrowserFrame::ClearSession() {
     cache.clear();
     queue.clear();
     infoPane_->clear();
-    if (auto* model = qobject_cast<QStandardItemModel*>(remoteList_->model()))
-        model->removeRows(0, model->rowCount());
+    remoteModel_->Reset();
     queueList_->clear();
 }
 

@@ -24,6 +24,7 @@ class QTreeWidget;
 class TDataModule;
 class TFrameLog;
 class TNetFTP;
+class TRemoteListModel;
 class TStyledListView;
 
 // The values a quick-connect session takes from its dialog instead of a stored site.
@@ -221,6 +222,7 @@ private:
     QListWidget* infoPane_;
     QToolBar* toolBar_;
     TStyledListView* views_;
+    TRemoteListModel* remoteModel_ = nullptr;
     QTreeView* remoteList_;
     QTreeWidget* queueList_;
     QWidget* progressPanel_;
@@ -240,4 +242,6 @@ private:
     bool browseEnabled_ = false;
     bool toggleConnected_ = false;
     int callDepth_ = 0;
+    // Counts StopTimers calls, so a call that was running when the page closed starts no timer.
+    int timerEpoch_ = 0;
 };

@@ -19,6 +19,17 @@ QString withoutFinalLineEnd(const std::string& data) {
         text.chop(1);
     return text;
 }
+
+// A password reaches the server only: every PASS line (the proxy schemes' password lines too)
+// is shown with four stars, so neither its text nor its length ends up on screen or in a saved
+// log.
+QString withoutPassword(const QString& line) {
+    if (line.size() >= 4 &&
+        line.first(4).compare(QLatin1String("PASS"), Qt::CaseInsensitive) == 0 &&
+        (line.size() == 4 || line.at(4) == ' '))
+        return QStringLiteral("PASS ****");
+    return line;
+}
 } // namespace
 
 void TFrameLog::LogReceived(const std::string&, const std::string& data) {
@@ -27,5 +38,5 @@ void TFrameLog::LogReceived(const std::string&, const std::string& data) {
 
 void TFrameLog::LogSent(const std::string&, const std::string& data) {
     frame_.idleTicks = 0;
-    frame_.LogText(withoutFinalLineEnd(data), 0);
+    frame_.LogText(withoutPassword(withoutFinalLineEnd(data)), 0);
 }

@@ -6,14 +6,19 @@
 #include "ftp/ftp.h"
 #include "shell/desktop_service.h"
 
+#include "browser/remote_list_model.h"
+
 #include <QCoreApplication>
-#include <QStandardItemModel>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+// Longest stretch of entry building without a look at pending window messages.
+constexpr qint64 kPumpSliceMs = 15;
 
 QString rightsText(const rdatalist& e) {
     return e.ownerRights + e.groupRights + e.otherRights;
@@ -29,8 +34,14 @@ QString TBrowserFrame::SizeText(int64_t size) {
 }
 
 void TBrowserFrame::addEntry(const rdatalist& source, bool isFolder, int64_t size) {
-    // The window stays responsive while a long folder is filled.
-    QCoreApplication::processEvents();
+    // The window stays responsive while a long folder is filled. In a long folder a pump
+    // before every entry costs more than building the entries, so it runs once a slice of
+    // time has passed.
+    static QElapsedTimer sincePump;
+    if (!sincePump.isValid() || sincePump.elapsed() >= kPumpSliceMs) {
+        QCoreApplication::processEvents();
+        sincePump.start();
+    }
     rdatalist e;
     e.seq = QString::number(entries.size() + 1);
     e.name = source.name;
@@ -135,15 +146,7 @@ void TBrowserFrame::SortEntries() {
 }
 
 void TBrowserFrame::fillRemoteList() {
-    auto* model = qobject_cast<QStandardItemModel*>(remoteList_->model());
-    if (!model) return;
-    model->removeRows(0, model->rowCount());
-    for (const rdatalist& e : entries) {
-        auto* name = new QStandardItem(
-            e.isFolder ? Desktop().FolderIcon() : Desktop().FileIcon(e.name), e.name);
-        model->appendRow({name, new QStandardItem(e.sizeText), new QStandardItem(e.typeText),
-                          new QStandardItem(e.modified), new QStandardItem(rightsText(e))});
-    }
+    remoteModel_->Reset();
 }
 
 int TBrowserFrame::remoteRowCount() const {

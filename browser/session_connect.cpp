@@ -11,7 +11,6 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QRandomGenerator>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
 #include <cmath>
@@ -138,10 +137,13 @@ void TBrowserFrame::ConnectSite(bool quick) {
     }
     LogMessage(tr("Connecting ") + QString::fromStdString(ftp_->Host), 0);
     CallScope call(callDepth_);
+    const int epoch = timerEpoch_;
     try {
         ftp_->Connect(true, connectTimeoutMs);
     } catch (...) {
         LogMessage(tr("Error occured,wait %1 second for retry").arg(retryWaitSeconds()), 2);
+        // A page closed while it was connecting stays closed: no retry reconnects it.
+        if (epoch != timerEpoch_) return;
         retryTimer_->setInterval(retryDelayMs);
         retryTimer_->start();
         return;
@@ -205,8 +207,7 @@ void TBrowserFrame::DisconnectSession() {
     SetBrowseEnabled(false);
     entries.clear();
     cache.clear();
-    if (auto* model = qobject_cast<QStandardItemModel*>(remoteList_->model()))
-        model->removeRows(0, model->rowCount());
+    fillRemoteList();
     busy = false;
     retryTimer_->stop();
     setToggleConnected(false);

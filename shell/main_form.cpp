@@ -69,7 +69,11 @@ TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* pa
             &TMainForm::onTabBarRightClick);
     connect(rightPages_, &QTabWidget::currentChanged, this, &TMainForm::onCurrentPageChanged);
     tabMenu_ = new QMenu(this);
-    tabMenu_->addAction(tr("Close current page"), this, &TMainForm::CloseCurrentPage);
+    QAction* closeCurrent =
+        tabMenu_->addAction(tr("Close current page"), this, &TMainForm::CloseCurrentPage);
+    // Ctrl+W works anywhere in the window, not only through the tab menu.
+    closeCurrent->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    addAction(closeCurrent);
     tabMenu_->addSeparator();
     tabMenu_->addAction(tr("Close all"), this, &TMainForm::CloseAll);
 

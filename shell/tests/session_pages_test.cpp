@@ -4,6 +4,7 @@
 #include "ftp/anti_freeze.h"
 #include "memory_data_module.h"
 #include "refused_port.h"
+#include "silent_listener.h"
 #include "widget_test_support.h"
 
 #include <QMenu>
@@ -192,29 +193,6 @@ TEST_F(SessionPagesTest, PageChangeFollowsTheFramesLocalFolder) {
     pages().setCurrentIndex(0);
     EXPECT_FALSE(form->uploadEnabled());
 }
-
-// A listener that never accepts: a client connects (the kernel completes it) and then waits for
-// a greeting that never comes.
-class SilentListener {
-public:
-    SilentListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(fd_, 4);
-        socklen_t length = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~SilentListener() { ::close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
 
 TEST_F(SessionPagesTest, ClosingTheWindowDuringAConnectFreesThePageOnlyAfterwards) {
     SilentListener silent;

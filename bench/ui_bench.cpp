@@ -1,0 +1,193 @@
+// Responsiveness of a browser page, run offscreen against a real FTP server: the longest gap
+// between two turns of the event loop while a page connects, lists a folder of 20,000 files and
+// waits on a server that never answers, and the time from the double-click on that folder to
+// its rows being shown (first from the server, then from the listing cache).
+//
+// Usage: ui_bench [--files N]
+
+#include "browser/browser_frame.h"
+#include "ftp/anti_freeze.h"
+#include "ftp/ftp.h"
+#include "ftp/tests/support/test_peer.h"
+#include "shell/application.h"
+#include "shell/data_module.h"
+#include "shell/recording_desktop_service.h"
+#include "shell/scripted_prompt_service.h"
+#include "shell/tests/silent_listener.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Counts event-loop turns with a 0 ms timer and keeps the longest wait between two of them.
+class TurnWatch {
+public:
+    TurnWatch() {
+        timer_.setInterval(0);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            if (last_ >= 0) longest_ = std::max(longest_, now - last_);
+            last_ = now;
+            ++turns_;
+        });
+    }
+    void Start() {
+        longest_ = 0;
+        turns_ = 0;
+        last_ = -1;
+        clock_.start();
+        timer_.start();
+    }
+    // Stops watching; the time since the last turn counts as a gap too.
+    void Stop() {
+        const qint64 now = clock_.nsecsElapsed();
+        if (last_ >= 0) longest_ = std::max(longest_, now - last_);
+        timer_.stop();
+    }
+    double longestMs() const { return static_cast<double>(longest_) / 1e6; }
+    long turns() const { return turns_; }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = -1;
+    qint64 longest_ = 0;
+    long turns_ = 0;
+};
+
+void report(const char* what, const TurnWatch& watch, double goalMs) {
+    std::printf("%-44s longest gap %8.1f ms  (%ld turns)  goal < %.0f ms: %s\n", what,
+                watch.longestMs(), watch.turns(), goalMs,
+                watch.longestMs() < goalMs ? "met" : "MISSED");
+}
+
+int rowOf(TBrowserFrame& frame, const QString& name) {
+    for (int row = 0; row < frame.remoteRowCount(); ++row)
+        if (frame.entries[static_cast<size_t>(row)].name == name) return row;
+    return -1;
+}
+
+// Double-clicks `name` and returns the milliseconds until its rows were painted.
+double openFolder(TBrowserFrame& frame, const QString& name, TurnWatch& watch) {
+    QElapsedTimer clock;
+    frame.SelectRemoteRow(rowOf(frame, name));
+    watch.Start();
+    clock.start();
+    frame.onRemoteDoubleClick();
+    frame.remoteList()->viewport()->repaint();
+    const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    watch.Stop();
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int files = 20000;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--files") == 0) files = std::atoi(argv[i + 1]);
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    QTemporaryDir temp;
+    const QString folder = temp.path();
+    QDir().mkpath(folder + "/root/big");
+    QDir().mkpath(folder + "/server");
+    for (int i = 0; i < files; ++i) {
+        QFile file(folder + QStringLiteral("/root/big/file%1.txt").arg(i, 5, 10, QChar('0')));
+        if (!file.open(QIODevice::WriteOnly)) return 1;
+        file.write("x", i % 3);
+    }
+
+    TScriptedPromptService prompt;
+    TRecordingDesktopService desktop(folder);
+    TNetAntiFreeze::SetPumpHook([](bool allMessages) {
+        if (allMessages)
+            QCoreApplication::processEvents();
+        else
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    });
+    TNetAntiFreeze antiFreeze;
+    antiFreeze.IdleTimeOut = 50;
+    antiFreeze.OnlyWhenIdle = false;
+
+    oxbrook::testing::FtpdPeer server((folder + "/server").toStdString(),
+                                      (folder + "/root").toStdString());
+    TDataModule data(folder);
+    data.CreateMissingStores();
+    data.Connect();
+    SiteRecord site;
+    site.name = "bench";
+    site.address = "127.0.0.1";
+    site.port = server.port();
+    site.username = "oxuser";
+    site.password = "oxpass";
+    data.AppendSite(site);
+
+    TurnWatch watch;
+    int failures = 0;
+    {
+        TBrowserFrame frame(1, data);
+        frame.siteName = "bench";
+        frame.resize(900, 700);
+        frame.show();
+        watch.Start();
+        frame.ConnectSite(false);
+        watch.Stop();
+        report("connect and list the login folder", watch, 100);
+        failures += watch.longestMs() >= 100;
+        if (!frame.Connected()) {
+            std::printf("not connected:\n%s\n", qPrintable(frame.infoLines().join('\n')));
+            return 1;
+        }
+
+        const double listed = openFolder(frame, "big", watch);
+        report("double-click, list from the server", watch, 100);
+        std::printf("%-44s %8.1f ms for %d rows  goal < 1000 ms: %s\n",
+                    "  double-click to shown (server)", listed, frame.remoteRowCount(),
+                    listed < 1000 ? "met" : "MISSED");
+        failures += watch.longestMs() >= 100 || listed >= 1000 || frame.remoteRowCount() != files;
+
+        frame.onBackClick();
+        const double cached = openFolder(frame, "big", watch);
+        report("double-click, shown from the cache", watch, 100);
+        std::printf("%-44s %8.1f ms for %d rows  goal < 1000 ms: %s\n",
+                    "  double-click to shown (cache)", cached, frame.remoteRowCount(),
+                    cached < 1000 ? "met" : "MISSED");
+        failures += watch.longestMs() >= 100 || cached >= 1000;
+
+        watch.Start();
+        frame.onRefreshClick();
+        watch.Stop();
+        report("refresh of the 20,000-entry folder", watch, 100);
+        failures += watch.longestMs() >= 100;
+    }
+    {
+        // A server that accepts and stays silent: the page waits for its greeting until the
+        // connection is closed under it, as closing the page does.
+        SilentListener silent;
+        SiteRecord quiet = site;
+        quiet.name = "silent";
+        quiet.port = silent.port();
+        data.AppendSite(quiet);
+        TBrowserFrame frame(2, data);
+        frame.siteName = "silent";
+        frame.show();
+        QTimer::singleShot(2000, &frame, [&frame] { frame.DisconnectQuietly(); });
+        watch.Start();
+        frame.ConnectSite(false);
+        watch.Stop();
+        report("waiting 2 s on a silent server", watch, 100);
+        failures += watch.longestMs() >= 100;
+    }
+    TNetAntiFreeze::SetPumpHook({});
+    return failures == 0 ? 0 : 2;
+}
