@@ -81,7 +81,12 @@ TEST_F(DuplicateTest, ResumeContinuesAShorterLocalCopyWithRest) {
     queue->RunSequence(false);
     EXPECT_TRUE(offered);
     EXPECT_EQ(readFile("local/half.bin"), whole);
-    EXPECT_TRUE(infoHas("REST 100000"));
+    // The frame's own REST, the engine's probe once per connection, then its REST and RETR.
+    QStringList sent;
+    for (const QString& line : frame->infoLines())
+        if (line.startsWith("REST") || line.startsWith("RETR")) sent << line;
+    EXPECT_EQ(sent,
+              QStringList({"REST 100000", "REST 1", "REST 0", "REST 100000", "RETR half.bin"}));
     EXPECT_EQ(queue->gaugeMaximum(), 200000);
     EXPECT_TRUE(frame->countPanel()->text().startsWith("200000/"))
         << frame->countPanel()->text().toStdString();
