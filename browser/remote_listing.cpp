@@ -9,16 +9,12 @@
 #include "browser/remote_list_model.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-// Longest stretch of entry building without a look at pending window messages.
-constexpr qint64 kPumpSliceMs = 15;
 
 QString rightsText(const rdatalist& e) {
     return e.ownerRights + e.groupRights + e.otherRights;
@@ -34,14 +30,8 @@ QString TBrowserFrame::SizeText(int64_t size) {
 }
 
 void TBrowserFrame::addEntry(const rdatalist& source, bool isFolder, int64_t size) {
-    // The window stays responsive while a long folder is filled. In a long folder a pump
-    // before every entry costs more than building the entries, so it runs once a slice of
-    // time has passed.
-    static QElapsedTimer sincePump;
-    if (!sincePump.isValid() || sincePump.elapsed() >= kPumpSliceMs) {
-        QCoreApplication::processEvents();
-        sincePump.start();
-    }
+    // The window stays responsive while a long folder is filled.
+    QCoreApplication::processEvents();
     rdatalist e;
     e.seq = QString::number(entries.size() + 1);
     e.name = source.name;
