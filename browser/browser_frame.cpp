@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
@@ -161,6 +162,10 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     remoteList_ = views_->reportView();
     remoteList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     views_->iconView()->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Icon styles measure every item; in batches a long folder shows at once and lays out the
+    // rest between window messages.
+    views_->iconView()->setLayoutMode(QListView::Batched);
+    views_->iconView()->setBatchSize(500);
     remoteList_->setDragEnabled(true);
     remoteList_->header()->resizeSection(1, 100);
     remoteList_->header()->resizeSection(3, 120);
