@@ -1,6 +1,7 @@
 #include "ftp/anti_freeze.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -54,8 +55,26 @@ bool AntiFreezeInForce() {
     return active != nullptr && active->Active && TNetAntiFreeze::IsMainThread();
 }
 
+namespace {
+
+// Pumping happens on the main thread only; the clock reading is shared with nobody else.
+std::chrono::steady_clock::time_point gLastPump;
+
+} // namespace
+
 void PumpIfDue(bool idle, bool force) {
     if (!AntiFreezeInForce()) return;
     TNetAntiFreezeBase* active = gActive.load();
-    if (idle || !active->OnlyWhenIdle || force) active->PumpMessages();
+    if (idle || !active->OnlyWhenIdle || force) {
+        gLastPump = std::chrono::steady_clock::now();
+        active->PumpMessages();
+    }
+}
+
+void PumpWhileBusy() {
+    if (!AntiFreezeInForce() || gActive.load()->OnlyWhenIdle) return;
+    if (std::chrono::steady_clock::now() - gLastPump <
+        std::chrono::milliseconds(BusyPumpIntervalMs))
+        return;
+    PumpIfDue(false);
 }

@@ -47,3 +47,10 @@ TNetAntiFreezeBase* ActiveAntiFreeze();
 bool AntiFreezeInForce();
 // Pumps when in force and (idle, or not OnlyWhenIdle, or force).
 void PumpIfDue(bool idle, bool force = false);
+
+// The shortest time between two pumps of a busy receive.
+constexpr int BusyPumpIntervalMs = 10;
+// PumpIfDue(false) for a receive that found its bytes waiting: pumps only once
+// BusyPumpIntervalMs have passed since the engine last pumped, so that a transfer whose data
+// always waits keeps the window alive without a full message pass per receive.
+void PumpWhileBusy();

@@ -149,7 +149,8 @@ int TNetTCPConnection::receiveAtMost(bool raiseIfClosed, int timeoutMs, bool rai
         uint8_t* target = reserve();
         try {
             // Bytes already waiting are taken without a readiness call; the pump that would
-            // have followed that call still runs, so a busy transfer keeps the window alive.
+            // have followed that call still runs, at a pace that keeps the window alive
+            // without a message pass per receive.
             count = ioHandler->TransportConnected() ? ioHandler->ReceiveReady(target, size) : -2;
             if (count == -2) {
                 if (!Intercept) receiveQueue.CommitTail(0);
@@ -165,7 +166,7 @@ int TNetTCPConnection::receiveAtMost(bool raiseIfClosed, int timeoutMs, bool rai
                     count = ioHandler->ReceiveSome(target, size);
                 }
             } else {
-                PumpIfDue(false);
+                PumpWhileBusy();
             }
         } catch (...) {
             if (!Intercept) receiveQueue.CommitTail(0);

@@ -160,6 +160,30 @@ TEST(NetAntiFreeze, CloseFromAPumpEndsAReceiveLikeAServerClose) {
     release.open();
 }
 
+TEST(NetAntiFreeze, AReceiveOfWaitingBytesPumpsAtAPaceNotPerReceive) {
+    const std::string data(32 * 1024, 'w');
+    LoopbackPeer peer([&](int fd) { nettest::sendAll(fd, data); });
+    PumpCounter counter;
+    TNetAntiFreeze freeze;
+    freeze.OnlyWhenIdle = false;
+    TNetTCPClient client;
+    client.RecvBufferSize = 32;
+    connectTo(client, peer.port());
+    // Everything is in the socket before the read starts: about a thousand receives find their
+    // bytes waiting.
+    ASSERT_TRUE(peer.waitDone());
+    const int before = counter.pumps;
+    const auto start = steady_clock::now();
+    TNetMemoryStream stream;
+    client.ReadToStream(stream);
+    const auto elapsedMs = duration_cast<milliseconds>(steady_clock::now() - start).count();
+    EXPECT_EQ(stream.Size(), static_cast<int64_t>(data.size()));
+    const int pumps = counter.pumps - before;
+    // A long read still pumps every interval, but not once per receive.
+    EXPECT_LE(pumps, 3 + elapsedMs / BusyPumpIntervalMs);
+    EXPECT_LT(pumps, static_cast<int>(data.size()) / client.RecvBufferSize / 4);
+}
+
 TEST(NetAntiFreeze, SendsPumpOnlyWhenNotOnlyWhenIdle) {
     std::string received;
     LoopbackPeer peer([&](int fd) { received = nettest::readUntilClose(fd); });
