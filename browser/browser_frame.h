@@ -8,6 +8,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -173,7 +174,8 @@ public:
     QuickConnectValues quickValues;
     std::vector<rdatalist> entries;
     std::vector<rdatalist> cache;
-    std::vector<rupdown> queue;
+    // Items leave from the front, one by one, also in a queue of many thousands.
+    std::deque<rupdown> queue;
 
     TNetFTP& ftp() const { return *ftp_; }
     QLabel* pathBar() const { return pathBar_; }

@@ -291,3 +291,19 @@ TEST_F(TransferTest, HandedOffEntriesWaitOnAPageNotConnectedAndRunWithItsNextQue
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TransferTest, AHundredThousandItemsRunWithoutDeepeningTheStack) {
+    // Names that are no plain file name are skipped without a word to the server, so the loop
+    // itself is what runs here.
+    rupdown item = download("..", 1);
+    for (int i = 0; i < 100000; ++i)
+        queue->AddItem(item);
+    queue->RunSequence(false);
+    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_EQ(frame->queueList()->topLevelItemCount(), 0);
+    EXPECT_FALSE(frame->busy);
+}
+
+} // namespace
