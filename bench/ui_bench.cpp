@@ -14,6 +14,7 @@
 #include "shell/recording_desktop_service.h"
 #include "shell/scripted_prompt_service.h"
 #include "shell/tests/silent_listener.h"
+#include "shell/window_pump.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -110,15 +111,8 @@ int main(int argc, char** argv) {
 
     TScriptedPromptService prompt;
     TRecordingDesktopService desktop(folder);
-    TNetAntiFreeze::SetPumpHook([](bool allMessages) {
-        if (allMessages)
-            QCoreApplication::processEvents();
-        else
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    });
     TNetAntiFreeze antiFreeze;
-    antiFreeze.IdleTimeOut = 50;
-    antiFreeze.OnlyWhenIdle = false;
+    InstallWindowPump(antiFreeze);
 
     oxbrook::testing::FtpdPeer server((folder + "/server").toStdString(),
                                       (folder + "/root").toStdString());
@@ -214,6 +208,6 @@ int main(int argc, char** argv) {
         report("waiting 2 s on a silent server", watch, 100);
         failures += watch.longestMs() >= 100;
     }
-    TNetAntiFreeze::SetPumpHook({});
+    RemoveWindowPump();
     return failures == 0 ? 0 : 2;
 }

@@ -7,6 +7,7 @@
 #include "shell/desktop_service.h"
 #include "shell/main_form.h"
 #include "shell/qt_prompt_service.h"
+#include "shell/window_pump.h"
 
 #include <clocale>
 
@@ -22,22 +23,15 @@ int main(int argc, char** argv) {
     SetDesktopService(&desktop);
 
     // Blocking engine calls keep the window alive by pumping its events on this thread.
-    TNetAntiFreeze::SetPumpHook([](bool allMessages) {
-        if (allMessages)
-            QCoreApplication::processEvents();
-        else
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    });
     TNetAntiFreeze antiFreeze;
-    antiFreeze.IdleTimeOut = 50;
-    antiFreeze.OnlyWhenIdle = false;
+    InstallWindowPump(antiFreeze);
 
     TDataModule dataModule(paths.folder());
     TMainForm mainForm(paths, dataModule);
     mainForm.showMaximized();
     if (mainForm.startFailed()) return 1;
     const int code = app.exec();
-    TNetAntiFreeze::SetPumpHook({});
+    RemoveWindowPump();
     SetDesktopService(nullptr);
     SetPromptService(nullptr);
     return code;
