@@ -30,6 +30,11 @@ std::string wire(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
+// A reply of several lines is logged as one line of the pane.
+QString oneLine(const char* text) {
+    return QString::fromUtf8(text).simplified();
+}
+
 QString upperAscii(const QString& text) {
     QString out = text;
     for (QChar& c : out) {
@@ -174,12 +179,12 @@ void TTransferQueue::RunQueue() {
             runItem();
             next = true;
         } catch (const ENetProtocolReplyError& e) {
-            failRun(QStringLiteral("%1:%2")
-                        .arg(e.ReplyErrorCode)
-                        .arg(QString::fromUtf8(e.what()).trimmed()));
+            failRun(QStringLiteral("%1:%2").arg(e.ReplyErrorCode).arg(oneLine(e.what())));
         } catch (const std::exception& e) {
             failRun(QString::fromStdString(frame_.ftp().LastReply.TextCode()) + ':' +
-                    QString::fromUtf8(e.what()).trimmed());
+                    oneLine(e.what()));
+        } catch (...) {
+            failRun(QString::fromStdString(frame_.ftp().LastReply.TextCode()) + ':');
         }
         if (!next) return;
     }
