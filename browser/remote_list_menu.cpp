@@ -37,11 +37,7 @@ TRemoteListMenu::TRemoteListMenu(TBrowserFrame& frame)
     menu_->addSeparator();
     add(CopyUrl, tr("Copy URL to clipboard"));
     add(ExportSelected, tr("Export selected"));
-    add(Export, tr("Export"));
-    menu_->addSeparator();
     add(Find, tr("Find..."));
-    add(Filter, tr("Filter"));
-    add(Bookmark, tr("Bookmark"));
     add(AddTask, tr("Add task..."));
     menu_->addSeparator();
     menu_->addAction(frame.refreshAction());

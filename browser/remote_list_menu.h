@@ -2,8 +2,9 @@
 // The remote list's commands: its pop-up menu, the Delete and Add task toolbar buttons, the keys
 // a user expects on the list, and the rule that enables each command by the selection. The
 // commands whose work belongs to other features (file operations, view and edit, export, find,
-// bookmarks, tasks) are present and follow the selection here; each feature connects its own
-// handler to the command's action.
+// tasks) are present and follow the selection here; each feature connects its own handler to
+// the command's action. Toolbar-only commands (Filter, the bookmark and export drop-downs)
+// belong to their features.
 
 #include <QObject>
 #include <array>
@@ -28,10 +29,7 @@ public:
         MakeDirectory,
         CopyUrl,
         ExportSelected,
-        Export,
         Find,
-        Filter,
-        Bookmark,
         AddTask,
         SortByName,
         SortBySize,

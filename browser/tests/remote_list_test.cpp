@@ -136,6 +136,12 @@ TEST_F(RemoteListTest, TheSelectionEnablesTheCommands) {
     TRemoteListMenu& menu = TRemoteListMenu::Of(*frame);
     EXPECT_EQ(&menu, &TRemoteListMenu::Of(*frame));
     QAction* download = TTransferQueue::Find(*frame)->downloadAction();
+    QStringList texts;
+    for (QAction* item : menu.menu()->actions())
+        if (!item->isSeparator()) texts << item->text();
+    EXPECT_EQ(texts, QStringList({"Download...", "View", "Edit", "Delete", "Rename", "Move",
+                                  "Properties", "Make new directory", "Copy URL to clipboard",
+                                  "Export selected", "Find...", "Add task...", "Refresh", "Sort"}));
     EXPECT_TRUE(menu.menu()->actions().contains(download));
     EXPECT_TRUE(menu.menu()->actions().contains(frame->refreshAction()));
     EXPECT_FALSE(download->isEnabled());
@@ -155,6 +161,10 @@ TEST_F(RemoteListTest, TheSelectionEnablesTheCommands) {
     EXPECT_TRUE(menu.deleteButton()->isEnabled());
     EXPECT_TRUE(menu.addTaskButton()->isEnabled());
     EXPECT_TRUE(menu.sortMenu()->isEnabled());
+    // A right-click opens the menu with the commands as the selection has them.
+    menu.onContextMenu(QPoint(5, 5));
+    EXPECT_TRUE(menu.menu()->isVisible());
+    menu.menu()->hide();
 
     selectRows({"docs"});
     EXPECT_TRUE(enabled(C::Rename));
