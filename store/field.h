@@ -44,7 +44,10 @@ void SetFieldDateTime(TRecordBuffer& buf, int field, TDateTime value);
 
 class TStoreField {
 public:
-    TStoreField(TStoreTable& table, int number) : table_(table), number_(number) {}
+    // The field at position number of an open table of that type (the cursor makes its fields
+    // when it opens and drops them when it closes).
+    TStoreField(TStoreTable& table, int number, TFieldType type)
+        : table_(table), number_(number), blob_(IsBlobType(type)) {}
 
     const std::string& FieldName() const;
     TFieldType DataType() const;
@@ -54,7 +57,7 @@ public:
     int Index() const { return number_; }
     // The cursor the field belongs to.
     TStoreTable& Table() const { return table_; }
-    bool IsBlob() const { return IsBlobType(DataType()); }
+    bool IsBlob() const { return blob_; }
     // A stored field always holds a value.
     bool IsNull() const { return false; }
 
@@ -82,6 +85,7 @@ private:
 
     TStoreTable& table_;
     int number_;
+    bool blob_;
 };
 
 } // namespace store

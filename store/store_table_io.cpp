@@ -137,11 +137,8 @@ void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step,
     // Every change of the table, by any process, publishes a new counter value in the header
     // write that completes it; the same value means the bytes read earlier are still the
     // record's bytes.
-    if (ahead.layout == layout_ && published == ahead.changeCount &&
-        (holds(ahead.next) || (ahead.next > 0 && holds(ahead.next - 1)))) {
-        const size_t i = holds(ahead.next) ? ahead.next : ahead.next - 1;
-        FillRecord(ahead.bytes.data() + i * recordSize, buf);
-        ahead.next = i + 1;
+    if (ahead.layout == layout_ && published == ahead.changeCount && holds(ahead.next)) {
+        handOut(ahead, ahead.next, buf);
         return;
     }
     // A cursor that used up what was read moves on through its list: read more at once next
@@ -157,7 +154,9 @@ void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step,
         n = std::min<int>(n, static_cast<int>(std::max<size_t>(1, kMostBytes / recordSize)));
     n = std::max(n, 1);
     ahead.refs.assign(static_cast<size_t>(n), TRecordRef{});
-    ahead.bytes.resize(static_cast<size_t>(n) * recordSize);
+    if (ahead.records.size() < static_cast<size_t>(n)) ahead.records.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        ahead.records[static_cast<size_t>(i)].resize(recordSize);
     ahead.layout = layout_;
     ahead.next = 0;
     try {
@@ -168,7 +167,7 @@ void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step,
         for (int i = 0; i < n; ++i) {
             const TRecordRef& ref = refs[static_cast<ptrdiff_t>(i) * step];
             try {
-                ReadStoredInto(ref, ahead.bytes.data() + static_cast<size_t>(i) * recordSize);
+                ReadStoredInto(ref, ahead.records[static_cast<size_t>(i)].data());
             } catch (const EStoreError&) {
                 // A damaged record is reported when it is asked for, not while reading ahead.
                 if (i == 0) throw;
@@ -181,8 +180,25 @@ void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step,
         ahead.refs.clear();
         throw;
     }
-    FillRecord(ahead.bytes.data(), buf);
-    ahead.next = 1;
+    handOut(ahead, 0, buf);
+}
+
+void TStoreTableIO::handOut(TReadAhead& ahead, size_t i, TRecordBuffer& buf) {
+    std::vector<uint8_t>& record = ahead.records[i];
+    bool allActive = true;
+    for (int f = 0; f < buf.FieldCount() && allActive; ++f)
+        allActive = buf.Active(f);
+    if (allActive && !file_.Codec().Encrypts()) {
+        // The record goes to the cursor without a copy; the cursor's old bytes fill the entry
+        // for the next read ahead.
+        buf.Fixed().swap(record);
+        for (int f = 0; f < buf.FieldCount(); ++f)
+            if (IsBlobType(layout_->fields[static_cast<size_t>(f)].type)) buf.MarkBlobUnloaded(f);
+        ahead.refs[i] = TRecordRef{-1, -1};
+    } else {
+        FillRecord(record.data(), buf);
+    }
+    ahead.next = i + 1;
 }
 
 void TStoreTableIO::LoadBlob(TRecordBuffer& buf, int field) {

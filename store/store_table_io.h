@@ -46,7 +46,9 @@ using TIndexNotify = std::function<void(int index, int oldPosition, int newPosit
 // cursor, filled and used only by TStoreTableIO::ReadRecordAhead.
 struct TReadAhead {
     std::vector<TRecordRef> refs;
-    std::vector<uint8_t> bytes; // the stored fixed parts, one record size per entry of refs
+    // The stored fixed parts, one per entry of refs. A record handed out whole is swapped into
+    // the cursor's buffer, and its entry no longer counts.
+    std::vector<std::vector<uint8_t>> records;
     std::shared_ptr<const TRecordLayout> layout;
     uint32_t changeCount = 0; // the table's published change counter when they were read
     size_t next = 0;          // the entry a cursor moving on would ask for
@@ -155,6 +157,7 @@ private:
     // Fills buf's active fields from a stored fixed part (decrypting as the file says).
     void FillRecord(const uint8_t* raw, TRecordBuffer& buf);
     bool PeekChangeCount(uint32_t& count);
+    void handOut(TReadAhead& ahead, size_t i, TRecordBuffer& buf);
     void ReadClear(const TRecordRef& ref, std::vector<uint8_t>& clear);
     int CompareClearKeys(int index, const uint8_t* a, const uint8_t* b, int keyFields,
                          const std::vector<int>* bKeyOffsets = nullptr) const;

@@ -89,7 +89,8 @@ void TStoreTable::Open() {
         state_ = TDataSetState::Browse;
         fields_.clear();
         for (int i = 0; i < static_cast<int>(io->Layout().fields.size()); ++i)
-            fields_.push_back(std::make_unique<TStoreField>(*this, i));
+            fields_.push_back(
+                std::make_unique<TStoreField>(*this, i, io->Layout().fields[size_t(i)].type));
         empty_ = io->NewRecord();
         current_ = io->NewRecord();
         database_ = &db;
