@@ -161,3 +161,20 @@ TEST_F(DownloadFormTest, BrowseStartsAtTheTypedFolderAndTakesTheChoice) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DownloadFormTest, ASingleEntryNamedDotDotIsRefused) {
+    frame->entries.resize(1);
+    frame->entries[0].name = "..";
+    frame->entries[0].isFolder = true;
+    TDownloadForm form(*queue, {0});
+    form.pathBox->setEditText(path("out"));
+    form.onOkClick();
+    ASSERT_EQ(prompt->messages().size(), 1);
+    EXPECT_EQ(prompt->messages()[0].text,
+              "The following characters can not be contained in the name of files: \\/:*?\"<>|");
+    EXPECT_TRUE(frame->queue.empty());
+}
+
+} // namespace

@@ -198,3 +198,25 @@ TEST_F(DuplicateTest, AnExistingFolderIsOverwrittenKeepingLocalOnlyFiles) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DuplicateTest, ARenameToANameOfTheRemoteListIsRefusedEvenForALocalFile) {
+    prepare(2);
+    frame->ListFolder("/");
+    queue->AddItem(download("x1", 3));
+    prompt->QueueInput("x2");
+    prompt->QueueFormAction([&](QDialog& dialog) {
+        auto& form = dynamic_cast<Form&>(dialog);
+        form.onRenameClick();
+        EXPECT_EQ(form.result(), QDialog::Rejected);
+        form.onSkipClick();
+    });
+    queue->RunSequence(false);
+    ASSERT_EQ(prompt->messages().size(), 1);
+    EXPECT_EQ(prompt->messages()[0].kind, PromptKind::Error);
+    EXPECT_EQ(prompt->messages()[0].text, "The name x2 was existed, please re-enter.");
+    EXPECT_EQ(readFile("local/x2"), "old");
+}
+
+} // namespace
