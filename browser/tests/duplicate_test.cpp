@@ -17,6 +17,16 @@ protected:
         }
         connectFrame();
     }
+    // Answers the next dialog with a rename to `name`, which must keep it open, then Skip.
+    void renameRefusedThenSkip(const QString& name) {
+        prompt->QueueInput(name);
+        prompt->QueueFormAction([](QDialog& dialog) {
+            auto& form = dynamic_cast<Form&>(dialog);
+            form.onRenameClick();
+            EXPECT_EQ(form.result(), QDialog::Rejected);
+            form.onSkipClick();
+        });
+    }
     void queueAll(int count) {
         for (int i = 1; i <= count; ++i)
             queue->AddItem(download(QString("x%1").arg(i), 3));
@@ -170,13 +180,7 @@ TEST_F(DuplicateTest, RenameOfAnUploadToANameOnTheServerIsRefused) {
 TEST_F(DuplicateTest, ARenameToDotDotIsRefused) {
     prepare(1);
     queue->AddItem(download("x1", 3));
-    prompt->QueueInput("..");
-    prompt->QueueFormAction([&](QDialog& dialog) {
-        auto& form = dynamic_cast<Form&>(dialog);
-        form.onRenameClick();
-        EXPECT_EQ(form.result(), QDialog::Rejected);
-        form.onSkipClick();
-    });
+    renameRefusedThenSkip("..");
     queue->RunSequence(false);
     EXPECT_EQ(readFile("local/x1"), "old");
     EXPECT_EQ(readFile("x1"), "<missing>");
@@ -205,13 +209,7 @@ TEST_F(DuplicateTest, ARenameToANameOfTheRemoteListIsRefusedEvenForALocalFile) {
     prepare(2);
     frame->ListFolder("/");
     queue->AddItem(download("x1", 3));
-    prompt->QueueInput("x2");
-    prompt->QueueFormAction([&](QDialog& dialog) {
-        auto& form = dynamic_cast<Form&>(dialog);
-        form.onRenameClick();
-        EXPECT_EQ(form.result(), QDialog::Rejected);
-        form.onSkipClick();
-    });
+    renameRefusedThenSkip("x2");
     queue->RunSequence(false);
     ASSERT_EQ(prompt->messages().size(), 1);
     EXPECT_EQ(prompt->messages()[0].kind, PromptKind::Error);
