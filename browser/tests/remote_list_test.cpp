@@ -255,4 +255,31 @@ TEST_F(RemoteListTest, DeleteAndRenameKeysReachTheirCommands) {
     EXPECT_EQ(deletes, 2);
 }
 
+TEST_F(RemoteListTest, KeepAliveGoesOutOnlyAfterTheIdleSeconds) {
+    frame->ConnectSite(false);
+    ASSERT_TRUE(frame->Connected());
+    frame->keepAliveCommands = {"NOOP", "HELP"};
+    frame->keepAliveInterval = 3;
+    const auto sent = [this] { return count("NOOP") + count("HELP"); };
+    const int before = sent();
+    frame->onKeepAliveTimer();
+    frame->onKeepAliveTimer();
+    // Browsing sends commands, and every line sent starts the idle count again.
+    frame->onRefreshClick();
+    EXPECT_EQ(frame->idleTicks, 0);
+    frame->onKeepAliveTimer();
+    frame->onKeepAliveTimer();
+    EXPECT_EQ(sent(), before);
+    frame->onKeepAliveTimer();
+    // Either command may go, once.
+    EXPECT_EQ(sent(), before + 1);
+    EXPECT_EQ(frame->idleTicks, 0);
+    // Nothing enabled: the ticks send nothing.
+    frame->keepAliveCommands.clear();
+    for (int i = 0; i < 4; ++i)
+        frame->onKeepAliveTimer();
+    EXPECT_EQ(sent(), before + 1);
+    EXPECT_TRUE(frame->Connected());
+}
+
 } // namespace
