@@ -143,7 +143,7 @@ void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step,
     }
     // A cursor that used up what was read moves on through its list: read more at once next
     // time. Any other miss is a jump, where reading far ahead would be wasted.
-    constexpr int kMostAhead = 64;
+    constexpr int kMostAhead = 256;
     constexpr size_t kMostBytes = 256 * 1024;
     if (!ahead.refs.empty() && ahead.next == ahead.refs.size())
         ahead.run = std::min(ahead.run * 2, kMostAhead);
