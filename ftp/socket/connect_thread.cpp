@@ -53,6 +53,13 @@ bool TNetConnectThread::WaitFinished(int ms) {
 }
 
 void ConnectThroughWorker(TNetSocketHandle& endpoint, int timeoutMs) {
+    // A connect that completes at once (a near peer) needs neither the worker nor a wait; a
+    // thread per data connection is most of the cost of a small file.
+    try {
+        if (endpoint.TryConnectNow()) return;
+    } catch (const std::exception& e) {
+        throw ENetConnectException(e.what());
+    }
     TNetConnectThread worker(endpoint);
     worker.Start();
 

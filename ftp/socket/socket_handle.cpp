@@ -42,6 +42,7 @@ void TNetSocketHandle::AllocateSocket() {
     if (fd < 0) throw ENetInvalidSocket();
     descriptor.store(fd);
     open.store(true);
+    connectPending = false;
 }
 
 void TNetSocketHandle::Reset() {
@@ -120,7 +121,29 @@ void TNetSocketHandle::Connect() {
 
 void TNetSocketHandle::ConnectInterruptible(const std::atomic<bool>& stopRequested, int sliceMs) {
     // A thread blocked in connect() is not woken when another thread closes the socket, so the
-    // worker connects without blocking and looks at the stop request between slices.
+    // worker connects without blocking and looks at the stop request between slices. A connect
+    // already started by TryConnectNow is only waited for.
+    int fd = SocketDescriptor();
+    if (fd < 0) TNetStack::ThrowSocketError(10038);
+    if (!connectPending) {
+        if (TryConnectNow()) return;
+    }
+    for (;;) {
+        if (stopRequested.load()) return;
+        pollfd p{fd, POLLOUT, 0};
+        int ready = ::poll(&p, 1, sliceMs);
+        if (ready < 0 && errno != EINTR) {
+            int number = TNetStack::LastPlatformError();
+            connectPending = false;
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            TNetStack::ThrowSocketError(number);
+        }
+        if (ready > 0) break;
+    }
+    finishPendingConnect();
+}
+
+bool TNetSocketHandle::TryConnectNow() {
     int fd = SocketDescriptor();
     if (fd < 0) TNetStack::ThrowSocketError(10038);
     int flags = ::fcntl(fd, F_GETFL);
@@ -132,24 +155,24 @@ void TNetSocketHandle::ConnectInterruptible(const std::atomic<bool>& stopRequest
         ::fcntl(fd, F_SETFL, flags);
         TNetStack::ThrowSocketError(number);
     }
-    while (rc != 0) {
-        if (stopRequested.load()) return;
+    connectPending = true;
+    if (rc != 0) {
+        // On loopback and nearby hosts the handshake is usually over by now.
         pollfd p{fd, POLLOUT, 0};
-        int ready = ::poll(&p, 1, sliceMs);
-        if (ready < 0 && errno != EINTR) {
-            int number = TNetStack::LastPlatformError();
-            ::fcntl(fd, F_SETFL, flags);
-            TNetStack::ThrowSocketError(number);
-        }
-        if (ready > 0) {
-            int error = 0;
-            socklen_t length = sizeof(error);
-            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-            ::fcntl(fd, F_SETFL, flags);
-            if (error != 0) TNetStack::ThrowSocketError(TNetStack::TranslateError(error));
-            rc = 0;
-        }
+        if (::poll(&p, 1, 0) <= 0) return false;
     }
+    finishPendingConnect();
+    return true;
+}
+
+void TNetSocketHandle::finishPendingConnect() {
+    int fd = SocketDescriptor();
+    connectPending = false;
+    int error = 0;
+    socklen_t length = sizeof(error);
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (error != 0) TNetStack::ThrowSocketError(TNetStack::TranslateError(error));
     UpdateLocalBinding();
     UpdatePeerBinding();
 }

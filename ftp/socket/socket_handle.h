@@ -53,6 +53,11 @@ public:
     // Connects like Connect, but in slices so that stopRequested is honoured within
     // sliceMs; returns normally when stopped. Used by the connect worker.
     void ConnectInterruptible(const std::atomic<bool>& stopRequested, int sliceMs);
+    // Starts a non-blocking connect to RemoteIP:RemotePort and looks once, without waiting,
+    // whether it has completed. Returns true when connected (addresses read back, blocking mode
+    // restored); false when still pending, to be finished by ConnectInterruptible. Raises
+    // ENetSocketError when the connect failed at once.
+    bool TryConnectNow();
     // Sets the TCP no-delay option. Raises ENetSocketError.
     void SetNoDelay();
 
@@ -68,8 +73,13 @@ public:
 
 private:
     bool waitOnce(int ms);
+    // Ends a non-blocking connect: restores blocking mode and raises the pending socket error.
+    void finishPendingConnect();
     void bindTo(const std::string& ip, int port);
 
     std::atomic<int> descriptor{-1};
     std::atomic<bool> open{false};
+    // A non-blocking connect was started and not yet finished. Handed from the main thread to
+    // the connect worker at its start, so no lock is needed.
+    bool connectPending = false;
 };

@@ -3,7 +3,13 @@
 #include "ftp/socket/socket_handle.h"
 #include "net_test_peer.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
 
 TEST(NetSocketHandle, ReversedPortRangeIsRefusedWithBothNumbers) {
     TNetSocketHandle handle;
@@ -134,4 +140,86 @@ TEST(NetSocketHandle, ResetForgetsAddressesAndRange) {
     EXPECT_TRUE(handle.IP.empty());
     EXPECT_TRUE(handle.RemoteIP.empty());
     EXPECT_EQ(handle.Port + handle.ClientPortMin + handle.ClientPortMax + handle.RemotePort, 0);
+}
+
+// A connect to a near peer completes without the worker thread; one that cannot complete at once
+// is left pending and finished by the worker's interruptible wait.
+namespace {
+
+// Gives client a fresh socket aimed at 127.0.0.1:port.
+void aimAtLoopback(TNetSocketHandle& client, int port) {
+    client.AllocateSocket();
+    client.RemoteIP = "127.0.0.1";
+    client.RemotePort = port;
+}
+
+} // namespace
+
+TEST(NetSocketHandle, ConnectNowCompletesAtOnceOnLoopbackAndReadsBackBothEnds) {
+    TNetSocketHandle listener;
+    listener.AllocateSocket();
+    listener.IP = "127.0.0.1";
+    listener.Bind();
+    listener.Listen(15);
+    TNetSocketHandle client;
+    aimAtLoopback(client, listener.Port);
+    ASSERT_TRUE(client.TryConnectNow());
+    EXPECT_EQ(client.RemotePort, listener.Port);
+    EXPECT_GT(client.Port, 0);
+    // The socket is back in blocking mode: the engine's reads and writes rely on it.
+    EXPECT_EQ(::fcntl(client.SocketDescriptor(), F_GETFL) & O_NONBLOCK, 0);
+
+    ASSERT_TRUE(listener.WaitReadable(5000));
+    TNetSocketHandle accepted;
+    ASSERT_TRUE(accepted.Accept(listener.SocketDescriptor()));
+    EXPECT_EQ(accepted.RemotePort, client.Port);
+}
+
+TEST(NetSocketHandle, ConnectNowToAClosedPortRaisesRefused) {
+    TNetSocketHandle client;
+    aimAtLoopback(client, nettest::unusedPort());
+    try {
+        client.TryConnectNow();
+        FAIL() << "no exception";
+    } catch (const ENetSocketError& e) {
+        EXPECT_EQ(e.SocketErrorNumber, 10061);
+    }
+}
+
+TEST(NetSocketHandle, PendingConnectIsFinishedByTheInterruptibleWait) {
+    nettest::FullListener listener;
+    TNetSocketHandle client;
+    aimAtLoopback(client, listener.port());
+    ASSERT_FALSE(client.TryConnectNow());
+
+    // A stop request ends the wait and leaves the connect unfinished.
+    std::atomic<bool> stop{true};
+    client.ConnectInterruptible(stop, 25);
+    EXPECT_EQ(client.RemotePort, listener.port());
+    EXPECT_EQ(client.Port, 0);
+
+    // Room in the queue lets a retried handshake through; the other hanging connect may take
+    // the room first, so the queue is emptied until ours is done. Bounded: should the handshake
+    // never complete, the wait is stopped after 15 s.
+    stop.store(false);
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread stopper([&] {
+        std::unique_lock<std::mutex> hold(lock);
+        for (int round = 0; round < 75 && !finished; ++round) {
+            listener.drain();
+            done.wait_for(hold, std::chrono::milliseconds(200), [&] { return finished; });
+        }
+        stop.store(true);
+    });
+    client.ConnectInterruptible(stop, 25);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        finished = true;
+    }
+    done.notify_all();
+    stopper.join();
+    EXPECT_GT(client.Port, 0);
+    EXPECT_EQ(::fcntl(client.SocketDescriptor(), F_GETFL) & O_NONBLOCK, 0);
 }
