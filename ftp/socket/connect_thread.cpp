@@ -53,20 +53,28 @@ bool TNetConnectThread::WaitFinished(int ms) {
 }
 
 void ConnectThroughWorker(TNetSocketHandle& endpoint, int timeoutMs) {
-    // A connect that completes at once (a near peer) needs neither the worker nor a wait; a
-    // thread per data connection is most of the cost of a small file.
-    try {
-        if (endpoint.TryConnectNow()) return;
-    } catch (const std::exception& e) {
-        throw ENetConnectException(e.what());
-    }
-    TNetConnectThread worker(endpoint);
-    worker.Start();
-
     int step = WaitStepMs;
     if (AntiFreezeInForce()) step = std::max(1, std::min(ActiveAntiFreeze()->IdleTimeOut, step));
     const bool unlimited = timeoutMs == -2;
     int remaining = unlimited ? step + 1 : timeoutMs;
+    // The first slice is waited for on this thread: a connect to a near peer is over within it,
+    // and a thread per data connection was most of the cost of a small file. The window waits
+    // no longer than it would for the worker's first slice.
+    const int first = std::min(step, std::max(remaining, 0));
+    try {
+        if (endpoint.TryConnectNow(first)) return;
+    } catch (const std::exception& e) {
+        throw ENetConnectException(e.what());
+    }
+    if (!unlimited) remaining -= first;
+    if (remaining <= 0) {
+        endpoint.Close();
+        throw ENetConnectTimeout();
+    }
+    PumpIfDue(true);
+
+    TNetConnectThread worker(endpoint);
+    worker.Start();
     // The waits end early when the connect is done, so a quick connect costs no full slice.
     while (remaining > step) {
         worker.WaitFinished(step);

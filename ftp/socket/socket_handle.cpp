@@ -4,6 +4,7 @@
 #include "ftp/socket/net_exception.h"
 #include "ftp/socket/stack.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -143,7 +144,7 @@ void TNetSocketHandle::ConnectInterruptible(const std::atomic<bool>& stopRequest
     finishPendingConnect();
 }
 
-bool TNetSocketHandle::TryConnectNow() {
+bool TNetSocketHandle::TryConnectNow(int waitMs) {
     int fd = SocketDescriptor();
     if (fd < 0) TNetStack::ThrowSocketError(10038);
     int flags = ::fcntl(fd, F_GETFL);
@@ -157,9 +158,9 @@ bool TNetSocketHandle::TryConnectNow() {
     }
     connectPending = true;
     if (rc != 0) {
-        // On loopback and nearby hosts the handshake is usually over by now.
+        // On loopback and nearby hosts the handshake is usually over by now or very soon.
         pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, 0) <= 0) return false;
+        if (::poll(&p, 1, std::max(waitMs, 0)) <= 0) return false;
     }
     finishPendingConnect();
     return true;

@@ -53,11 +53,11 @@ public:
     // Connects like Connect, but in slices so that stopRequested is honoured within
     // sliceMs; returns normally when stopped. Used by the connect worker.
     void ConnectInterruptible(const std::atomic<bool>& stopRequested, int sliceMs);
-    // Starts a non-blocking connect to RemoteIP:RemotePort and looks once, without waiting,
-    // whether it has completed. Returns true when connected (addresses read back, blocking mode
+    // Starts a non-blocking connect to RemoteIP:RemotePort and waits up to waitMs (0: only
+    // looks) for it to complete. Returns true when connected (addresses read back, blocking mode
     // restored); false when still pending, to be finished by ConnectInterruptible. Raises
-    // ENetSocketError when the connect failed at once.
-    bool TryConnectNow();
+    // ENetSocketError when the connect failed within the wait.
+    bool TryConnectNow(int waitMs = 0);
     // Sets the TCP no-delay option. Raises ENetSocketError.
     void SetNoDelay();
 
