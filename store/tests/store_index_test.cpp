@@ -2,29 +2,16 @@
 // descending keys, and key searches.
 
 #include "store/store_error.h"
-#include "store_test_support.h"
+#include "table_fixture.h"
 
 namespace store::test {
 namespace {
 
-class StoreIndex : public TempDirTest {
+class StoreIndex : public ItemsTableTest {
 protected:
     void Make(std::vector<TIndexDef> indexes) {
         CreateStoreFile(Path("a.dat"), ItemsDef(std::move(indexes)));
         Reopen();
-    }
-    void Reopen() {
-        if (table_) table_->Release();
-        table_ = nullptr;
-        file_.reset();
-        file_ = TStoreFileIO::Open(Path("a.dat"));
-        table_ = &file_->Table("items");
-        table_->Open();
-    }
-    void TearDown() override {
-        if (table_) table_->Release();
-        file_.reset();
-        TempDirTest::TearDown();
     }
     int32_t Append(const std::string& name, int32_t num = 0) {
         TRecordBuffer r = table_->NewRecord();
@@ -53,9 +40,6 @@ protected:
         }
         return {I32At(b, entry + 70), next};
     }
-
-    std::unique_ptr<TStoreFileIO> file_;
-    TStoreTableIO* table_ = nullptr;
 };
 
 TEST_F(StoreIndex, AscendingChainOnDisk) {

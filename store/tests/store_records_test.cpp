@@ -3,32 +3,19 @@
 
 #include "store/key_compare.h"
 #include "store/store_error.h"
-#include "store_test_support.h"
+#include "table_fixture.h"
 
 #include <filesystem>
 
 namespace store::test {
 namespace {
 
-class StoreRecords : public TempDirTest {
+class StoreRecords : public ItemsTableTest {
 protected:
     void SetUp() override {
-        TempDirTest::SetUp();
+        ItemsTableTest::SetUp();
         CreateStoreFile(Path("a.dat"), ItemsDef());
         Reopen();
-    }
-    void Reopen() {
-        if (table_) table_->Release();
-        table_ = nullptr;
-        file_.reset();
-        file_ = TStoreFileIO::Open(Path("a.dat"));
-        table_ = &file_->Table("items");
-        table_->Open();
-    }
-    void TearDown() override {
-        if (table_) table_->Release();
-        file_.reset();
-        TempDirTest::TearDown();
     }
     int32_t Append(const std::string& name, int32_t num = 0, std::string blob = {}) {
         TRecordBuffer r = table_->NewRecord();
@@ -44,9 +31,6 @@ protected:
     }
     int64_t FileSize() { return static_cast<int64_t>(std::filesystem::file_size(Path("a.dat"))); }
     std::vector<uint8_t> Bytes() { return ReadAll(Path("a.dat")); }
-
-    std::unique_ptr<TStoreFileIO> file_;
-    TStoreTableIO* table_ = nullptr;
 };
 
 TEST_F(StoreRecords, ValuesOfEveryKindSurviveReopen) {
