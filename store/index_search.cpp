@@ -128,10 +128,14 @@ TSearchResult TStoreTableIO::Search(int index, const uint8_t* keyFixed, int keyF
     return result;
 }
 
-TSearchResult TStoreTableIO::SearchKey(int index, const TRecordBuffer& key, int keyFields) {
+void TStoreTableIO::RequireKey(int index, const TRecordBuffer& key) const {
     RequireOpen();
     if (index < 0 || index >= static_cast<int>(indexes_.size()) || key.LayoutPtr() != layout_)
         throw EStoreError("General error");
+}
+
+TSearchResult TStoreTableIO::SearchKey(int index, const TRecordBuffer& key, int keyFields) {
+    RequireKey(index, key);
     LockGuard lock(file_);
     return Search(index, key.Fixed().data(), keyFields,
                   state_->lists[static_cast<size_t>(index) + 1], false);
@@ -142,16 +146,16 @@ int TStoreTableIO::FindKey(int index, const TRecordBuffer& key, int keyFields) {
     return r.outcome == TSearchOutcome::Equal ? r.position : -1;
 }
 
-int TStoreTableIO::LowerBound(int index, const TRecordBuffer& key, int keyFields) {
-    RequireOpen();
-    if (index < 0 || index >= static_cast<int>(indexes_.size()) || key.LayoutPtr() != layout_)
-        throw EStoreError("General error");
+int TStoreTableIO::FirstPositionAbove(int index, const TRecordBuffer& key, int keyFields,
+                                      bool skipEqual) {
+    RequireKey(index, key);
     LockGuard lock(file_);
     const TRecordList& list = state_->lists[static_cast<size_t>(index) + 1];
     int lo = 0, hi = static_cast<int>(list.size());
     while (lo < hi) {
         int mid = (lo + hi) / 2;
-        if (CompareKey(index, key.Fixed().data(), list[static_cast<size_t>(mid)], keyFields) > 0)
+        int c = CompareKey(index, key.Fixed().data(), list[static_cast<size_t>(mid)], keyFields);
+        if (c > 0 || (skipEqual && c == 0))
             lo = mid + 1;
         else
             hi = mid;
@@ -159,21 +163,12 @@ int TStoreTableIO::LowerBound(int index, const TRecordBuffer& key, int keyFields
     return lo;
 }
 
+int TStoreTableIO::LowerBound(int index, const TRecordBuffer& key, int keyFields) {
+    return FirstPositionAbove(index, key, keyFields, false);
+}
+
 int TStoreTableIO::UpperBound(int index, const TRecordBuffer& key, int keyFields) {
-    RequireOpen();
-    if (index < 0 || index >= static_cast<int>(indexes_.size()) || key.LayoutPtr() != layout_)
-        throw EStoreError("General error");
-    LockGuard lock(file_);
-    const TRecordList& list = state_->lists[static_cast<size_t>(index) + 1];
-    int lo = 0, hi = static_cast<int>(list.size());
-    while (lo < hi) {
-        int mid = (lo + hi) / 2;
-        if (CompareKey(index, key.Fixed().data(), list[static_cast<size_t>(mid)], keyFields) >= 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo - 1;
+    return FirstPositionAbove(index, key, keyFields, true) - 1;
 }
 
 void TStoreTableIO::CheckUnique(const TRecordBuffer& buf, int32_t exceptSlot) {

@@ -61,13 +61,21 @@ void TStoreTableIO::VerifyBlob(int field, int32_t offset, const std::string& sto
     }
 }
 
-int32_t TStoreTableIO::AppendRecord(TRecordBuffer& buf, const TIndexNotify& notify) {
+void TStoreTableIO::RequireWrite(const TRecordBuffer* buf) const {
     RequireOpen();
     file_.RequireWritable();
-    if (buf.LayoutPtr() != layout_) throw EStoreError("General error");
-    LockGuard lock(file_);
+    if (buf && buf->LayoutPtr() != layout_) throw EStoreError("General error");
+}
+
+void TStoreTableIO::PrepareWrite() {
     Refresh();
     ApplyRepairs();
+}
+
+int32_t TStoreTableIO::AppendRecord(TRecordBuffer& buf, const TIndexNotify& notify) {
+    RequireWrite(&buf);
+    LockGuard lock(file_);
+    PrepareWrite();
     State& st = *state_;
     const TRecordLayout& lay = *layout_;
     TValueCodec& codec = file_.Codec();
@@ -185,12 +193,9 @@ int32_t TStoreTableIO::AppendRecord(TRecordBuffer& buf, const TIndexNotify& noti
 }
 
 void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexNotify& notify) {
-    RequireOpen();
-    file_.RequireWritable();
-    if (buf.LayoutPtr() != layout_) throw EStoreError("General error");
+    RequireWrite(&buf);
     LockGuard lock(file_);
-    Refresh();
-    ApplyRepairs();
+    PrepareWrite();
     State& st = *state_;
     const TRecordLayout& lay = *layout_;
     TValueCodec& codec = file_.Codec();
@@ -280,11 +285,9 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
 }
 
 void TStoreTableIO::DeleteRecord(int32_t slot) {
-    RequireOpen();
-    file_.RequireWritable();
+    RequireWrite(nullptr);
     LockGuard lock(file_);
-    Refresh();
-    ApplyRepairs();
+    PrepareWrite();
     State& st = *state_;
     const int pp = PhysicalPosition(slot);
     if (pp < 0) throw EStoreError("Record not found");
@@ -313,8 +316,7 @@ void TStoreTableIO::DeleteRecord(int32_t slot) {
 }
 
 void TStoreTableIO::EmptyTable() {
-    RequireOpen();
-    file_.RequireWritable();
+    RequireWrite(nullptr);
     LockGuard lock(file_);
     Refresh();
     State& st = *state_;

@@ -166,12 +166,24 @@ private:
     int CompareKey(int index, const uint8_t* keyFixed, const TRecordRef& stored, int keyFields);
     TSearchResult Search(int index, const uint8_t* keyFixed, int keyFields, const TRecordList& list,
                          bool tryLastFirst);
+    // Raises EStoreError unless the table is open, index names one of its indexes and key is a
+    // record buffer of this table.
+    void RequireKey(int index, const TRecordBuffer& key) const;
+    // Returns the first position in index's list whose key is higher than key (skipEqual) or not
+    // lower than it (!skipEqual); the list size when there is none.
+    int FirstPositionAbove(int index, const TRecordBuffer& key, int keyFields, bool skipEqual);
     void CheckUnique(const TRecordBuffer& buf, int32_t exceptSlot);
     int PositionInIndex(int index, int32_t slot, const uint8_t* clearKey);
     void WriteLinkItem(int index, int32_t slot, int32_t next);
     void LinkNewRecord(int index, int32_t slot, int position);
     void MoveInChain(int index, int32_t slot, int32_t oldPrev, int32_t newPrev);
 
+    // Writing records (record_write.cpp).
+    // Raises unless the table is open, the file writable and buf (when given) a record buffer of
+    // this table.
+    void RequireWrite(const TRecordBuffer* buf) const;
+    // Requires the lock held; brings the lists up to date and mends what a broken write left.
+    void PrepareWrite();
     // Blob areas (record_write.cpp).
     void VerifyBlob(int field, int32_t offset, const std::string& stored,
                     const std::string& content);
