@@ -10,11 +10,13 @@ namespace bench {
 
 struct ClientRun {
     double seconds = 0;
+    double cpu = 0;     // user and system seconds of the child
+    double peakMiB = 0; // the child's peak resident memory
     bool ok = false;
 };
 
-// Runs `argv` (looked up on the PATH) with its output appended to `log`; returns its wall time
-// and whether it exited with 0.
+// Runs `argv` (looked up on the PATH) with its output appended to `log`; returns its wall time,
+// CPU time and peak memory, and whether it exited with 0.
 ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& log);
 // Writes `bytes` pseudo-random bytes to `file`.
 void WriteFilledFile(const std::filesystem::path& file, long long bytes);

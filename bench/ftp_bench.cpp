@@ -2,11 +2,12 @@
 // on 127.0.0.1 in the same run. Each client runs as its own process so that its CPU time and
 // peak memory can be read from the kernel when it ends.
 //
-//   ftp_bench [--size-mib N] [--rounds N] [--entries N]
+//   ftp_bench [--size-mib N] [--rounds N] [--entries N] [--clients engine,curl,lftp]
 //
 // Prints MB/s, client CPU seconds and peak resident memory per client and round, then the
 // engine's ratios against the faster of curl and lftp.
 
+#include "bench/bench_clients.h"
 #include "ftp/ftp.h"
 #include "ftp/tests/support/temp_dir.h"
 #include "ftp/tests/support/test_peer.h"
@@ -15,15 +16,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using oxbrook::testing::TempDir;
@@ -33,41 +27,6 @@ namespace {
 
 constexpr const char* kUser = "oxbench";
 constexpr const char* kPassword = "benchpw";
-
-struct Sample {
-    double seconds = 0, cpu = 0, peakMiB = 0;
-    bool ok = false;
-};
-
-// Runs argv as a child process; returns its wall time, CPU time and peak memory.
-Sample measure(std::vector<std::string> argv, const fs::path& log) {
-    std::vector<char*> cargv;
-    for (auto& a : argv)
-        cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    Sample s;
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, cargv[0], &fa, nullptr, cargv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&fa);
-        return s;
-    }
-    posix_spawn_file_actions_destroy(&fa);
-    int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
-    s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    s.cpu = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec +
-            ru.ru_stime.tv_usec / 1e6;
-    s.peakMiB = ru.ru_maxrss / 1024.0;
-    s.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return s;
-}
 
 // The engine's side, run in a child process: get, put or list with 64 KiB buffers, passive,
 // binary.
@@ -103,17 +62,6 @@ int engineChild(int argc, char** argv) {
     return 0;
 }
 
-void writeBigFile(const fs::path& file, int64_t bytes) {
-    std::vector<char> block(1 << 20);
-    uint32_t x = 12345;
-    for (auto& c : block)
-        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
-    FILE* f = std::fopen(file.c_str(), "wb");
-    for (int64_t done = 0; done < bytes; done += static_cast<int64_t>(block.size()))
-        std::fwrite(block.data(), 1, std::min<int64_t>(block.size(), bytes - done), f);
-    std::fclose(f);
-}
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -127,6 +75,11 @@ struct Summary {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return engineChild(argc, argv);
+    if (argc > 1 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::printf("usage: ftp_bench [--size-mib N] [--rounds N] [--entries N] "
+                    "[--clients engine,curl,lftp]\n");
+        return 0;
+    }
     int64_t sizeMiB = 1024;
     int rounds = 3, entries = 20000;
     std::vector<std::string> clients = {"engine", "curl", "lftp"};
@@ -148,9 +101,7 @@ int main(int argc, char** argv) {
     const int64_t bytes = sizeMiB * 1024 * 1024;
 
     TempDir tmp;
-    struct statvfs vfs {};
-    statvfs(tmp.path().c_str(), &vfs);
-    double freeGiB = static_cast<double>(vfs.f_bavail) * vfs.f_frsize / (1 << 30);
+    const double freeGiB = bench::FreeGiB(tmp.path());
     // The source, the upload copy, one download and one upload exist at the same time.
     double needGiB = std::max(4.0, 4.0 * static_cast<double>(sizeMiB) / 1024.0);
     if (freeGiB < needGiB) {
@@ -159,8 +110,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const char* tool : {"curl", "lftp"}) {
-        std::string check = std::string("command -v ") + tool + " >/dev/null";
-        if (std::system(check.c_str()) != 0) {
+        if (!bench::ToolPresent(tool)) {
             std::printf("ftp_bench: skipped: %s is not installed\n", tool);
             return 0;
         }
@@ -171,8 +121,8 @@ int main(int argc, char** argv) {
     fs::create_directories(local);
     std::printf("preparing a %lld MiB file and a folder of %d entries...\n",
                 static_cast<long long>(sizeMiB), entries);
-    writeBigFile(root / "big.bin", bytes);
-    writeBigFile(local / "up.bin", bytes);
+    bench::WriteFilledFile(root / "big.bin", bytes);
+    bench::WriteFilledFile(local / "up.bin", bytes);
     for (int i = 0; i < entries; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "entry-%05d.dat", i);
@@ -186,20 +136,10 @@ int main(int argc, char** argv) {
     const fs::path log = tmp / "clients.log";
     const std::string up = (local / "up.bin").string();
     auto lftp = [&](const std::string& command) {
-        return std::vector<std::string>{
-            "lftp",
-            "-u",
-            std::string(kUser) + "," + kPassword,
-            "-p",
-            port,
-            "-e",
-            "set ftp:ssl-allow false; set ftp:passive-mode true; set net:max-retries 1; "
-            "set xfer:clobber on; " +
-                command + "; quit",
-            "127.0.0.1"};
+        return bench::LftpCommand(kUser, kPassword, vsftpd.port(), command);
     };
 
-    std::map<std::string, std::map<std::string, std::vector<Sample>>> results;
+    std::map<std::string, std::map<std::string, std::vector<bench::ClientRun>>> results;
     for (int round = 1; round <= rounds; ++round) {
         // Each round starts with another client, so that none always runs first (or last)
         // against a server whose caches the others have warmed.
@@ -227,7 +167,7 @@ int main(int argc, char** argv) {
                 // Dirty pages left by the previous client would otherwise be written back
                 // on this client's time.
                 sync();
-                Sample s = measure(args, log);
+                bench::ClientRun s = bench::RunClient(args, log);
                 bool complete = dir == "download"
                                     ? fs::exists(got) && fs::file_size(got) == uint64_t(bytes)
                                     : fs::exists(root / remoteUp) &&
@@ -248,7 +188,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    auto summarize = [&](const std::vector<Sample>& v) {
+    auto summarize = [&](const std::vector<bench::ClientRun>& v) {
         std::vector<double> speed, cpu, peak;
         for (const auto& s : v) {
             speed.push_back(bytes / 1e6 / s.seconds);
@@ -279,15 +219,18 @@ int main(int argc, char** argv) {
 
     std::vector<double> engineList, curlList;
     // The first listing fills the server's cache of the folder; it is not counted.
-    measure({"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"}, log);
+    bench::RunClient({"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"},
+                     log);
     for (int round = 1; round <= rounds; ++round) {
         // The two take turns at going first, as the transfers do.
-        auto listEngine = [&] { return measure({self, "--child", "list", port, "many"}, log); };
+        auto listEngine = [&] {
+            return bench::RunClient({self, "--child", "list", port, "many"}, log);
+        };
         auto listCurl = [&] {
-            return measure(
+            return bench::RunClient(
                 {"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"}, log);
         };
-        Sample e, c;
+        bench::ClientRun e, c;
         if (round % 2) {
             e = listEngine();
             c = listCurl();
