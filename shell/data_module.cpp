@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <atomic>
 #include <set>
+#include <variant>
 
 using store::TStoreTable;
 
@@ -61,54 +62,113 @@ void setBoolean(TStoreTable& table, const char* field, bool value) {
     table.FieldByName(field).SetAsBoolean(value);
 }
 
+// Reading and writing a field by the type of the record member it belongs to.
+void getField(TStoreTable& table, const char* field, QString& value) {
+    value = text(table, field);
+}
+void getField(TStoreTable& table, const char* field, int& value) {
+    value = integer(table, field);
+}
+void getField(TStoreTable& table, const char* field, bool& value) {
+    value = boolean(table, field);
+}
+void putField(TStoreTable& table, const char* field, const QString& value) {
+    setText(table, field, value);
+}
+void putField(TStoreTable& table, const char* field, int value) {
+    setInteger(table, field, value);
+}
+void putField(TStoreTable& table, const char* field, bool value) {
+    setBoolean(table, field, value);
+}
+
+// Which store field holds which member of record type R; one list serves reading and writing,
+// so the two cannot drift apart.
+template <class R> struct FieldMap {
+    const char* field;
+    std::variant<QString R::*, int R::*, bool R::*> member;
+};
+
+template <class R> void readFields(TStoreTable& t, R& record, const std::vector<FieldMap<R>>& map) {
+    for (const FieldMap<R>& f : map)
+        std::visit([&](auto member) { getField(t, f.field, record.*member); }, f.member);
+}
+
+template <class R>
+void writeFields(TStoreTable& t, const R& record, const std::vector<FieldMap<R>>& map) {
+    for (const FieldMap<R>& f : map)
+        std::visit([&](auto member) { putField(t, f.field, record.*member); }, f.member);
+}
+
+// Every field but the auto-increment id, which the store assigns.
+const std::vector<FieldMap<SiteRecord>> kSiteFields = {
+    {"name", &SiteRecord::name},
+    {"address", &SiteRecord::address},
+    {"port", &SiteRecord::port},
+    {"username", &SiteRecord::username},
+    {"password", &SiteRecord::password},
+    {"comment", &SiteRecord::comment},
+    {"cdate", &SiteRecord::cdate},
+    {"zdate", &SiteRecord::zdate},
+    {"timeout", &SiteRecord::timeout},
+    {"nor", &SiteRecord::nor},
+    {"rd", &SiteRecord::rd},
+    {"vp", &SiteRecord::vp},
+    {"defaultpath", &SiteRecord::defaultpath},
+    {"localpath", &SiteRecord::localpath},
+    {"proxy", &SiteRecord::proxy},
+    {"socks", &SiteRecord::socks},
+    {"pasv", &SiteRecord::pasv},
+    {"autorefresh", &SiteRecord::autorefresh},
+    {"cnc", &SiteRecord::cnc},
+    {"maxc", &SiteRecord::maxc},
+};
+
+const std::vector<FieldMap<OptionsRecord>> kOptionsFields = {
+    {"interval", &OptionsRecord::interval},   {"transfermode", &OptionsRecord::transfermode},
+    {"transferc", &OptionsRecord::transferc}, {"recvb", &OptionsRecord::recvb},
+    {"sendb", &OptionsRecord::sendb},         {"appe", &OptionsRecord::appe},
+    {"temppath", &OptionsRecord::temppath},
+};
+
+const std::vector<FieldMap<ProxyRecord>> kProxyFields = {
+    {"name", &ProxyRecord::name},         {"server", &ProxyRecord::server},
+    {"port", &ProxyRecord::port},         {"login", &ProxyRecord::login},
+    {"username", &ProxyRecord::username}, {"password", &ProxyRecord::password},
+    {"typename", &ProxyRecord::typeName},
+};
+
+const std::vector<FieldMap<SocksRecord>> kSocksFields = {
+    {"name", &SocksRecord::name},     {"host", &SocksRecord::host}, {"port", &SocksRecord::port},
+    {"login", &SocksRecord::login},   {"user", &SocksRecord::user}, {"pass", &SocksRecord::pass},
+    {"svname", &SocksRecord::svname},
+};
+
+// Every field but the auto-increment key and the day's key in id, which the caller sets.
+const std::vector<FieldMap<HistoryTransfer>> kTransferFields = {
+    {"type", &HistoryTransfer::type},     {"ftpfile", &HistoryTransfer::ftpfile},
+    {"lofile", &HistoryTransfer::lofile}, {"date", &HistoryTransfer::date},
+    {"date2", &HistoryTransfer::date2},   {"ftppath", &HistoryTransfer::ftppath},
+    {"lopath", &HistoryTransfer::lopath}, {"usetime", &HistoryTransfer::usetime},
+    {"speed", &HistoryTransfer::speed},   {"isfolder", &HistoryTransfer::isfolder},
+};
+
 SiteRecord readSite(TStoreTable& t) {
     SiteRecord s;
     s.id = integer(t, "id");
-    s.name = text(t, "name");
-    s.address = text(t, "address");
-    s.port = integer(t, "port");
-    s.username = text(t, "username");
-    s.password = text(t, "password");
-    s.comment = text(t, "comment");
-    s.cdate = text(t, "cdate");
-    s.zdate = text(t, "zdate");
-    s.timeout = integer(t, "timeout");
-    s.nor = integer(t, "nor");
-    s.rd = integer(t, "rd");
-    s.vp = boolean(t, "vp");
-    s.defaultpath = text(t, "defaultpath");
-    s.localpath = text(t, "localpath");
-    s.proxy = text(t, "proxy");
-    s.socks = text(t, "socks");
-    s.pasv = boolean(t, "pasv");
-    s.autorefresh = boolean(t, "autorefresh");
-    s.cnc = boolean(t, "cnc");
-    s.maxc = integer(t, "maxc");
+    readFields(t, s, kSiteFields);
     return s;
 }
 
-// Writes every field but the auto-increment id, which the store assigns.
-void writeSite(TStoreTable& t, const SiteRecord& s) {
-    setText(t, "name", s.name);
-    setText(t, "address", s.address);
-    setInteger(t, "port", s.port);
-    setText(t, "username", s.username);
-    setText(t, "password", s.password);
-    setText(t, "comment", s.comment);
-    setText(t, "cdate", s.cdate);
-    setText(t, "zdate", s.zdate);
-    setInteger(t, "timeout", s.timeout);
-    setInteger(t, "nor", s.nor);
-    setInteger(t, "rd", s.rd);
-    setBoolean(t, "vp", s.vp);
-    setText(t, "defaultpath", s.defaultpath);
-    setText(t, "localpath", s.localpath);
-    setText(t, "proxy", s.proxy);
-    setText(t, "socks", s.socks);
-    setBoolean(t, "pasv", s.pasv);
-    setBoolean(t, "autorefresh", s.autorefresh);
-    setBoolean(t, "cnc", s.cnc);
-    setInteger(t, "maxc", s.maxc);
+// Returns the record whose "name" is name, or nothing when the table has none.
+template <class R>
+std::optional<R> findNamed(TStoreTable& t, const QString& name,
+                           const std::vector<FieldMap<R>>& map) {
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(name))) return std::nullopt;
+    R record;
+    readFields(t, record, map);
+    return record;
 }
 
 QStringList names(TStoreTable& table) {
@@ -200,7 +260,7 @@ void TDataModule::AppendSite(const SiteRecord& site) {
     TStoreTable& t = tables_->Tftpsite;
     OpenedTable opened(t);
     t.Append();
-    writeSite(t, site);
+    writeFields(t, site, kSiteFields);
     t.Post();
 }
 
@@ -209,7 +269,7 @@ bool TDataModule::UpdateSite(const QString& formerName, const SiteRecord& site) 
     OpenedTable opened(t);
     if (!t.Locate("name", toStore(formerName))) return false;
     t.Edit();
-    writeSite(t, site);
+    writeFields(t, site, kSiteFields);
     t.Post();
     return true;
 }
@@ -304,44 +364,16 @@ OptionsRecord TDataModule::ReadOptions() {
     TStoreTable& t = tables_->Toption;
     OpenedTable opened(t);
     OptionsRecord o;
-    o.interval = integer(t, "interval");
-    o.transfermode = text(t, "transfermode");
-    o.transferc = text(t, "transferc");
-    o.recvb = integer(t, "recvb");
-    o.sendb = integer(t, "sendb");
-    o.appe = boolean(t, "appe");
-    o.temppath = text(t, "temppath");
+    readFields(t, o, kOptionsFields);
     return o;
 }
 
 std::optional<ProxyRecord> TDataModule::FindProxy(const QString& name) {
-    TStoreTable& t = tables_->Tproxy;
-    OpenedTable opened(t);
-    if (!t.Locate("name", toStore(name))) return std::nullopt;
-    ProxyRecord p;
-    p.name = text(t, "name");
-    p.server = text(t, "server");
-    p.port = integer(t, "port");
-    p.login = boolean(t, "login");
-    p.username = text(t, "username");
-    p.password = text(t, "password");
-    p.typeName = text(t, "typename");
-    return p;
+    return findNamed(tables_->Tproxy, name, kProxyFields);
 }
 
 std::optional<SocksRecord> TDataModule::FindSocks(const QString& name) {
-    TStoreTable& t = tables_->Tsocks;
-    OpenedTable opened(t);
-    if (!t.Locate("name", toStore(name))) return std::nullopt;
-    SocksRecord s;
-    s.name = text(t, "name");
-    s.host = text(t, "host");
-    s.port = integer(t, "port");
-    s.login = boolean(t, "login");
-    s.user = text(t, "user");
-    s.pass = text(t, "pass");
-    s.svname = text(t, "svname");
-    return s;
+    return findNamed(tables_->Tsocks, name, kSocksFields);
 }
 
 bool TDataModule::IsAsciiExtension(const QString& extension) {
@@ -379,16 +411,7 @@ int TDataModule::AppendHistory(int siteId, const QString& day, const HistoryTran
     OpenedTable opened(t);
     t.Append();
     setInteger(t, "id", dayKey);
-    setText(t, "type", job.type);
-    setText(t, "ftpfile", job.ftpfile);
-    setText(t, "lofile", job.lofile);
-    setText(t, "date", job.date);
-    setText(t, "date2", job.date2);
-    setText(t, "ftppath", job.ftppath);
-    setText(t, "lopath", job.lopath);
-    setText(t, "usetime", job.usetime);
-    setText(t, "speed", job.speed);
-    setBoolean(t, "isfolder", job.isfolder);
+    writeFields(t, job, kTransferFields);
     t.Post();
     return dayKey;
 }
@@ -410,16 +433,7 @@ std::vector<HistoryTransfer> TDataModule::LoadHistoryTransfers() {
         HistoryTransfer h;
         h.key = integer(t, "key");
         h.id = integer(t, "id");
-        h.type = text(t, "type");
-        h.ftpfile = text(t, "ftpfile");
-        h.lofile = text(t, "lofile");
-        h.date = text(t, "date");
-        h.date2 = text(t, "date2");
-        h.ftppath = text(t, "ftppath");
-        h.lopath = text(t, "lopath");
-        h.usetime = text(t, "usetime");
-        h.speed = text(t, "speed");
-        h.isfolder = boolean(t, "isfolder");
+        readFields(t, h, kTransferFields);
         jobs.push_back(h);
     }
     return jobs;
