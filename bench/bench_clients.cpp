@@ -1,33 +1,20 @@
 #include "bench/bench_clients.h"
 
+#include "ftp/tests/support/test_peer.h"
+
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 
-extern char** environ;
-
 namespace bench {
 
 ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& log) {
-    std::vector<char*> args;
-    for (std::string& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&files, 1, 2);
     ClientRun run;
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, args[0], &files, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    if (spawned != 0) return run;
+    const pid_t pid = oxbrook::testing::spawnLogged(std::move(argv), log, true);
+    if (pid < 0) return run;
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);

@@ -23,6 +23,23 @@ std::filesystem::path peersDir() {
     return OXBROOK_PEERS_DIR;
 }
 
+pid_t spawnLogged(std::vector<std::string> argv, const std::filesystem::path& log, bool append) {
+    std::vector<char*> cargv;
+    for (auto& a : argv)
+        cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(),
+                                     O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
 namespace {
 
 bool reapWithin(pid_t pid, std::chrono::milliseconds limit) {
@@ -48,20 +65,8 @@ TestPeer::TestPeer(const std::string& script, std::vector<std::string> args,
     argv.insert(argv.end(), args.begin(), args.end());
     argv.insert(argv.end(),
                 {"--port-file", portFile.string(), "--watch-pid", std::to_string(getpid())});
-    std::vector<char*> cargv;
-    for (auto& a : argv)
-        cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, logFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    int rc = posix_spawn(&pid_, cargv[0], &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + script);
+    pid_ = spawnLogged(std::move(argv), logFile_, false);
+    if (pid_ < 0) throw std::runtime_error("cannot start " + script);
 
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (port_ == 0) {

@@ -14,6 +14,11 @@ namespace oxbrook::testing {
 // Returns the folder of the peer launchers (scripts/peers of the source tree).
 std::filesystem::path peersDir();
 
+// Starts argv (argv[0] looked up on the PATH) with standard input from /dev/null and standard
+// output and error written to log, appended when append and truncated first otherwise. Returns
+// the child's PID, or -1 when it could not be started.
+pid_t spawnLogged(std::vector<std::string> argv, const std::filesystem::path& log, bool append);
+
 class TestPeer {
 public:
     TestPeer(const TestPeer&) = delete;
