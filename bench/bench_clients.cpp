@@ -1,6 +1,6 @@
 #include "bench/bench_clients.h"
 
-#include "ftp/tests/support/test_peer.h"
+#include "testing/test_peer.h"
 
 #include <chrono>
 #include <cstdio>

@@ -9,8 +9,8 @@
 
 #include "bench/bench_clients.h"
 #include "ftp/ftp.h"
-#include "ftp/tests/support/temp_dir.h"
-#include "ftp/tests/support/test_peer.h"
+#include "testing/temp_dir.h"
+#include "testing/test_peer.h"
 
 #include <algorithm>
 #include <chrono>

@@ -11,12 +11,12 @@
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
 #include "ftp/anti_freeze.h"
-#include "ftp/tests/support/temp_dir.h"
-#include "ftp/tests/support/test_peer.h"
-#include "shell/application.h"
-#include "shell/data_module.h"
-#include "shell/desktop_service.h"
-#include "shell/scripted_prompt_service.h"
+#include "testing/temp_dir.h"
+#include "testing/test_peer.h"
+#include "app/application.h"
+#include "data/data_module.h"
+#include "ui/desktop_service.h"
+#include "testing/scripted_prompt_service.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

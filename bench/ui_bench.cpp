@@ -8,13 +8,13 @@
 #include "browser/browser_frame.h"
 #include "ftp/anti_freeze.h"
 #include "ftp/ftp.h"
-#include "ftp/tests/support/test_peer.h"
-#include "shell/application.h"
-#include "shell/data_module.h"
-#include "shell/recording_desktop_service.h"
-#include "shell/scripted_prompt_service.h"
-#include "shell/tests/silent_listener.h"
-#include "shell/window_pump.h"
+#include "testing/test_peer.h"
+#include "app/application.h"
+#include "data/data_module.h"
+#include "testing/recording_desktop_service.h"
+#include "testing/scripted_prompt_service.h"
+#include "testing/silent_listener.h"
+#include "ui/window_pump.h"
 
 #include <QCoreApplication>
 #include <QDir>

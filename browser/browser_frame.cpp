@@ -5,10 +5,10 @@
 #include "browser/remote_list_model.h"
 #include "browser/transfer_queue.h"
 #include "ftp/ftp.h"
-#include "shell/desktop_service.h"
-#include "shell/icons.h"
-#include "shell/prompt_service.h"
-#include "shell/styled_list_view.h"
+#include "ui/desktop_service.h"
+#include "ui/icons.h"
+#include "ui/prompt_service.h"
+#include "ui/styled_list_view.h"
 
 #include <QFile>
 #include <QHeaderView>

@@ -2,6 +2,8 @@
 // The plain records a browser frame keeps in its lists: the entries of a remote listing and the
 // items of the transfer queue.
 
+#include "ui/transfer_item.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -22,18 +24,4 @@ struct rdatalist {
     QString ownerRights;
     QString groupRights;
     QString otherRights;
-};
-
-// One item of the transfer queue.
-struct rupdown {
-    int isDownload = 0;
-    QString localPath;
-    // The remote folder to change to first, or "0" for the folder current when the item runs.
-    QString remoteFolder;
-    int64_t size = 0;
-    QString name;
-    bool isFolder = false;
-    // "yyyy-mm-dd hh:mm:ss", or "?" when unknown.
-    QString remoteDate;
-    bool verifyRemote = false;
 };

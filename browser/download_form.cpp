@@ -5,9 +5,9 @@
 #include "browser/browser_frame.h"
 #include "browser/recent_list.h"
 #include "browser/transfer_queue.h"
-#include "shell/data_module.h"
-#include "shell/desktop_service.h"
-#include "shell/prompt_service.h"
+#include "data/data_module.h"
+#include "ui/desktop_service.h"
+#include "ui/prompt_service.h"
 
 #include <QComboBox>
 #include <QDir>

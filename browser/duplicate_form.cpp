@@ -4,8 +4,8 @@
 
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
-#include "shell/desktop_service.h"
-#include "shell/prompt_service.h"
+#include "ui/desktop_service.h"
+#include "ui/prompt_service.h"
 
 #include <QDateTime>
 #include <QFileInfo>

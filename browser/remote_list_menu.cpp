@@ -2,8 +2,8 @@
 
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
-#include "shell/icons.h"
-#include "shell/styled_list_view.h"
+#include "ui/icons.h"
+#include "ui/styled_list_view.h"
 
 #include <QAction>
 #include <QItemSelectionModel>

@@ -1,6 +1,6 @@
 #include "browser/remote_list_model.h"
 
-#include "shell/desktop_service.h"
+#include "ui/desktop_service.h"
 
 namespace {
 constexpr int kColumns = 5;

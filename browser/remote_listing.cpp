@@ -4,7 +4,7 @@
 #include "browser/browser_frame.h"
 
 #include "ftp/ftp.h"
-#include "shell/desktop_service.h"
+#include "ui/desktop_service.h"
 
 #include "browser/remote_list_model.h"
 

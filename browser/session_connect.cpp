@@ -4,8 +4,8 @@
 #include "browser/browser_frame.h"
 
 #include "ftp/ftp.h"
-#include "shell/data_module.h"
-#include "shell/prompt_service.h"
+#include "data/data_module.h"
+#include "ui/prompt_service.h"
 
 #include <QAction>
 #include <QItemSelectionModel>

@@ -5,9 +5,9 @@
 
 #include "browser/browser_frame.h"
 #include "ftp/ftp.h"
-#include "shell/data_module.h"
-#include "shell/icons.h"
-#include "shell/prompt_service.h"
+#include "data/data_module.h"
+#include "ui/icons.h"
+#include "ui/prompt_service.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
 #include "ftp/ftp.h"
-#include "shell/prompt_service.h"
+#include "ui/prompt_service.h"
 
 #include <QDir>
 #include <QFile>

@@ -12,5 +12,5 @@ function(oxbrook_test name)
     PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT}
                ENVIRONMENT "OXBROOK_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   # Only one ENVIRONMENT entry survives test discovery, so GUI tests pick the offscreen
-  # platform themselves (shell/tests/widget_test_support.h) before the application starts.
+  # platform themselves (testing/widget_test_support.h) before the application starts.
 endfunction()

@@ -10,7 +10,7 @@ build="${OXBROOK_BUILD_DIR:-build/release}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
-program="$build/shell/oxbrook"
+program="$build/app/oxbrook"
 if [ ! -x "$program" ]; then
   echo "The program itself is not built yet: the store and engine libraries, tools and tests were built in $build."
   exit 0

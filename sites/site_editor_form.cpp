@@ -1,9 +1,9 @@
 #include "sites/site_editor_form.h"
 
-#include "shell/data_module.h"
-#include "shell/desktop_service.h"
-#include "shell/icons.h"
-#include "shell/prompt_service.h"
+#include "data/data_module.h"
+#include "ui/desktop_service.h"
+#include "ui/icons.h"
+#include "ui/prompt_service.h"
 #include "sites/site_list_page.h"
 
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 #include "sites/site_list_page.h"
 
-#include "shell/data_module.h"
-#include "shell/desktop_service.h"
-#include "shell/icons.h"
-#include "shell/prompt_service.h"
-#include "shell/session_host.h"
-#include "shell/styled_list_view.h"
+#include "data/data_module.h"
+#include "ui/desktop_service.h"
+#include "ui/icons.h"
+#include "ui/prompt_service.h"
+#include "ui/session_host.h"
+#include "ui/styled_list_view.h"
 #include "sites/site_editor_form.h"
 
 #include <QHeaderView>

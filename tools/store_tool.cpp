@@ -1,6 +1,6 @@
 #include "tools/store_tool.h"
 
-#include "shell/schema/schema.h"
+#include "data/schema/schema.h"
 #include "store/database.h"
 #include "store/key_compare.h"
 #include "store/store_error.h"

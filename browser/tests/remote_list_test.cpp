@@ -6,9 +6,9 @@
 #include "browser/transfer_queue.h"
 
 #include "ftp/ftp.h"
-#include "ftp/tests/support/test_peer.h"
-#include "shell/tests/memory_data_module.h"
-#include "shell/tests/widget_test_support.h"
+#include "testing/test_peer.h"
+#include "testing/memory_data_module.h"
+#include "testing/widget_test_support.h"
 
 #include <QAction>
 #include <QFile>

@@ -3,7 +3,7 @@
 
 #include "browser/duplicate_form.h"
 #include "browser/tests/transfer_test_support.h"
-#include "ftp/tests/support/scripted_peer.h"
+#include "testing/scripted_peer.h"
 
 #include <atomic>
 

@@ -5,9 +5,9 @@
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
 #include "ftp/ftp.h"
-#include "ftp/tests/support/test_peer.h"
-#include "shell/data_module.h"
-#include "shell/tests/widget_test_support.h"
+#include "testing/test_peer.h"
+#include "data/data_module.h"
+#include "testing/widget_test_support.h"
 
 #include <QFile>
 #include <QListWidget>

@@ -4,8 +4,8 @@
 
 #include "ftp/anti_freeze.h"
 #include "ftp/ftp.h"
-#include "ftp/tests/support/scripted_peer.h"
-#include "ftp/tests/support/temp_dir.h"
+#include "testing/scripted_peer.h"
+#include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 

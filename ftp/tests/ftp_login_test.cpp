@@ -2,7 +2,7 @@
 // against scripted servers: the exact lines sent and how each reply is taken.
 
 #include "ftp/ftp.h"
-#include "ftp/tests/support/scripted_peer.h"
+#include "testing/scripted_peer.h"
 
 #include <gtest/gtest.h>
 

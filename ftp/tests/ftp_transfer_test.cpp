@@ -3,8 +3,8 @@
 // listings, SITE CHMOD and an abort in the middle of a download.
 
 #include "ftp/ftp.h"
-#include "ftp/tests/support/temp_dir.h"
-#include "ftp/tests/support/test_peer.h"
+#include "testing/temp_dir.h"
+#include "testing/test_peer.h"
 
 #include <gtest/gtest.h>
 #include <random>

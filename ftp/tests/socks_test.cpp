@@ -2,9 +2,9 @@
 // real SOCKS servers (Dante, microsocks) carrying an FTP welcome line from a real FTP server.
 
 #include "ftp/socks_info.h"
-#include "ftp/tests/support/scripted_peer.h"
-#include "ftp/tests/support/temp_dir.h"
-#include "ftp/tests/support/test_peer.h"
+#include "testing/scripted_peer.h"
+#include "testing/temp_dir.h"
+#include "testing/test_peer.h"
 
 #include <gtest/gtest.h>
 

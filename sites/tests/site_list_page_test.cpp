@@ -1,9 +1,10 @@
 #include "sites/site_list_page.h"
 
-#include "shell/help_form.h"
-#include "shell/session_host.h"
-#include "shell/tests/memory_data_module.h"
-#include "shell/tests/widget_test_support.h"
+#include "ui/help_form.h"
+#include "ui/session_host.h"
+#include "testing/memory_data_module.h"
+#include "testing/recording_session_host.h"
+#include "testing/widget_test_support.h"
 #include "sites/site_editor_form.h"
 
 #include <QAction>
@@ -12,19 +13,6 @@
 #include <QMenu>
 
 namespace {
-
-// Stands in for the main window: records the sessions asked for and the page renames.
-class RecordingHost : public TSessionHost {
-public:
-    void OpenSession(const QString& name, bool quick) override {
-        opened << name + (quick ? " quick" : "");
-    }
-    void RenameSessionPages(const QString& oldName, const QString& newName) override {
-        renamed << oldName + "->" + newName;
-    }
-    QStringList opened;
-    QStringList renamed;
-};
 
 class SiteListPageTest : public UiTest {
 protected:
@@ -42,7 +30,7 @@ protected:
                !page->connectionAction()->isEnabled();
     }
     std::unique_ptr<TMemoryDataModule> data;
-    RecordingHost host;
+    TRecordingSessionHost host;
     std::unique_ptr<TSiteListPage> page;
 };
 

@@ -1,9 +1,9 @@
 // oxbrook-ftp: its command line, and each command run as a separate process against a real
 // FTP server (and a SOCKS server, and a scripted FTP proxy).
 
-#include "ftp/tests/support/scripted_peer.h"
-#include "ftp/tests/support/temp_dir.h"
-#include "ftp/tests/support/test_peer.h"
+#include "testing/scripted_peer.h"
+#include "testing/temp_dir.h"
+#include "testing/test_peer.h"
 #include "tools/ftp_tool_options.h"
 
 #include <fcntl.h>

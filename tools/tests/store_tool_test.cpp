@@ -3,7 +3,7 @@
 
 #include "tools/store_tool.h"
 
-#include "shell/schema/schema.h"
+#include "data/schema/schema.h"
 #include "store/crypt/digest_text.h"
 #include "store/database.h"
 #include "store/store_error.h"

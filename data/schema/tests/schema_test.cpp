@@ -1,0 +1,187 @@
+// The program's two store files as a new installation gets them.
+
+#include "data/schema/schema.h"
+
+#include "store/database.h"
+#include "store/store_error.h"
+#include "store/table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace store;
+
+namespace {
+
+class SchemaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "oxbrook-schema-XXXXXX");
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::string File(const char* name) { return (folder / name).string(); }
+
+    std::filesystem::path folder;
+};
+
+void openOn(TStoreTable& t, const std::string& path, const std::string& table) {
+    t.SetDatabaseName(path);
+    t.SetTableName(table);
+    t.Open();
+}
+
+} // namespace
+
+TEST_F(SchemaTest, MainStoreHasEveryTableAndFieldWithItsType) {
+    std::string path = File(schema::kMainStoreFile);
+    schema::CreateStore(path, schema::StoreKind::Main);
+    const char* names[] = {"ftpsite", "options", "proxy", "socks", "antiidle", "ascext",  "editor",
+                           "hmaster", "hdital",  "task",  "taskd", "taskd2",   "quickftp"};
+    ASSERT_EQ(schema::MainTables().size(), std::size(names));
+    for (const char* name : names) {
+        const schema::TableDesc* desc = schema::FindTable(name);
+        ASSERT_NE(desc, nullptr) << name;
+        TStoreTable t;
+        openOn(t, path, name);
+        ASSERT_EQ(t.FieldCount(), static_cast<int>(desc->fields.size())) << name;
+        for (const schema::FieldDesc& f : desc->fields)
+            EXPECT_EQ(t.FieldByName(f.name).DataType(), f.type) << name << "." << f.name;
+    }
+    TStoreTable site;
+    openOn(site, path, "ftpsite");
+    EXPECT_EQ(site.FieldByName("id").DataType(), ftAutoInc);
+    EXPECT_EQ(site.FieldByName("port").DataType(), ftInteger);
+    EXPECT_EQ(site.FieldByName("vp").DataType(), ftBoolean);
+}
+
+TEST_F(SchemaTest, MainStoreStartsWithWorkingDefaults) {
+    std::string path = File(schema::kMainStoreFile);
+    schema::CreateStore(path, schema::StoreKind::Main);
+    TStoreTable t;
+    openOn(t, path, "options");
+    ASSERT_EQ(t.RecordCount(), 1);
+    EXPECT_EQ(t.FieldByName("interval").AsInteger(), 30);
+    EXPECT_EQ(t.FieldByName("transfermode").AsString(), "auto");
+    EXPECT_EQ(t.FieldByName("transferc").AsString(), "none");
+    EXPECT_EQ(t.FieldByName("recvb").AsInteger(), 65536);
+    EXPECT_EQ(t.FieldByName("sendb").AsInteger(), 65536);
+    EXPECT_TRUE(t.FieldByName("appe").AsBoolean());
+    EXPECT_TRUE(t.FieldByName("eanti").AsBoolean());
+    EXPECT_TRUE(t.FieldByName("ifclear").AsBoolean());
+    EXPECT_EQ(t.FieldByName("temppath").AsString(), "");
+    t.Close();
+
+    openOn(t, path, "antiidle");
+    std::string commands;
+    for (t.First(); !t.Eof(); t.Next()) {
+        EXPECT_TRUE(t.FieldByName("tf").AsBoolean());
+        commands += t.FieldByName("command").AsString() + " ";
+    }
+    EXPECT_EQ(commands, "NOOP PWD ");
+    t.Close();
+
+    openOn(t, path, "ascext");
+    std::string exts;
+    for (t.First(); !t.Eof(); t.Next()) {
+        EXPECT_TRUE(t.FieldByName("tf").AsBoolean());
+        exts += t.FieldByName("ext").AsString() + " ";
+    }
+    EXPECT_EQ(exts, "ASP BAT C CGI CPP CSS DHTML HTM HTML PERL PHP PL TXT ");
+    t.Close();
+
+    for (const char* empty : {"ftpsite", "hmaster", "hdital", "task", "taskd", "taskd2"}) {
+        openOn(t, path, empty);
+        EXPECT_EQ(t.RecordCount(), 0) << empty;
+        t.Close();
+    }
+}
+
+TEST_F(SchemaTest, EveryPathAndTypedTextFieldHoldsALongPath) {
+    std::string path = File(schema::kMainStoreFile);
+    schema::CreateStore(path, schema::StoreKind::Main);
+    std::string bookmarks = File(schema::kBookmarkStoreFile);
+    schema::CreateStore(bookmarks, schema::StoreKind::Bookmark);
+    std::string longPath;
+    while (longPath.size() < 4000)
+        longPath += "/folder with a rather long name";
+    longPath.resize(4000);
+    int checked = 0;
+    for (auto kind : {schema::StoreKind::Main, schema::StoreKind::Bookmark}) {
+        const std::string& file = kind == schema::StoreKind::Main ? path : bookmarks;
+        for (const schema::TableDesc& desc : schema::TablesOf(kind)) {
+            TStoreTable t;
+            openOn(t, file, desc.name);
+            t.Append();
+            for (const schema::FieldDesc& f : desc.fields)
+                if (f.type == ftMemo) t.FieldByName(f.name).SetAsString(longPath + f.name);
+            t.Post();
+            t.Close();
+            openOn(t, file, desc.name);
+            t.Last();
+            for (const schema::FieldDesc& f : desc.fields) {
+                if (f.type != ftMemo) continue;
+                EXPECT_EQ(t.FieldByName(f.name).AsString(), longPath + f.name)
+                    << desc.name << "." << f.name;
+                ++checked;
+            }
+        }
+    }
+    // Paths, file names, folders, names, hosts, credentials and free comments: every field
+    // whose value the user types or a file system gives must be among those checked above.
+    const std::vector<std::pair<const char*, const char*>> longFields = {
+        {"ftpsite", "name"},      {"ftpsite", "address"}, {"ftpsite", "username"},
+        {"ftpsite", "password"},  {"ftpsite", "comment"}, {"ftpsite", "defaultpath"},
+        {"ftpsite", "localpath"}, {"ftpsite", "proxy"},   {"ftpsite", "socks"},
+        {"options", "temppath"},  {"proxy", "name"},      {"proxy", "server"},
+        {"proxy", "username"},    {"proxy", "password"},  {"socks", "name"},
+        {"socks", "host"},        {"socks", "user"},      {"socks", "pass"},
+        {"antiidle", "command"},  {"ascext", "ext"},      {"editor", "ext"},
+        {"editor", "editor"},     {"hdital", "ftpfile"},  {"hdital", "lofile"},
+        {"hdital", "ftppath"},    {"hdital", "lopath"},   {"task", "name"},
+        {"task", "desc"},         {"taskd", "name"},      {"taskd", "ftp"},
+        {"taskd", "common"},      {"taskd2", "files"},    {"taskd2", "local"},
+        {"taskd2", "ftp"},        {"quickftp", "ftp"},    {"quickftp", "user"},
+        {"quickftp", "pass"},     {"bookmark", "path"}};
+    EXPECT_EQ(checked, static_cast<int>(longFields.size()));
+    for (auto [table, field] : longFields) {
+        const schema::TableDesc* desc = schema::FindTable(table);
+        ASSERT_NE(desc, nullptr) << table;
+        bool memo = false;
+        for (const auto& f : desc->fields)
+            if (std::string(f.name) == field) memo = f.type == ftMemo;
+        EXPECT_TRUE(memo) << table << "." << field;
+    }
+}
+
+TEST_F(SchemaTest, BookmarkStoreHoldsTheBookmarkTable) {
+    std::string path = File(schema::kBookmarkStoreFile);
+    schema::CreateStore(path, schema::StoreKind::Bookmark);
+    TStoreTable t;
+    openOn(t, path, "bookmark");
+    EXPECT_EQ(t.RecordCount(), 0);
+    EXPECT_EQ(t.FieldByName("ftpid").DataType(), ftInteger);
+    t.Append();
+    t.FieldByName("ftpid").SetAsInteger(3);
+    t.FieldByName("path").SetAsString("/pub");
+    t.Post();
+    EXPECT_TRUE(t.Locate("ftpid;path", {"3", "/pub"}));
+}
+
+TEST_F(SchemaTest, ExistingFileIsNeverOverwritten) {
+    std::string path = File(schema::kMainStoreFile);
+    {
+        std::ofstream out(path);
+        out << "precious";
+    }
+    EXPECT_THROW(schema::CreateStore(path, schema::StoreKind::Main), EStoreError);
+    std::ifstream in(path);
+    std::string content;
+    std::getline(in, content);
+    EXPECT_EQ(content, "precious");
+}
