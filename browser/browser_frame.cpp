@@ -4,6 +4,7 @@
 #include "browser/remote_list_menu.h"
 #include "browser/remote_list_model.h"
 #include "browser/transfer_queue.h"
+#include "ftp/escape_text.h"
 #include "ftp/ftp.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
@@ -217,7 +218,10 @@ QWidget* TBrowserFrame::buildQueueArea() {
 void TBrowserFrame::LogMessage(const QString& text, int icon) {
     try {
         if (infoPane_->count() == kMaxInfoLines) infoPane_->clear();
-        auto* line = new QListWidgetItem(logIcon(icon), text);
+        // Server text may carry control characters; the pane shows them, never acts on them.
+        const QString shown =
+            QString::fromStdString(EscapeControlText(text.toUtf8().toStdString()));
+        auto* line = new QListWidgetItem(logIcon(icon), shown);
         line->setData(kIconRole, icon);
         infoPane_->addItem(line);
         infoPane_->scrollToItem(line);

@@ -2,6 +2,7 @@
 
 #include "ftp/ftp.h"
 #include "ftp/list_parser.h"
+#include "ftp/reply_parsers.h"
 
 void TNetFTP::ChangeDirectory(const std::string& path) {
     SendCommand("CWD " + path, {200, 250});
@@ -9,13 +10,7 @@ void TNetFTP::ChangeDirectory(const std::string& path) {
 
 std::string TNetFTP::CurrentDirectory() {
     SendCommand("PWD", {257});
-    std::string line = LastReply.Text.empty() ? std::string() : LastReply.Text[0];
-    auto open = line.find('"');
-    if (open == std::string::npos) return {};
-    auto close = line.find('"', open + 1);
-    if (close == std::string::npos) return {};
-    // A doubled quote inside the name is not unescaped: the name ends at it.
-    return line.substr(open + 1, close - open - 1);
+    return ParseQuotedFolder(LastReply.Text.empty() ? std::string() : LastReply.Text[0]);
 }
 
 void TNetFTP::MakeDirectory(const std::string& path) {

@@ -2,48 +2,19 @@
 
 #include "ftp/ftp.h"
 #include "ftp/list_parser.h"
+#include "ftp/reply_parsers.h"
 #include "ftp/simple_server.h"
 #include "ftp/socket/io_handler_socket.h"
 
 #include <filesystem>
 
-namespace {
-
-int strictInt(const std::string& text) {
-    int64_t v = NetStrToInt64Def(text, INT64_MIN);
-    if (v == INT64_MIN || v < INT32_MIN || v > INT32_MAX) throw ENetConvertError(text);
-    return static_cast<int>(v);
-}
-
-} // namespace
-
 std::pair<std::string, int> TNetFTP::RequestPassive() {
     SendCommand("PASV", {227});
-    std::string line = NetTrim(LastReply.Text.empty() ? std::string() : LastReply.Text[0]);
-    auto open = line.find('(');
-    auto close = line.find(')');
-    std::string numbers;
-    if (open != std::string::npos && close != std::string::npos)
-        numbers = line.substr(open + 1, close > open ? close - open - 1 : 0);
-    else
-        numbers = line.substr(line.rfind(' ') == std::string::npos ? 0 : line.rfind(' ') + 1);
-    std::string address;
-    for (int i = 0; i < 4; ++i) {
-        if (i) address += ".";
-        address += std::to_string(strictInt(TakeToken(numbers, ",")));
-    }
-    int high = strictInt(TakeToken(numbers, ","));
-    int low = strictInt(TakeToken(numbers, ","));
-    return {address, high * 256 + low};
+    return ParsePassiveReply(LastReply.Text.empty() ? std::string() : LastReply.Text[0]);
 }
 
 void TNetFTP::SendPort(const std::string& ip, int port) {
-    std::string host = ip;
-    for (auto& c : host)
-        if (c == '.') c = ',';
-    SendCommand("PORT " + host + "," + std::to_string(port / 256) + "," +
-                    std::to_string(port % 256),
-                {200});
+    SendCommand("PORT " + BuildPortArgument(ip, port), {200});
 }
 
 bool TNetFTP::ProbeResume() {
@@ -55,6 +26,9 @@ bool TNetFTP::ProbeResume() {
 }
 
 void TNetFTP::copyDataSettings(TNetTCPConnection& data) {
+    // A data connection that stalls is waited on no longer than a reply.
+    data.ReadTimeout = ReadTimeout;
+    data.TimeoutStep = "data connection";
     data.SendBufferSize = SendBufferSize;
     data.RecvBufferSize = RecvBufferSize;
     data.OnWork = OnWork;
@@ -127,8 +101,12 @@ void TNetFTP::CloseDataConnection() {
 void TNetFTP::readFinalReply() {
     int code = ReadReply({225, 226, 250, 426, 450});
     if (code == 426 || code == 450) {
+        const TNetRFCReply failure = LastReply;
         ReadReply({226, 225});
         ReportStatus(StatusTransferAborted, "Transfer aborted");
+        // The server says the data did not all arrive, whatever success follows: the bytes
+        // received stay in the stream for a resume, but the transfer has failed.
+        throw ENetProtocolReplyError(failure.NumericCode(), failure.TextWithLineEnds());
     }
 }
 

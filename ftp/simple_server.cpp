@@ -3,6 +3,9 @@
 #include "ftp/socket/io_handler_socket.h"
 #include "ftp/socket/net_exception.h"
 
+#include <algorithm>
+#include <chrono>
+
 TNetSimpleServer::TNetSimpleServer() = default;
 
 TNetSimpleServer::~TNetSimpleServer() {
@@ -32,8 +35,22 @@ bool TNetSimpleServer::AcceptOne() {
     if (!listener) StartListening();
     auto* transport = static_cast<TNetIOHandlerSocket*>(IOHandler());
     bool accepted = false;
+    // The whole wait, across refused peers too, is bounded by the read time-out.
+    const auto start = std::chrono::steady_clock::now();
+    auto waitedMs = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - start)
+            .count();
+    };
     for (;;) {
-        while (!listener->WaitReadable(AcceptWait)) {
+        while (true) {
+            int wait = AcceptWait;
+            if (ReadTimeout > 0) {
+                const int64_t left = ReadTimeout - waitedMs();
+                if (left <= 0) throw ENetReadTimeout("server's connection to the data port");
+                wait = static_cast<int>(std::min<int64_t>(wait, left));
+            }
+            if (listener->WaitReadable(wait)) break;
         }
         transport->OpenTransport();
         ResetForConnect();

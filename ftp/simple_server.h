@@ -17,7 +17,7 @@ public:
     std::string BoundIP;
     int BoundPort = 0;
     // Milliseconds of one readiness wait while accepting; the waits repeat until a connection
-    // comes (each pumps the anti-freeze).
+    // comes (each pumps the anti-freeze), at most ReadTimeout in all when that is set.
     int AcceptWait = 1000;
     // When set, only a connection from this address is taken; others are closed at once and
     // the wait goes on. Empty accepts any peer.
@@ -32,7 +32,7 @@ public:
     // Waits for the server's connection (from AllowedPeerIP when set) and takes it as this
     // connection's socket; the listening socket is closed. Returns whether a connection was
     // accepted. Raises ENetConnClosedGracefully when the listening socket is closed meanwhile (an
-    // abort).
+    // abort), ENetReadTimeout when no connection came within ReadTimeout.
     bool AcceptOne();
     // Closes the listening socket: a waiting or later AcceptOne ends with
     // ENetConnClosedGracefully. The accepted connection, if any, stays.

@@ -11,15 +11,38 @@ void appendPort(std::string& out, int port) {
     out += static_cast<char>(port & 0xFF);
 }
 
-// Reads n bytes for the SOCKS 5 steps, where any failure means the server did not answer.
-std::string readReply(TNetIOHandlerSocket& transport, int n) {
-    std::string buf(static_cast<size_t>(n), '\0');
+// Reads one step's reply within the transport's handshake time-out; any failure but silence
+// means the server did not answer.
+TSocksReplyReader replyReader(TNetIOHandlerSocket& transport) {
+    return [&transport](void* buffer, int n, const char* step) {
+        try {
+            transport.ReadExact(buffer, n, transport.HandshakeTimeoutMs);
+        } catch (const ENetReadTimeout&) {
+            throw ENetSocksTimeout(step);
+        } catch (const std::exception&) {
+            throw ENetSocksServerRespondError();
+        }
+    };
+}
+
+void sendStep(TNetIOHandlerSocket& transport, const std::string& bytes, const char* step) {
     try {
-        transport.ReadExact(buf.data(), n);
-    } catch (const std::exception&) {
-        throw ENetSocksServerRespondError();
+        transport.WriteAll(bytes.data(), static_cast<int>(bytes.size()),
+                           transport.HandshakeTimeoutMs);
+    } catch (const ENetWriteTimeout&) {
+        throw ENetSocksTimeout(step);
     }
-    return buf;
+}
+
+std::string hexByte(unsigned char value) {
+    const char* digits = "0123456789ABCDEF";
+    return std::string("0x") + digits[value >> 4] + digits[value & 15];
+}
+
+void expectVersion(unsigned char got, unsigned char wanted, const char* what) {
+    if (got != wanted)
+        throw ENetSocksInvalidReply(std::string(what) + " version byte " + hexByte(got) +
+                                    ", expected " + hexByte(wanted));
 }
 
 } // namespace
@@ -90,12 +113,10 @@ std::string TNetSocksInfo::BuildSocks5Request(const std::string& host, int port)
     return req;
 }
 
-void TNetSocksInfo::NegotiateSocks4(TNetIOHandlerSocket& transport, const std::string& host,
-                                    int port) {
-    std::string req = BuildSocks4Request(host, port);
-    transport.WriteAll(req.data(), static_cast<int>(req.size()));
+void ReadSocks4Reply(const TSocksReplyReader& read) {
     unsigned char reply[8];
-    transport.ReadExact(reply, 8);
+    read(reply, 8, "SOCKS 4 reply");
+    expectVersion(reply[0], 0, "SOCKS 4 reply");
     switch (reply[1]) {
     case 90:
         return;
@@ -110,31 +131,26 @@ void TNetSocksInfo::NegotiateSocks4(TNetIOHandlerSocket& transport, const std::s
     }
 }
 
-void TNetSocksInfo::NegotiateSocks5(TNetIOHandlerSocket& transport, const std::string& host,
-                                    int port) {
-    // Every value is checked before the first byte goes out, so a refusal leaves the server
-    // with nothing half-sent.
-    std::string request = BuildSocks5Request(host, port);
+void ReadSocks5MethodReply(const TSocksReplyReader& read, unsigned char method) {
+    unsigned char reply[2];
+    read(reply, 2, "SOCKS 5 method choice");
+    expectVersion(reply[0], 5, "SOCKS 5 method choice");
+    if (reply[1] != method) throw ENetSocksAuthMethodError();
+}
 
-    std::string greeting = BuildSocks5Greeting();
-    transport.WriteAll(greeting.data(), static_cast<int>(greeting.size()));
-    std::string chosen = readReply(transport, 2);
-    if (chosen[1] != greeting[2]) throw ENetSocksAuthMethodError();
+void ReadSocks5AuthReply(const TSocksReplyReader& read) {
+    unsigned char reply[2];
+    read(reply, 2, "SOCKS 5 authentication");
+    // The user name and password exchange has its own version, 1.
+    expectVersion(reply[0], 1, "SOCKS 5 authentication");
+    if (reply[1] != 0) throw ENetSocksAuthError();
+}
 
-    if (Authentication == saUsernamePassword) {
-        std::string sub;
-        sub += '\x01';
-        sub += static_cast<char>(Username.size());
-        sub += Username;
-        sub += static_cast<char>(Password.size());
-        sub += Password;
-        transport.WriteAll(sub.data(), static_cast<int>(sub.size()));
-        if (readReply(transport, 2)[1] != 0) throw ENetSocksAuthError();
-    }
-
-    transport.WriteAll(request.data(), static_cast<int>(request.size()));
-    std::string head = readReply(transport, 5);
-    switch (static_cast<unsigned char>(head[1])) {
+void ReadSocks5ConnectReply(const TSocksReplyReader& read) {
+    unsigned char head[4];
+    read(head, 4, "SOCKS 5 connect reply");
+    expectVersion(head[0], 5, "SOCKS 5 connect reply");
+    switch (head[1]) {
     case 0:
         break;
     case 1:
@@ -156,19 +172,55 @@ void TNetSocksInfo::NegotiateSocks5(TNetIOHandlerSocket& transport, const std::s
     default:
         throw ENetSocksUnknownError();
     }
-    // The bound address is of no use to us, but it must be consumed: the FTP conversation
-    // starts right after it.
+    // The bound address is of no use to us, but exactly its bytes must be consumed: the FTP
+    // conversation starts right after it.
+    unsigned char rest[256 + 2];
+    int length = 0;
     switch (head[3]) {
     case 1:
-        readReply(transport, 5);
+        length = 4;
         break;
     case 3:
-        readReply(transport, static_cast<unsigned char>(head[4]) + 2);
+        read(rest, 1, "SOCKS 5 bound address");
+        length = rest[0];
         break;
     case 4:
-        readReply(transport, 17);
+        length = 16;
         break;
     default:
-        break;
+        throw ENetSocksInvalidReply("unknown address type " + std::to_string(head[3]));
     }
+    read(rest, length + 2, "SOCKS 5 bound address");
+}
+
+void TNetSocksInfo::NegotiateSocks4(TNetIOHandlerSocket& transport, const std::string& host,
+                                    int port) {
+    sendStep(transport, BuildSocks4Request(host, port), "SOCKS 4 request");
+    ReadSocks4Reply(replyReader(transport));
+}
+
+void TNetSocksInfo::NegotiateSocks5(TNetIOHandlerSocket& transport, const std::string& host,
+                                    int port) {
+    // Every value is checked before the first byte goes out, so a refusal leaves the server
+    // with nothing half-sent.
+    const std::string request = BuildSocks5Request(host, port);
+    const auto read = replyReader(transport);
+
+    const std::string greeting = BuildSocks5Greeting();
+    sendStep(transport, greeting, "SOCKS 5 greeting");
+    ReadSocks5MethodReply(read, static_cast<unsigned char>(greeting[2]));
+
+    if (Authentication == saUsernamePassword) {
+        std::string sub;
+        sub += '\x01';
+        sub += static_cast<char>(Username.size());
+        sub += Username;
+        sub += static_cast<char>(Password.size());
+        sub += Password;
+        sendStep(transport, sub, "SOCKS 5 authentication");
+        ReadSocks5AuthReply(read);
+    }
+
+    sendStep(transport, request, "SOCKS 5 connect request");
+    ReadSocks5ConnectReply(read);
 }

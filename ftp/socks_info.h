@@ -5,6 +5,7 @@
 #include "ftp/socket/io_handler_socket.h"
 #include "ftp/socket/net_exception.h"
 
+#include <functional>
 #include <string>
 
 enum TSocksVersion { svNoSocks = 0, svSocks4 = 1, svSocks4A = 2, svSocks5 = 3 };
@@ -38,6 +39,34 @@ OXBROOK_SOCKS_ERROR(ENetSocksServerTTLExpiredError, "TTL expired.")
 OXBROOK_SOCKS_ERROR(ENetSocksServerCommandError, "Command not supported.")
 OXBROOK_SOCKS_ERROR(ENetSocksServerAddressError, "Address type not supported.")
 #undef OXBROOK_SOCKS_ERROR
+
+// A reply that breaks the protocol (wrong version byte, unknown address type); the message
+// names what was wrong.
+class ENetSocksInvalidReply : public ENetSocksError {
+public:
+    explicit ENetSocksInvalidReply(const std::string& what)
+        : ENetSocksError("Invalid reply from socks server: " + what + ".") {}
+};
+
+// A SOCKS server that stopped answering at one step of the handshake.
+class ENetSocksTimeout : public ENetSocksError {
+public:
+    explicit ENetSocksTimeout(const std::string& step)
+        : ENetSocksError("Socks server did not respond in time (" + step + ").") {}
+};
+
+// Reads exactly n bytes of the reply to one handshake step (named for the errors) into buffer.
+// Raises ENetSocksServerRespondError when the server closes first, ENetSocksTimeout when it
+// stays silent.
+using TSocksReplyReader = std::function<void(void* buffer, int n, const char* step)>;
+
+// The reply checks of the handshakes, each reading exactly the bytes its reply has; every
+// malformed or refusing reply raises its ENetSocksError.
+void ReadSocks4Reply(const TSocksReplyReader& read);
+// method is the one the greeting offered.
+void ReadSocks5MethodReply(const TSocksReplyReader& read, unsigned char method);
+void ReadSocks5AuthReply(const TSocksReplyReader& read);
+void ReadSocks5ConnectReply(const TSocksReplyReader& read);
 
 // A user name, password or host name that the one-byte length fields of the protocol cannot
 // carry; raised before anything is sent to the SOCKS server.

@@ -13,6 +13,9 @@ void TNetTCPClient::Connect(int timeoutMs) {
     } else if (IOHandler()->TransportConnected()) {
         throw ENetAlreadyConnected();
     }
+    // The SOCKS handshake waits for replies like the connection itself does.
+    if (auto* socket = dynamic_cast<TNetIOHandlerSocket*>(IOHandler()))
+        socket->HandshakeTimeoutMs = waitLimit();
     try {
         IOHandler()->OpenTransport();
         ResetForConnect();

@@ -76,6 +76,7 @@ int TNetTCPConnection::effectiveSendBufferSize() const {
 void TNetTCPConnection::ResetForConnect() {
     receiveQueue.Clear();
     PeerClosed = false;
+    lastVerb.clear();
 }
 
 bool TNetTCPConnection::Connected() {
@@ -131,7 +132,7 @@ int TNetTCPConnection::ReadFromSocket(bool raiseIfClosed, int timeoutMs, bool ra
 int TNetTCPConnection::receiveAtMost(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout,
                                      int size) {
     CallGuard guard(*this);
-    if (timeoutMs == DefaultTimeout) timeoutMs = ReadTimeout == 0 ? NoTimeout : ReadTimeout;
+    if (timeoutMs == DefaultTimeout) timeoutMs = waitLimit();
     DetectClose(raiseIfClosed, false);
     if (!Connected()) {
         if (raiseIfClosed) throw ENetNotConnected();
@@ -155,7 +156,7 @@ int TNetTCPConnection::receiveAtMost(bool raiseIfClosed, int timeoutMs, bool rai
             if (count == -2) {
                 if (!Intercept) receiveQueue.CommitTail(0);
                 if (!ioHandler->WaitReadable(timeoutMs)) {
-                    if (raiseOnTimeout) throw ENetReadTimeout();
+                    if (raiseOnTimeout) throw ENetReadTimeout(TimeoutStep);
                     return -1;
                 }
                 if (!ioHandler) {
@@ -259,16 +260,8 @@ std::string TNetTCPConnection::Trimmed(const std::string& text) {
 
 std::string TNetTCPConnection::ReadNonBlankLine(int maxTries) {
     std::string result;
-    for (int tries = 0; result.empty() && tries < maxTries; ++tries) {
-        std::string line = ReadLine();
-        size_t first = 0;
-        size_t last = line.size();
-        while (first < last && static_cast<unsigned char>(line[first]) <= 32)
-            ++first;
-        while (last > first && static_cast<unsigned char>(line[last - 1]) <= 32)
-            --last;
-        result = line.substr(first, last - first);
-    }
+    for (int tries = 0; result.empty() && tries < maxTries; ++tries)
+        result = Trimmed(ReadLine());
     return result;
 }
 
@@ -345,7 +338,13 @@ void TNetTCPConnection::WriteBytes(const void* data, int64_t count) {
         // A handler pumped after the previous send may have closed or dropped the transport.
         if (!ioHandler || !ioHandler->TransportConnected()) throw ENetConnClosedGracefully();
         const int length = static_cast<int>(std::min<int64_t>(count - offset, INT_MAX / 2));
-        const int sent = ioHandler->SendSome(bytes + offset, length);
+        const int sent = ioHandler->SendReady(bytes + offset, length);
+        if (sent == -2) {
+            // A peer that stops reading fills the socket's buffer; the wait for room is
+            // bounded like every read.
+            if (!ioHandler->WaitWritable(waitLimit())) throw ENetWriteTimeout(TimeoutStep);
+            continue;
+        }
         const int number = sent < 0 ? TNetStack::LastError() : 0;
         PumpIfDue(false);
         PeerClosed = sent == 0;
@@ -367,6 +366,7 @@ void TNetTCPConnection::WriteLine(const std::string& s) {
     // A line break inside would let one command smuggle a second one to the server.
     if (s.find_first_of("\r\n") != std::string::npos) throw ENetInvalidCommandLine();
     WriteText(s + "\r\n");
+    lastVerb = s.substr(0, s.find(' '));
 }
 
 void TNetTCPConnection::WriteFromStream(TNetStream& stream, bool fromStart) {

@@ -37,8 +37,11 @@ public:
     TNetConnectionIntercept* Intercept = nullptr;
     int MaxLineLength = 16384;
     TNetMaxLineAction MaxLineAction = maException;
-    // Milliseconds; 0 waits without limit.
+    // Milliseconds each wait for data or for room to send may take; 0 waits without limit.
     int ReadTimeout = 0;
+    // Names this connection's waits in a time-out's message ("data connection"); empty for the
+    // control connection, whose replies are named by the command they answer.
+    std::string TimeoutStep;
     // Size of one socket receive and piece of ReadToStream; below 1 means the default.
     int RecvBufferSize = DefaultBufferSize;
     // Piece size of WriteFromStream; below 1 means the default.
@@ -132,6 +135,8 @@ protected:
     static std::string Trimmed(const std::string& text);
     // Connection start: empties the queue and clears PeerClosed.
     void ResetForConnect();
+    // ReadTimeout as a wait argument: -2 (no limit) for 0.
+    int waitLimit() const { return ReadTimeout == 0 ? NoTimeout : ReadTimeout; }
     // The buffer sizes in force: a size below 1 (an options record never filled) means the
     // default, so that a receive never asks for nothing.
     int effectiveRecvBufferSize() const;
@@ -147,6 +152,8 @@ protected:
 
 private:
     void releaseOwnedIOHandler();
+    // The step a reply time-out names: the greeting, or the reply to the last command sent.
+    std::string replyStep() const;
     // ReadFromSocket with one receive of at most size bytes.
     int receiveAtMost(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout, int size);
 
@@ -156,4 +163,6 @@ private:
     int callDepth = 0;
     TNetManagedBuffer receiveQueue;
     TNetSimpleBuffer receiveChunk;
+    // The verb of the last line written, for naming a reply time-out.
+    std::string lastVerb;
 };

@@ -47,6 +47,16 @@ void sendAll(int fd, const std::string& bytes) {
 
 } // namespace
 
+void ServeQuickLogin(ScriptedSession& s) {
+    s.reply("220 ready");
+    s.expect("USER");
+    s.reply("230 in");
+    s.expect("TYPE");
+    s.reply("200 ok");
+    s.expect("SYST");
+    s.reply("215 UNIX");
+}
+
 ScriptedSession::~ScriptedSession() {
     closeData();
     closeFd(fd_);

@@ -69,6 +69,10 @@ private:
     std::string pending_;
 };
 
+// Plays a server's side of a login without password: welcome, USER accepted at once, TYPE and
+// SYST answered.
+void ServeQuickLogin(ScriptedSession& s);
+
 class ScriptedPeer {
 public:
     using Script = std::function<void(ScriptedSession&)>;

@@ -4,16 +4,21 @@
 
 namespace {
 
-int parsePort(const std::string& text) {
+// Returns the whole of text as a number from min to max; else raises EUsageError("bad <what>").
+int parseNumber(const std::string& text, int min, int max, const std::string& what) {
     size_t used = 0;
-    int port = -1;
+    int value = min - 1;
     try {
-        port = std::stoi(text, &used);
+        value = std::stoi(text, &used);
     } catch (const std::exception&) {
     }
-    if (used != text.size() || port < 1 || port > 65535)
-        throw EUsageError("bad port \"" + text + "\"");
-    return port;
+    if (used != text.size() || value < min || value > max)
+        throw EUsageError("bad " + what + " \"" + text + "\"");
+    return value;
+}
+
+int parsePort(const std::string& text) {
+    return parseNumber(text, 1, 65535, "port");
 }
 
 // Splits TYPE:HOST:PORT[:USER[:PASSWORD]]; the password keeps any further colons.
@@ -106,11 +111,12 @@ std::string PercentDecode(const std::string& text) {
 }
 
 std::string FtpToolUsage() {
-    return "usage: oxbrook-ftp [-v] [--active] [--resume] [--ascii]\n"
+    return "usage: oxbrook-ftp [-v] [--active] [--resume] [--ascii] [--timeout SECONDS]\n"
            "                   [--proxy TYPE:HOST:PORT[:USER[:PASSWORD]]]\n"
            "                   [--socks VERSION:HOST:PORT[:USER[:PASSWORD]]]\n"
            "                   ftp://[user[:password]@]host[:port][/folder] COMMAND [ARGUMENTS]\n"
            "TYPE: none, usersite, site, open, userpass, transparent; VERSION: 4, 4a, 5\n"
+           "--timeout: the longest wait for the server at any step (default 120)\n"
            "commands: ls, raw-ls, get REMOTE LOCAL, put LOCAL [REMOTE], append LOCAL REMOTE,\n"
            "          mkdir DIR, rmdir DIR, rm FILE, mv FROM TO, size FILE, pwd, quote LINE\n";
 }
@@ -136,6 +142,9 @@ FtpToolOptions ParseFtpToolArguments(const std::vector<std::string>& args) {
             parseProxy(value(a), o.proxy);
         else if (a == "--socks")
             parseSocks(value(a), o.socks);
+        else if (a == "--timeout")
+            // 0 would mean waiting for ever.
+            o.timeoutSeconds = parseNumber(value(a), 1, 86400, "time-out");
         else
             throw EUsageError("unknown option " + a);
     }

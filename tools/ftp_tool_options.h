@@ -24,6 +24,8 @@ struct FtpToolOptions {
     std::string password = "anonymous@";
     std::string host;
     int port = 21;
+    // The limit of every wait for the server: replies, data, the active-mode accept, SOCKS.
+    int timeoutSeconds = 120;
     std::string folder; // entered first when not empty
     std::string command;
     std::vector<std::string> arguments;

@@ -1,9 +1,11 @@
 // oxbrook-ftp: the FTP engine from the command line, one command per run.
 
 #include "ftp/connection_intercept.h"
+#include "ftp/escape_text.h"
 #include "ftp/ftp.h"
 #include "tools/ftp_tool_options.h"
 
+#include <algorithm>
 #include <cxxabi.h>
 #include <iostream>
 #include <memory>
@@ -39,7 +41,7 @@ private:
             size_t lf = lines.find('\n', start);
             std::string line = lines.substr(start, lf == std::string::npos ? lf : lf - start);
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            std::cerr << prefix << line << '\n';
+            std::cerr << prefix << EscapeControlText(line) << '\n';
             if (lf == std::string::npos) break;
             start = lf + 1;
         }
@@ -54,7 +56,8 @@ std::string className(const std::exception& e) {
     return status == 0 && name ? name.get() : typeid(e).name();
 }
 
-// One line for the error output: reply texts end in CR LF and may have several lines.
+// One line for the error output: reply texts end in CR LF and may have several lines; any
+// other control character is escaped.
 std::string oneLine(std::string message) {
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
         message.pop_back();
@@ -63,13 +66,20 @@ std::string oneLine(std::string message) {
         if (message[i] == '\r' && i + 1 < message.size() && message[i + 1] == '\n') continue;
         out += message[i] == '\n' || message[i] == '\r' ? ' ' : message[i];
     }
-    return out;
+    return EscapeControlText(out);
+}
+
+// A listing field: tab, line break and backslash escaped too, so that every entry stays one
+// line of tab-separated fields.
+std::string field(const std::string& text) {
+    return EscapeControlText(text, true);
 }
 
 void printEntry(const TNetFTPListItem& e) {
     char kind = e.EntryKind == EntryDirectory ? 'd' : e.EntryKind == EntrySymlink ? 'l' : '-';
-    std::cout << kind << '\t' << e.ByteSize << '\t' << e.ModifiedAt.ToText() << '\t' << e.EntryName;
-    if (e.EntryKind == EntrySymlink) std::cout << '\t' << e.LinkTarget;
+    std::cout << kind << '\t' << e.ByteSize << '\t' << e.ModifiedAt.ToText() << '\t'
+              << field(e.EntryName);
+    if (e.EntryKind == EntrySymlink) std::cout << '\t' << field(e.LinkTarget);
     std::cout << '\n';
 }
 
@@ -82,7 +92,7 @@ void run(TNetFTP& ftp, const FtpToolOptions& o) {
     } else if (o.command == "raw-ls") {
         ftp.ListDirectory(nullptr, "", true);
         for (const auto& line : ftp.RawListing)
-            std::cout << line << '\n';
+            std::cout << EscapeControlText(line) << '\n';
     } else if (o.command == "get") {
         // Without --resume an existing local file is replaced; with it, continued.
         ftp.Retrieve(a[0], a[1], !o.resume, o.resume);
@@ -103,13 +113,13 @@ void run(TNetFTP& ftp, const FtpToolOptions& o) {
         if (size < 0) ftp.RaiseReplyError();
         std::cout << size << '\n';
     } else if (o.command == "pwd") {
-        std::cout << ftp.CurrentDirectory() << '\n';
+        std::cout << EscapeControlText(ftp.CurrentDirectory()) << '\n';
     } else if (o.command == "quote") {
         int code = ftp.SendCommand(a[0], -1);
         const auto& text = ftp.LastReply.Text;
         for (size_t i = 0; i < text.size(); ++i)
-            std::cout << ftp.LastReply.TextCode() << (i + 1 < text.size() ? "-" : " ") << text[i]
-                      << '\n';
+            std::cout << EscapeControlText(ftp.LastReply.TextCode())
+                      << (i + 1 < text.size() ? "-" : " ") << EscapeControlText(text[i]) << '\n';
         if (code >= 400 || code < 100) ftp.RaiseReplyError();
     }
 }
@@ -135,9 +145,9 @@ int main(int argc, char** argv) {
     ftp.ProxySettings = o.proxy;
     ftp.SocksInfo.Assign(o.socks);
     ftp.SetTransferType(o.ascii ? ftASCII : ftBinary);
-    ftp.ReadTimeout = 120000;
+    ftp.ReadTimeout = o.timeoutSeconds * 1000;
     try {
-        ftp.Connect(true, 30000);
+        ftp.Connect(true, std::min(30000, ftp.ReadTimeout));
         if (!o.folder.empty()) ftp.ChangeDirectory(o.folder);
         run(ftp, o);
         ftp.Disconnect();

@@ -1,11 +1,11 @@
 #include "browser/browser_frame.h"
 
 #include "ftp/ftp.h"
-#include "testing/test_peer.h"
-#include "ui/help_form.h"
 #include "testing/memory_data_module.h"
 #include "testing/refused_port.h"
+#include "testing/test_peer.h"
 #include "testing/widget_test_support.h"
+#include "ui/help_form.h"
 
 #include <QAction>
 #include <QLabel>
@@ -76,6 +76,13 @@ TEST_F(BrowserFrameTest, ProtocolTextIsSplitIntoLines) {
     EXPECT_EQ(frame->infoLines(), QStringList({"230-Welcome", "230-to the", "230 server"}));
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(frame->infoIcon(row), 1);
+}
+
+TEST_F(BrowserFrameTest, ControlCharactersFromTheServerAreShownEscaped) {
+    frame->LogText("550 \x1b[31mred\x07\r\n550 tab\there, line\nbreak \xc3\xa9", 1);
+    EXPECT_EQ(frame->infoLines(), QStringList({"550 \\x1B[31mred\\x07",
+                                               QString::fromUtf8("550 tab\\x09here, line\\x0Abreak "
+                                                                 "\xc3\xa9")}));
 }
 
 TEST_F(BrowserFrameTest, TheInformationPaneIsClearedOrSavedAsText) {

@@ -45,4 +45,13 @@ public:
         (void)buffer, (void)length;
         return 0;
     }
+    // One send call that does not wait: the byte count, -1 on a socket error, -2 when there is
+    // no room (then wait with WaitWritable). The base sends as SendSome does.
+    virtual int SendReady(const void* buffer, int length) { return SendSome(buffer, length); }
+    // Waits until there is room to send (ms -2 = no limit); returns true when there is.
+    // Raises ENetConnClosedGracefully when the socket is or becomes closed.
+    virtual bool WaitWritable(int ms) {
+        (void)ms;
+        return true;
+    }
 };

@@ -89,21 +89,39 @@ int TNetIOHandlerSocket::ReceiveReady(void* buffer, int length) {
     return receive(buffer, length, MSG_DONTWAIT);
 }
 
-int TNetIOHandlerSocket::SendSome(const void* buffer, int length) {
+int TNetIOHandlerSocket::send(const void* buffer, int length, int flags) {
     if (!TransportConnected()) throw ENetClosedSocket();
     long rc;
     do {
-        rc =
-            ::send(endpoint->SocketDescriptor(), buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+        rc = ::send(endpoint->SocketDescriptor(), buffer, static_cast<size_t>(length),
+                    flags | MSG_NOSIGNAL);
     } while (rc < 0 && errno == EINTR);
+    if (rc < 0 && (flags & MSG_DONTWAIT) && (errno == EAGAIN || errno == EWOULDBLOCK)) return -2;
     TNetStack::CheckSocketResult(rc, {TNetStack::TranslateError(errno)});
     return static_cast<int>(rc);
 }
 
-void TNetIOHandlerSocket::WriteAll(const void* buffer, int length) {
+int TNetIOHandlerSocket::SendSome(const void* buffer, int length) {
+    return send(buffer, length, 0);
+}
+
+int TNetIOHandlerSocket::SendReady(const void* buffer, int length) {
+    return send(buffer, length, MSG_DONTWAIT);
+}
+
+bool TNetIOHandlerSocket::WaitWritable(int ms) {
+    if (!endpoint) throw ENetConnClosedGracefully();
+    return endpoint->WaitWritable(ms);
+}
+
+void TNetIOHandlerSocket::WriteAll(const void* buffer, int length, int timeoutMs) {
     const auto* bytes = static_cast<const char*>(buffer);
     while (length > 0) {
-        int sent = SendSome(bytes, length);
+        int sent = SendReady(bytes, length);
+        if (sent == -2) {
+            if (!WaitWritable(timeoutMs)) throw ENetWriteTimeout();
+            continue;
+        }
         if (sent < 0) TNetStack::ThrowSocketError(TNetStack::LastError());
         if (sent == 0) throw ENetConnClosedGracefully();
         bytes += sent;

@@ -35,6 +35,9 @@ public:
     TNetSocksNegotiator* SocksInfo = nullptr;
     // When false the TCP no-delay option is set before connecting.
     bool UseNagle = true;
+    // Milliseconds each wait of the SOCKS handshake may take (-2 = no limit): a SOCKS server
+    // that goes silent must not hold the connection for good.
+    int HandshakeTimeoutMs = -2;
 
     // The endpoint; null before OpenTransport.
     TNetSocketHandle* Endpoint() const { return endpoint.get(); }
@@ -50,10 +53,13 @@ public:
     int ReceiveSome(void* buffer, int length) override;
     int ReceiveReady(void* buffer, int length) override;
     int SendSome(const void* buffer, int length) override;
+    int SendReady(const void* buffer, int length) override;
+    bool WaitWritable(int ms) override;
 
-    // Sends all length bytes (for handshakes before the connection takes over).
-    // Raises ENetClosedSocket or ENetSocketError.
-    void WriteAll(const void* buffer, int length);
+    // Sends all length bytes (for handshakes before the connection takes over), each wait for
+    // room limited to timeoutMs (-2 = none). Raises ENetClosedSocket, ENetSocketError or
+    // ENetWriteTimeout.
+    void WriteAll(const void* buffer, int length, int timeoutMs = -2);
     // Receives exactly length bytes, each wait limited to timeoutMs (-2 = none).
     // Raises ENetConnClosedGracefully when the peer closes first, ENetReadTimeout,
     // ENetClosedSocket or ENetSocketError.
@@ -61,6 +67,7 @@ public:
 
 private:
     int receive(void* buffer, int length, int flags);
+    int send(const void* buffer, int length, int flags);
 
     std::unique_ptr<TNetSocketHandle> endpoint;
 };

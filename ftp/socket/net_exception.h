@@ -2,6 +2,7 @@
 // ENetException and carries the text the user or the caller sees.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -28,9 +29,38 @@ public:
     ENetAlreadyConnected() : ENetException("Already connected.") {}
 };
 
+// A wait for data (or for a connection) that ran out. With a step the message names the wait
+// ("Read Timeout (data connection)"), so the user learns which part of the exchange stalled.
 class ENetReadTimeout : public ENetException {
 public:
     ENetReadTimeout() : ENetException("Read Timeout") {}
+    explicit ENetReadTimeout(const std::string& step)
+        : ENetException(step.empty() ? "Read Timeout" : "Read Timeout (" + step + ")"), Step(step) {
+    }
+    std::string Step;
+};
+
+// A send that found no room within the time-out: the peer stopped reading.
+class ENetWriteTimeout : public ENetException {
+public:
+    explicit ENetWriteTimeout(const std::string& step = {})
+        : ENetException(step.empty() ? "Write Timeout" : "Write Timeout (" + step + ")"),
+          Step(step) {}
+    std::string Step;
+};
+
+// A reply whose content breaks the protocol (a number out of range, an endless reply).
+class ENetProtocolError : public ENetException {
+public:
+    using ENetException::ENetException;
+};
+
+// One reply with more lines or bytes than any server sends; the connection is closed.
+class ENetReplyTooLong : public ENetProtocolError {
+public:
+    ENetReplyTooLong(int lines, int64_t bytes)
+        : ENetProtocolError("Reply too long: more than " + std::to_string(lines) + " lines or " +
+                            std::to_string(bytes) + " bytes.") {}
 };
 
 class ENetReadLnMaxLineLengthExceeded : public ENetException {

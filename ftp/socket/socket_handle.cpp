@@ -184,38 +184,46 @@ void TNetSocketHandle::SetNoDelay() {
         ::setsockopt(SocketDescriptor(), IPPROTO_TCP, TCP_NODELAY, &value, sizeof(value)));
 }
 
-bool TNetSocketHandle::waitOnce(int ms) {
-    pollfd p{SocketDescriptor(), POLLIN, 0};
+bool TNetSocketHandle::waitOnce(short events, int ms) {
+    pollfd p{SocketDescriptor(), events, 0};
     int rc;
     do {
         rc = ::poll(&p, 1, ms == -2 ? -1 : ms);
     } while (rc < 0 && errno == EINTR);
     TNetStack::CheckSocketResult(rc);
-    // A hang-up or error also counts as readable: the next receive reports it.
+    // A hang-up or error also counts as ready: the next receive or send reports it.
     return rc == 1;
 }
 
-bool TNetSocketHandle::WaitReadable(int ms) {
+bool TNetSocketHandle::waitFor(short events, int ms) {
     if (!IsOpen()) throw ENetConnClosedGracefully();
     if (AntiFreezeInForce()) {
         int slice = ActiveAntiFreeze()->IdleTimeOut;
         if (slice < 1) slice = 1;
         if (ms == -2) {
-            while (!WaitReadable(slice)) {
+            while (!waitFor(events, slice)) {
             }
             return true;
         }
         // Each slice ends with a pump, so the window answers within one slice.
         while (ms > slice) {
-            if (WaitReadable(slice)) return true;
+            if (waitFor(events, slice)) return true;
             ms -= slice;
         }
     }
-    bool readable = waitOnce(ms);
-    PumpIfDue(!readable);
+    bool ready = waitOnce(events, ms);
+    PumpIfDue(!ready);
     // A handler run by the pump may have closed this socket: end through the closed path.
     if (!IsOpen()) throw ENetConnClosedGracefully();
-    return readable;
+    return ready;
+}
+
+bool TNetSocketHandle::WaitReadable(int ms) {
+    return waitFor(POLLIN, ms);
+}
+
+bool TNetSocketHandle::WaitWritable(int ms) {
+    return waitFor(POLLOUT, ms);
 }
 
 void TNetSocketHandle::UpdateLocalBinding() {

@@ -65,6 +65,8 @@ public:
     // anti-freeze slices with a pump after each. Returns true when readable.
     // Raises ENetConnClosedGracefully when the socket is (or becomes, during a pump) closed.
     bool WaitReadable(int ms);
+    // The same for room to send.
+    bool WaitWritable(int ms);
 
     // Reads the local address and port into IP and Port.
     void UpdateLocalBinding();
@@ -72,7 +74,8 @@ public:
     void UpdatePeerBinding();
 
 private:
-    bool waitOnce(int ms);
+    bool waitOnce(short events, int ms);
+    bool waitFor(short events, int ms);
     // Ends a non-blocking connect: restores blocking mode and raises the pending socket error.
     void finishPendingConnect();
     void bindTo(const std::string& ip, int port);

@@ -155,7 +155,9 @@ TEST(PassiveData, PasvReplyForms) {
     }
 }
 
-TEST(PassiveData, AbortRepliesAreAbsorbed) {
+// 426 or 450 says the data did not all arrive: a success reply after it does not make the
+// transfer a success; the bytes stay for a resume and the control connection stays in step.
+TEST(PassiveData, AbortRepliesFailTheTransferAndKeepTheBytes) {
     for (std::string code : {"426", "450"}) {
         Client c([code](ScriptedSession& s) {
             servePasv(s);
@@ -170,7 +172,13 @@ TEST(PassiveData, AbortRepliesAreAbsorbed) {
             s.reply("200 fine");
         });
         TNetMemoryStream out;
-        c.ftp.RetrieveToStream("x", out, false);
+        try {
+            c.ftp.RetrieveToStream("x", out, false);
+            ADD_FAILURE() << code;
+        } catch (const ENetProtocolReplyError& e) {
+            EXPECT_EQ(e.ReplyErrorCode, std::stoi(code));
+            EXPECT_STREQ(e.what(), "Connection closed; transfer aborted.\r\n");
+        }
         EXPECT_EQ(out.ToString(), "part");
         EXPECT_TRUE(c.saw("Transfer aborted"));
         EXPECT_EQ(c.ftp.SendCommand("NOOP", -1), 200);

@@ -2,6 +2,7 @@
 // real SOCKS servers (Dante, microsocks) carrying an FTP welcome line from a real FTP server.
 
 #include "ftp/socks_info.h"
+#include "ftp/tcp_client.h"
 #include "testing/scripted_peer.h"
 #include "testing/temp_dir.h"
 #include "testing/test_peer.h"
@@ -21,8 +22,9 @@ std::string bytes(std::initializer_list<int> list) {
 
 // Connects a transport through the SOCKS settings to host:port.
 void connectThrough(TNetIOHandlerSocket& transport, TNetSocksInfo& info, const std::string& host,
-                    int port) {
+                    int port, int limitMs = 5000) {
     transport.SocksInfo = &info;
+    transport.HandshakeTimeoutMs = limitMs;
     transport.OpenTransport();
     transport.ConnectTransport(host, port, 5000, "", 0);
 }
@@ -48,14 +50,14 @@ TNetSocksInfo socksAt(TSocksVersion version, int port) {
 // Runs a handshake against a scripted SOCKS server; returns the message raised ("" if none).
 std::string handshake(TNetSocksInfo info, const std::string& host, int port,
                       const ScriptedPeer::Script& script, std::string* sent = nullptr,
-                      std::string* after = nullptr) {
+                      std::string* after = nullptr, int limitMs = 5000) {
     ScriptedPeer peer(script);
     info.Host = "127.0.0.1";
     info.Port = peer.port();
     TNetIOHandlerSocket transport;
     std::string error;
     try {
-        connectThrough(transport, info, host, port);
+        connectThrough(transport, info, host, port, limitMs);
         if (after) *after = readLine(transport);
     } catch (const ENetException& e) {
         error = e.what();
@@ -270,6 +272,157 @@ TEST(Socks, AssignCopiesAllSettings) {
     EXPECT_EQ(b.Port, 9050);
     EXPECT_EQ(b.Username, "u");
     EXPECT_EQ(b.Password, "p");
+}
+
+// Replies that break the protocol: a wrong version byte, an unknown address type. Each is a
+// SOCKS error, never a connection that goes on with the wrong bytes.
+TEST(SocksReply, MalformedRepliesAreRefused) {
+    const auto greet5 = [](ScriptedSession& s) {
+        s.readBytes(3);
+        s.send(bytes({5, 0}));
+        s.readBytes(5 + 1 + 2);
+    };
+    const struct {
+        const char* name;
+        TSocksVersion version;
+        ScriptedPeer::Script script;
+        const char* message;
+    } cases[] = {
+        {"4: version 5", svSocks4,
+         [](ScriptedSession& s) {
+             s.readBytes(9);
+             s.send(bytes({5, 90, 0, 0, 0, 0, 0, 0}));
+         },
+         "Invalid reply from socks server: SOCKS 4 reply version byte 0x05, expected 0x00."},
+        {"4: version 4", svSocks4,
+         [](ScriptedSession& s) {
+             s.readBytes(9);
+             s.send(bytes({4, 90, 0, 0, 0, 0, 0, 0}));
+         },
+         "Invalid reply from socks server: SOCKS 4 reply version byte 0x04, expected 0x00."},
+        {"5: method version 4", svSocks5,
+         [](ScriptedSession& s) {
+             s.readBytes(3);
+             s.send(bytes({4, 0}));
+         },
+         "Invalid reply from socks server: SOCKS 5 method choice version byte 0x04, expected "
+         "0x05."},
+        {"5: connect version 0", svSocks5,
+         [&](ScriptedSession& s) {
+             greet5(s);
+             s.send(bytes({0, 0, 0, 1, 127, 0, 0, 1, 0, 21}));
+         },
+         "Invalid reply from socks server: SOCKS 5 connect reply version byte 0x00, expected "
+         "0x05."},
+        {"5: address type 7", svSocks5,
+         [&](ScriptedSession& s) {
+             greet5(s);
+             s.send(bytes({5, 0, 0, 7, 127, 0, 0, 1, 0, 21}));
+         },
+         "Invalid reply from socks server: unknown address type 7."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(handshake(socksAt(c.version, 0), "127.0.0.1", 21, c.script), c.message);
+    }
+    TNetSocksInfo withPassword = socksAt(svSocks5, 0);
+    withPassword.Authentication = saUsernamePassword;
+    withPassword.Username = "u";
+    withPassword.Password = "p";
+    EXPECT_EQ(handshake(withPassword, "h", 21,
+                        [](ScriptedSession& s) {
+                            s.readBytes(3);
+                            s.send(bytes({5, 2}));
+                            s.readBytes(5);
+                            s.send(bytes({5, 0}));
+                        }),
+              "Invalid reply from socks server: SOCKS 5 authentication version byte 0x05, "
+              "expected 0x01.");
+}
+
+// A server that stops answering at any step, or announces a longer address than it sends,
+// ends the handshake after the time-out with the step named.
+TEST(SocksReply, SilenceAtEachStepEndsWithinTheTimeout) {
+    const auto silent = [](ScriptedSession& s) { s.waitClientClose(std::chrono::seconds(10)); };
+    const struct {
+        const char* name;
+        TSocksVersion version;
+        bool password;
+        ScriptedPeer::Script script;
+        const char* message;
+    } cases[] = {
+        {"4 reply", svSocks4, false,
+         [&](ScriptedSession& s) {
+             s.readBytes(9);
+             s.send(bytes({0, 90, 0}));
+             silent(s);
+         },
+         "Socks server did not respond in time (SOCKS 4 reply)."},
+        {"5 method", svSocks5, false,
+         [&](ScriptedSession& s) {
+             s.readBytes(3);
+             silent(s);
+         },
+         "Socks server did not respond in time (SOCKS 5 method choice)."},
+        {"5 authentication", svSocks5, true,
+         [&](ScriptedSession& s) {
+             s.readBytes(3);
+             s.send(bytes({5, 2}));
+             s.readBytes(5);
+             silent(s);
+         },
+         "Socks server did not respond in time (SOCKS 5 authentication)."},
+        {"5 connect", svSocks5, false,
+         [&](ScriptedSession& s) {
+             s.readBytes(3);
+             s.send(bytes({5, 0}));
+             s.readBytes(8);
+             s.send(bytes({5, 0}));
+             silent(s);
+         },
+         "Socks server did not respond in time (SOCKS 5 connect reply)."},
+        // Type 4 announces 16 address bytes; an IPv4 address and port are only 6.
+        {"5 bound address", svSocks5, false,
+         [&](ScriptedSession& s) {
+             s.readBytes(3);
+             s.send(bytes({5, 0}));
+             s.readBytes(8);
+             s.send(bytes({5, 0, 0, 4, 127, 0, 0, 1, 0, 21}));
+             silent(s);
+         },
+         "Socks server did not respond in time (SOCKS 5 bound address)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TNetSocksInfo info = socksAt(c.version, 0);
+        if (c.password) {
+            info.Authentication = saUsernamePassword;
+            info.Username = "u";
+            info.Password = "p";
+        }
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(handshake(info, "127.0.0.1", 21, c.script, nullptr, nullptr, 300), c.message);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
+}
+
+// The engine hands its reply time-out to the SOCKS handshake of the control connection.
+TEST(SocksReply, TheConnectionsTimeoutBoundsTheHandshake) {
+    ScriptedPeer peer([](ScriptedSession& s) {
+        s.readBytes(3);
+        s.waitClientClose(std::chrono::seconds(10));
+    });
+    TNetSocksInfo info = socksAt(svSocks5, peer.port());
+    TNetTCPClient client;
+    auto transport = std::make_unique<TNetIOHandlerSocket>();
+    transport->SocksInfo = &info;
+    client.SetOwnedIOHandler(std::move(transport));
+    client.Host = "h";
+    client.Port = 21;
+    client.ReadTimeout = 300;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(client.Connect(5000), ENetSocksTimeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 // Real SOCKS servers in front of a real FTP server: the welcome line must come through.

@@ -224,4 +224,154 @@ TEST_F(FtpTool, ThroughSocksAndThroughAProxy) {
     EXPECT_EQ(proxy.error(), "");
 }
 
+// A scripted server that logs the tool in and then plays `after`.
+ScriptedPeer::Script loggedIn(std::function<void(ScriptedSession&)> after) {
+    return [after](ScriptedSession& s) {
+        ServeQuickLogin(s);
+        after(s);
+    };
+}
+
+// Serves one passive download or listing of body, ending with the given final replies.
+std::function<void(ScriptedSession&)> download(const std::string& command, std::string body,
+                                               std::vector<std::string> finals) {
+    return [=](ScriptedSession& s) {
+        s.expect("PASV");
+        s.reply("227 Entering Passive Mode (" + s.openPassive() + ").");
+        s.acceptData();
+        s.expect(command);
+        s.reply("150 here");
+        s.sendData(body);
+        s.closeData();
+        for (const auto& line : finals)
+            s.reply(line);
+        s.waitClientClose();
+    };
+}
+
+// Server bytes reach the terminal escaped: names keep each entry on one tab-separated line,
+// reply and error texts carry no control characters.
+TEST(FtpToolHostile, ServerTextIsEscaped) {
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::function<void(ScriptedSession&)> after;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {"ls",
+         {"ls"},
+         download("LIST",
+                  "-rw-r--r-- 1 u g 5 Jan 02 2020 a\tb\\c\x1b[31md\r\n"
+                  "lrwxrwxrwx 1 u g 1 Jan 02 2020 l -> t\x07\tx\r\n",
+                  {"226 done"}),
+         0,
+         "-\t5\t2020-01-02 00:00:00\ta\\x09b\\x5Cc\\x1B[31md\n"
+         "l\t1\t2020-01-02 00:00:00\tl\tt\\x07\\x09x\n",
+         ""},
+        {"raw-ls",
+         {"raw-ls"},
+         download("LIST", "line\x1b]0;title\x07\r\n", {"226 done"}),
+         0,
+         "line\\x1B]0;title\\x07\n",
+         ""},
+        {"quote",
+         {"quote", "HELP"},
+         [](ScriptedSession& s) {
+             s.expect("HELP");
+             s.reply("214 \x1b[2Jcleared");
+         },
+         0,
+         "214 \\x1B[2Jcleared\n",
+         ""},
+        {"error",
+         {"rm", "f"},
+         [](ScriptedSession& s) {
+             s.expect("DELE f");
+             s.reply("550 no\x1b[5m\x08such");
+         },
+         1,
+         "",
+         "ENetProtocolReplyError: no\\x1B[5m\\x08such\n"},
+        {"pwd",
+         {"pwd"},
+         [](ScriptedSession& s) {
+             s.expect("PWD");
+             s.reply("257 \"/a\x1b"
+                     "b\"");
+         },
+         0,
+         "/a\\x1Bb\n",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir tmp;
+        ScriptedPeer peer(loggedIn(c.after));
+        std::vector<std::string> args = {"ftp://127.0.0.1:" + std::to_string(peer.port())};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ToolRun r = runTool(tmp, args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+// 426 before 226 means the data is incomplete: the tool fails and keeps the bytes, and a run
+// with --resume continues from them.
+TEST(FtpToolHostile, AbortedDownloadFailsKeepsTheBytesAndResumes) {
+    TempDir tmp;
+    const auto local = (tmp / "f").string();
+    {
+        ScriptedPeer peer(loggedIn(download(
+            "RETR f", "first half,", {"426 Connection closed; transfer aborted.", "226 ok"})));
+        ToolRun r =
+            runTool(tmp, {"ftp://127.0.0.1:" + std::to_string(peer.port()), "get", "f", local});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "ENetProtocolReplyError: Connection closed; transfer aborted.\n");
+        EXPECT_EQ(readFile(local), "first half,");
+    }
+    ScriptedPeer peer(loggedIn([](ScriptedSession& s) {
+        s.expect("REST 1");
+        s.reply("350 ok");
+        s.expect("REST 0");
+        s.reply("350 ok");
+        s.expect("PASV");
+        s.reply("227 Entering Passive Mode (" + s.openPassive() + ").");
+        s.acceptData();
+        s.expect("REST 11");
+        s.reply("350 from 11");
+        s.expect("RETR f");
+        s.reply("150 here");
+        s.sendData(" second half");
+        s.closeData();
+        s.reply("226 done");
+        s.waitClientClose();
+    }));
+    ToolRun r = runTool(
+        tmp, {"--resume", "ftp://127.0.0.1:" + std::to_string(peer.port()), "get", "f", local});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(local), "first half, second half");
+}
+
+TEST(FtpToolHostile, TimeoutOptionBoundsASilentServer) {
+    EXPECT_EQ(ParseFtpToolArguments({"ftp://h", "ls"}).timeoutSeconds, 120);
+    EXPECT_EQ(ParseFtpToolArguments({"--timeout", "7", "ftp://h", "ls"}).timeoutSeconds, 7);
+    for (const char* bad : {"0", "-1", "x", "86401"})
+        EXPECT_THROW(ParseFtpToolArguments({"--timeout", bad, "ftp://h", "ls"}), EUsageError);
+
+    TempDir tmp;
+    ScriptedPeer peer(loggedIn([](ScriptedSession& s) {
+        s.expect("PASV");
+        s.waitClientClose(std::chrono::seconds(10));
+    }));
+    const auto start = std::chrono::steady_clock::now();
+    ToolRun r =
+        runTool(tmp, {"--timeout", "1", "ftp://127.0.0.1:" + std::to_string(peer.port()), "ls"});
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ENetReadTimeout: Read Timeout (reply to PASV)\n");
+    EXPECT_LT(took, std::chrono::seconds(5));
+}
+
 } // namespace
