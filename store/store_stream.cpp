@@ -130,12 +130,35 @@ bool TFileStream::PeekAt(int64_t offset, void* out, size_t len) {
     return true;
 }
 
+namespace {
+
+TStoreWriteFault& writeFault() {
+    static TStoreWriteFault fault;
+    return fault;
+}
+
+ssize_t writeSome(int fd, const void* data, size_t len, int64_t offset) {
+    if (const auto& fault = writeFault()) {
+        if (int number = fault()) {
+            errno = number;
+            return -1;
+        }
+    }
+    return ::pwrite(fd, data, len, offset);
+}
+
+} // namespace
+
+void SetStoreWriteFault(TStoreWriteFault fault) {
+    writeFault() = std::move(fault);
+}
+
 void TFileStream::WriteAt(int64_t offset, const void* data, size_t len) {
     if (readOnly_) throw EStoreError(FormatMessage("Cannot write to %s", path_.c_str()));
     const auto* src = static_cast<const uint8_t*>(data);
     int64_t end = offset + static_cast<int64_t>(len);
     while (len > 0) {
-        ssize_t n = ::pwrite(fd_, src, len, offset);
+        ssize_t n = writeSome(fd_, src, len, offset);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw EStoreError(SystemError("Cannot write to", path_));
         src += n;

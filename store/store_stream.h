@@ -4,6 +4,7 @@
 // (database names of the form ":" + hexadecimal digits).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -113,6 +114,12 @@ std::string MemoryStreamName(uint32_t handle);
 std::shared_ptr<TMemoryStream> FindMemoryStream(const std::string& name);
 // Returns true when the name has the memory-medium form (starts with ':').
 bool IsMemoryName(const std::string& name);
+
+// Fault injection for tests: when set, runs before every write system call of a disk file and
+// returns 0 to let it go ahead, or an errno value (ENOSPC for a full disk, EIO) that the call
+// then fails with. Set it only while no other thread writes a store.
+using TStoreWriteFault = std::function<int()>;
+void SetStoreWriteFault(TStoreWriteFault fault);
 
 // Takes (lock=true) or releases one byte at offset 1 with an open-file-description lock; a file
 // opened for reading only takes a shared lock, which still waits for any writer. Returns false

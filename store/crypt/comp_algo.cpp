@@ -58,6 +58,11 @@ ByteVector TCompAlgo_Zip::decompress(const std::uint8_t* data, std::size_t size,
     ByteVector out;
     ProgressReporter reporter(progress, size);
     reporter.report(0);
+    ByteVector inflated(kChunkSize);
+    auto append = [&](const std::uint8_t* bytes, std::size_t count) {
+        if (count > MaxContentSize - out.size()) throw EStoreError(kCannotUncompress);
+        out.insert(out.end(), bytes, bytes + count);
+    };
     std::size_t pos = 0;
     while (pos < size) {
         if (size - pos < 4) throw EStoreError(kCannotUncompress);
@@ -72,17 +77,15 @@ ByteVector TCompAlgo_Zip::decompress(const std::uint8_t* data, std::size_t size,
         if (count > size - pos) throw EStoreError(kCannotUncompress);
         if (length < 0) {
             if (count > kChunkSize) throw EStoreError(kCannotUncompress);
-            out.insert(out.end(), data + pos, data + pos + count);
+            append(data + pos, count);
         } else {
-            std::size_t base = out.size();
-            out.resize(base + kChunkSize);
             uLongf produced = kChunkSize;
             uLong consumed = static_cast<uLong>(count);
-            int rc = ::uncompress2(out.data() + base, &produced, data + pos, &consumed);
+            int rc = ::uncompress2(inflated.data(), &produced, data + pos, &consumed);
             // A chunk that would inflate past 65536 bytes cannot have been written by a sound
             // writer; truncating it silently would hand back corrupted content.
             if (rc != Z_OK) throw EStoreError(kCannotUncompress);
-            out.resize(base + produced);
+            append(inflated.data(), produced);
         }
         pos += count;
         reporter.report(pos);

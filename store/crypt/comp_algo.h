@@ -27,6 +27,12 @@ class TCompAlgo_Zip : public TCompAlgo {
 public:
     static constexpr const char* kClassName = "TCompAlgo_Zip";
     static constexpr std::size_t kChunkSize = 65536;
+    // The stored form declares no total, so a value may not grow past this: a few hundred
+    // kilobytes of hostile chunks must not make the reader allocate without end.
+    static constexpr std::size_t kMaxContentSize = std::size_t(256) << 20;
+
+    // The largest content decompress hands back (kMaxContentSize unless a caller lowers it).
+    std::size_t MaxContentSize = kMaxContentSize;
 
     const char* className() const override { return kClassName; }
     // Returns the chunked stored form; empty content gives no bytes. Raises "Cannot Compress.".
@@ -34,7 +40,8 @@ public:
                         const ProgressCallback& progress = {}) const override;
     // Returns the content. Raises "Cannot Uncompress." for a length field that does not fit the
     // remaining bytes, a zero or oversized length, a stream that fails to inflate or inflates
-    // to more than 65536 bytes, or stray bytes too short for a length field.
+    // to more than 65536 bytes, stray bytes too short for a length field, or content that would
+    // pass MaxContentSize (raised before more memory is taken).
     ByteVector decompress(const std::uint8_t* data, std::size_t size,
                           const ProgressCallback& progress = {}) const override;
 };

@@ -157,6 +157,38 @@ TEST(ZipChunks, DamagedStoredBytesAreRefused) {
     EXPECT_EQ(uncompressError(truncated), refused);
 }
 
+// Chunks of zeros inflate about a thousandfold: the total, not only each chunk, is bounded.
+TEST(ZipChunks, ContentPastTheTotalLimitIsRefused) {
+    const ByteVector zeros = zlibCompress(ByteVector(65536, 0));
+    auto chunks = [&](std::size_t count) {
+        ByteVector stored;
+        for (std::size_t i = 0; i < count; ++i) {
+            putLength(stored, static_cast<std::int32_t>(zeros.size()));
+            stored.insert(stored.end(), zeros.begin(), zeros.end());
+        }
+        return stored;
+    };
+    TCompAlgo_Zip zip;
+    zip.MaxContentSize = 3 * 65536;
+    const ByteVector three = chunks(3);
+    EXPECT_EQ(zip.decompress(three.data(), three.size()).size(), 3u * 65536);
+    ByteVector past = chunks(3);
+    putLength(past, -1);
+    past.push_back(7);
+    EXPECT_THROW(zip.decompress(past.data(), past.size()), EStoreError) << "one raw byte too many";
+
+    // The default: 256 MiB, reached by a stored form of about a third of a megabyte.
+    TCompAlgo_Zip standard;
+    const ByteVector bomb = chunks(TCompAlgo_Zip::kMaxContentSize / 65536 + 1);
+    EXPECT_LT(bomb.size(), 1u << 20);
+    try {
+        standard.decompress(bomb.data(), bomb.size());
+        ADD_FAILURE() << "256 MiB passed";
+    } catch (const EStoreError& e) {
+        EXPECT_STREQ(e.what(), "Cannot Uncompress.");
+    }
+}
+
 TEST(ZipChunks, MutatedStoredBytesNeverEscapeAsAnythingButAStoreError) {
     TCompAlgo_Zip zip;
     std::string text;

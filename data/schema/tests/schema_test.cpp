@@ -4,6 +4,7 @@
 
 #include "store/database.h"
 #include "store/store_error.h"
+#include "store/store_stream.h"
 #include "store/table.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace store;
 
@@ -184,4 +187,74 @@ TEST_F(SchemaTest, ExistingFileIsNeverOverwritten) {
     std::string content;
     std::getline(in, content);
     EXPECT_EQ(content, "precious");
+}
+
+namespace {
+
+int recordsIn(const std::string& path) {
+    int records = 0;
+    for (const char* table : {"options", "antiidle", "ascext"}) {
+        TStoreTable t;
+        openOn(t, path, table);
+        records += t.RecordCount();
+        t.Close();
+    }
+    return records;
+}
+
+} // namespace
+
+// The process dies at each write in turn while making the store: the store's name then names
+// nothing or the whole store with its 16 default records, never a part of it.
+TEST_F(SchemaTest, ACrashAtAnyWriteLeavesNoHalfMadeStore) {
+    const std::string path = File(schema::kMainStoreFile);
+    bool finished = false;
+    int crashes = 0;
+    for (int n = 1; !finished && n < 1000; ++n) {
+        std::filesystem::remove(path);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int writes = 0;
+            SetStoreWriteFault([&] {
+                if (++writes == n) _exit(3);
+                return 0;
+            });
+            try {
+                schema::CreateStore(path, schema::StoreKind::Main);
+            } catch (...) {
+                _exit(4);
+            }
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        finished = WEXITSTATUS(status) == 0;
+        if (!finished) ++crashes;
+        ASSERT_TRUE(finished || WEXITSTATUS(status) == 3) << "write " << n;
+        if (std::filesystem::exists(path))
+            EXPECT_EQ(recordsIn(path), 16) << "write " << n;
+        else
+            EXPECT_FALSE(finished) << "write " << n;
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_GT(crashes, 16);
+    EXPECT_EQ(recordsIn(path), 16);
+}
+
+// A failing write (a full disk) ends with the system's message and leaves no file at all.
+TEST_F(SchemaTest, AFailedCreationLeavesNothing) {
+    const std::string path = File(schema::kMainStoreFile);
+    int writes = 0;
+    SetStoreWriteFault([&] { return ++writes == 3 ? ENOSPC : 0; });
+    try {
+        schema::CreateStore(path, schema::StoreKind::Main);
+        ADD_FAILURE();
+    } catch (const EStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("No space left on device"), std::string::npos)
+            << e.what();
+    }
+    SetStoreWriteFault({});
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
