@@ -204,8 +204,6 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
     const TRecordRef ref = st.lists[0][static_cast<size_t>(pp)];
 
     // The record as it will be: stored values with the active fields laid over them.
-    std::vector<uint8_t> raw;
-    ReadStored(ref, raw);
     std::vector<uint8_t> oldClear;
     ReadClear(ref, oldClear);
     TRecordBuffer next(layout_);
@@ -232,17 +230,11 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
             const std::string& content = buf.GetBlob(f);
             std::string stored = codec.EncodeBlob(content, def.mode);
             auto storedSize = static_cast<int32_t>(stored.size());
-            const uint8_t* d = raw.data() + lay.offsets[static_cast<size_t>(f)];
-            int32_t offset = fmt::GetI32(d), area = fmt::GetI32(d + 8);
-            // A descriptor that does not describe an area inside the file is never written
-            // through: the value gets a fresh area at the end.
-            bool valid =
-                offset >= fmt::kFirstFreeOffset && area >= 0 && int64_t(offset) + area <= fileSize;
-            if (!valid || storedSize > area) {
-                if (!(valid && int64_t(offset) + area == fileSize))
-                    offset = static_cast<int32_t>(fileSize);
-                area = fmt::BlobAreaSize(storedSize);
-            }
+            // The new value always gets a fresh area at the end: the record keeps pointing at
+            // the old, untouched value until its fixed part is rewritten, so a write that fails
+            // or a process that dies half-way leaves the old value whole, never a mix.
+            const auto offset = static_cast<int32_t>(fileSize);
+            const int32_t area = fmt::BlobAreaSize(storedSize);
             CheckFileLimit(int64_t(offset) + area, file_.FileName());
             std::string out = stored;
             out.resize(static_cast<size_t>(area), '\0');

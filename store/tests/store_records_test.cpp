@@ -157,7 +157,7 @@ TEST_F(StoreRecords, DeleteKeepsTheSlotAndEmptyStartsAgainAtTheEnd) {
     EXPECT_THROW(table_->DeleteRecord(5), EStoreError);
 }
 
-TEST_F(StoreRecords, BlobAreasGrowIn64ByteStepsAndMoveOnlyWhenTheyMust) {
+TEST_F(StoreRecords, BlobAreasGrowIn64ByteStepsAndARewriteNeverTouchesTheOldValue) {
     Append("empty", 0, "");
     Append("b64", 0, std::string(64, 'x'));
     auto desc = [&](int32_t slot) {
@@ -175,34 +175,24 @@ TEST_F(StoreRecords, BlobAreasGrowIn64ByteStepsAndMoveOnlyWhenTheyMust) {
     EXPECT_EQ(d[1], 64);
     EXPECT_EQ(d[2], 128);
     Append("after", 0, "tail");
-    // Same stored size: same place.
+    // Every rewrite goes to a fresh area at the end and leaves the old value's bytes as they
+    // were: until the record points at the new area, the old value stays whole.
     TRecordBuffer r = ReadSlot(1);
-    r.SetBlob(4, std::string(64, 'y'));
-    table_->ModifyRecord(1, r);
-    EXPECT_EQ(desc(1), d);
-    // Exactly the area size: still in place, the next 64 bytes untouched.
-    auto before = Bytes();
-    r.SetBlob(4, std::string(128, 'z'));
-    table_->ModifyRecord(1, r);
-    auto now = desc(1);
-    EXPECT_EQ(now[0], d[0]);
-    EXPECT_EQ(now[1], 128);
-    EXPECT_EQ(now[2], 128);
-    auto after = Bytes();
-    EXPECT_TRUE(std::equal(before.begin() + d[0] + 128, before.begin() + d[0] + 192,
-                           after.begin() + d[0] + 128));
-    // Larger: moves to the end of the file.
-    int64_t size = FileSize();
-    r.SetBlob(4, std::string(200, 'w'));
-    table_->ModifyRecord(1, r);
-    now = desc(1);
-    EXPECT_EQ(now[0], size);
-    EXPECT_EQ(now[2], 256);
-    // Larger again while last in the file: grows in place.
-    r.SetBlob(4, std::string(300, 'v'));
-    table_->ModifyRecord(1, r);
-    EXPECT_EQ(desc(1)[0], size);
-    EXPECT_EQ(desc(1)[2], 320);
+    for (const std::string& value :
+         {std::string(64, 'y'), std::string(128, 'z'), std::string(300, 'v')}) {
+        const auto before = Bytes();
+        const int64_t size = FileSize();
+        r.SetBlob(4, value);
+        table_->ModifyRecord(1, r);
+        const auto now = desc(1);
+        EXPECT_EQ(now[0], size);
+        EXPECT_EQ(now[1], static_cast<int32_t>(value.size()));
+        EXPECT_EQ(now[2], static_cast<int32_t>(value.size() / 64 * 64 + 64));
+        const auto after = Bytes();
+        EXPECT_TRUE(
+            std::equal(before.begin() + d[0], before.begin() + d[0] + d[2], after.begin() + d[0]));
+        d = now;
+    }
     Reopen();
     TRecordBuffer back = ReadSlot(1);
     table_->LoadBlob(back, 4);
