@@ -6,9 +6,12 @@
 #include "testing/test_peer.h"
 #include "tools/ftp_tool_options.h"
 
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 extern char** environ;
@@ -185,6 +188,46 @@ TEST_F(FtpTool, FailuresExitOneWithClassAndMessage) {
     EXPECT_EQ(quote.status, 0);
     EXPECT_TRUE(quote.out.starts_with("200 ")) << quote.out;
     EXPECT_EQ(tool({url, "quote", "BOGUS"}).status, 1);
+}
+
+// A full disk, simulated by a file size limit on the tool's process (with SIGXFSZ ignored, so
+// the write fails with EFBIG instead of killing it): the download fails with the system's
+// message, keeps the bytes written, and a later run resumes from them once there is room.
+TEST_F(FtpTool, ADownloadOntoAFullDiskFailsKeepsTheBytesAndResumes) {
+    std::string body;
+    while (body.size() < 300000)
+        body += "line " + std::to_string(body.size()) + "\n";
+    writeFile(root / "big.txt", body);
+    const auto local = (tmp / "big.txt").string();
+    const rlim_t room = 100000;
+    std::vector<std::string> args = {OXBROOK_FTP_TOOL, url, "get", "big.txt", local};
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int err = ::open((tmp / "full.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, 2);
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{room, room};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string err = readFile(tmp / "full.err");
+    EXPECT_NE(err.find(std::strerror(EFBIG)), std::string::npos) << err;
+    EXPECT_EQ(fs::file_size(local), room);
+    EXPECT_EQ(readFile(local), body.substr(0, room));
+
+    ToolRun resumed = tool({"--resume", url, "get", "big.txt", local});
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(readFile(local), body);
 }
 
 TEST_F(FtpTool, VerboseShowsTheConversation) {
