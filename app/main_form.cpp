@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include "browser/remote_bookmarks.h"
 #include "browser/browser_frame.h"
 #include "browser/queue_handoff.h"
 #include "app/application.h"
@@ -266,6 +267,7 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
     page->setProperty(kTag, number);
     auto* frame = new TBrowserFrame(number, dataModule_);
     frame->siteName = name;
+    TRemoteBookmarks::Of(*frame).FillMenu();
     connect(frame, &TBrowserFrame::connectionChanged, this,
             [this, page](bool up) { onFrameConnectionChanged(page, up); });
     auto* layout = new QVBoxLayout(page);
