@@ -26,6 +26,8 @@ void serveEndlessTree(ScriptedSession& s) {
                 s.reply("230 in");
             } else if (verb == "SYST") {
                 s.reply("215 UNIX Type: L8");
+            } else if (verb == "TYPE") {
+                s.reply("200 ok");
             } else if (verb == "PWD") {
                 s.reply("257 \"" + cwd + "\"");
             } else if (verb == "CWD") {
@@ -63,7 +65,7 @@ void serveEndlessTree(ScriptedSession& s) {
 TEST_F(RemoteToolsTest, WalksStayInTheTreeStopAt256AndComeBack) {
     ScriptedPeer peer(serveEndlessTree);
     connectTo(peer.port(), true);
-    ASSERT_GE(rowOf("deep"), 0);
+    ASSERT_GE(rowOf("deep"), 0) << frame->infoLines().join("\n").toStdString();
     const auto wire = [&peer] {
         QStringList lines;
         for (const std::string& line : peer.lines())
