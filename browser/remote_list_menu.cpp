@@ -6,7 +6,9 @@
 #include "ui/styled_list_view.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
 #include <QToolBar>
@@ -135,5 +137,14 @@ void TRemoteListMenu::onSortClick(int column) {
 }
 
 void TRemoteListMenu::onEnterKey() {
+    // While a name is edited in place, Enter ends the edit: the shortcut took the key before
+    // the editor saw it, so it is handed on to the editor.
+    QTreeView* list = frame_.remoteList();
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus != list && list->isAncestorOf(focus)) {
+        QCoreApplication::postEvent(
+            focus, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+        return;
+    }
     frame_.onRemoteDoubleClick();
 }

@@ -46,7 +46,10 @@ TRemoteOperations& TRemoteOperations::Of(TBrowserFrame& frame) {
 
 TRemoteOperations::TRemoteOperations(TBrowserFrame& frame) : QObject(&frame), frame_(frame) {
     if (auto* model = qobject_cast<TRemoteListModel*>(frame.remoteList()->model()))
-        connect(model, &TRemoteListModel::nameEdited, this, &TRemoteOperations::onNameEdited);
+        // Queued: the rename talks to the server and rebuilds the rows, which must not happen
+        // while the view is still committing and closing its editor.
+        connect(model, &TRemoteListModel::nameEdited, this, &TRemoteOperations::onNameEdited,
+                Qt::QueuedConnection);
     frame.remoteList()->viewport()->installEventFilter(this);
 }
 

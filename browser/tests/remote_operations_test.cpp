@@ -5,6 +5,7 @@
 #include "browser/tests/remote_tools_support.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,8 +66,20 @@ TEST_F(RemoteOperationsTest, MakeRenameAndMoveByInputBoxAndByDrop) {
     // Rename in place: the list and the server agree; the own name is refused. Renaming a
     // folder drops the listings cached below it.
     frame->onRefreshClick();
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
     select({"notes.txt"});
-    ops().onNameEdited(rowOf("notes.txt"), "renamed.txt");
+    frame->remoteList()->setFocus();
+    // F2 opens the name for editing; Enter ends the edit instead of opening the row.
+    QTest::keyClick(frame->remoteList(), Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, frame->remoteList());
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, "renamed.txt");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(exists("root/renamed.txt"));
+    EXPECT_EQ(frame->currentPath, "/");
     EXPECT_TRUE(exists("root/renamed.txt"));
     EXPECT_GE(rowOf("renamed.txt"), 0);
     EXPECT_LT(rowOf("notes.txt"), 0);
@@ -94,7 +107,6 @@ TEST_F(RemoteOperationsTest, MakeRenameAndMoveByInputBoxAndByDrop) {
     EXPECT_LT(rowOf("renamed.txt"), 0);
 
     // Drop: rows of this list onto a folder move; rows of another list never do.
-    frame->show();
     select({"other.txt"});
     const QPoint onFolder = frame->remoteList()
                                 ->visualRect(frame->remoteList()->model()->index(rowOf("made"), 0))
