@@ -33,7 +33,7 @@ TPropertiesForm::TPropertiesForm(const std::vector<rdatalist>& entries, QWidget*
       recursiveBox_(new QCheckBox(tr("Apply changes to all subfolders and files ."))),
       nameLabel_(new QLabel), ownerLabel_(new QLabel), groupLabel_(new QLabel) {
     setWindowTitle(tr("Properties"));
-    setFixedSize(294, 308);
+    resize(294, 308);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
 
@@ -78,6 +78,8 @@ TPropertiesForm::TPropertiesForm(const std::vector<rdatalist>& entries, QWidget*
     buttons->addWidget(cancel);
 
     auto* layout = new QVBoxLayout(this);
+    // A fixed border, as wide as the texts of the platform's font need.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(head);
     layout->addLayout(who);
     layout->addWidget(line);
