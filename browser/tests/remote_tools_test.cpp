@@ -122,6 +122,12 @@ TEST_F(RemoteToolsTestCase, ExportWritesTheTreeByteForByteAndCopyUrlEscapes) {
     EXPECT_EQ(sent({"CWD"}).last(), "CWD /");
     EXPECT_TRUE(frame->browseEnabled());
 
+    // The toolbar command asks for the file and remembers its folder for the next export.
+    prompt->QueuePath(path("asked.txt"));
+    exporter.onExportWholeClick();
+    EXPECT_TRUE(QFileInfo::exists(path("asked.txt")));
+    EXPECT_EQ(exporter.exportFolder, QFileInfo(folder()).absoluteFilePath());
+
     // The selection: folders walked, files with their list size.
     select({"notes.txt", "pub"});
     ASSERT_TRUE(exporter.ExportSelected(file));
