@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     site.password = kPassword;
     data.AppendSite(site);
     TBrowserFrame frame(1, data);
-    frame.siteName = "bench";
+    frame.SetSiteName("bench");
     frame.ConnectSite(false);
     if (!frame.Connected()) {
         std::printf("remote_bench: the program could not connect\n%s\n", vsftpd.log().c_str());
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
     std::printf("export:   program %.2f s, gap %lld ms\n", exporting.seconds,
                 static_cast<long long>(exporting.gapMs));
     std::printf("find over %d entries: %.1f ms (goal 100); filter: %.1f ms (goal 100), %zu left\n",
-                entries, finding.seconds * 1000, filtering.seconds * 1000, frame.entries.size());
+                entries, finding.seconds * 1000, filtering.seconds * 1000, frame.entries().size());
     SetDesktopService(nullptr);
     TNetAntiFreeze::SetPumpHook({});
     return 0;

@@ -119,21 +119,22 @@ void TExportListing::buildTree(TRemoteWalk& walk, const QString& path, const QSt
 }
 
 bool TExportListing::ExportWhole(const QString& fileName) {
-    TExportNode root{frame_.siteName + QStringLiteral("(ftp://") + fromStd(frame_.ftp().Host) +
-                         frame_.homePath + ')',
+    TExportNode root{frame_.settings().siteName + QStringLiteral("(ftp://") +
+                         Wire::fromWire(frame_.ftp().Host) + frame_.homePath() + ')',
                      {}};
     bool built = false;
     {
         TRemoteWalk walk(frame_);
-        built = walk.Run([&] { buildTree(walk, frame_.homePath, QString(), root, 0); });
+        built = walk.Run([&] { buildTree(walk, frame_.homePath(), QString(), root, 0); });
     }
     return built && writeFile(fileName, root);
 }
 
 bool TExportListing::ExportSelected(const QString& fileName) {
-    const QString here = frame_.currentPath;
-    TExportNode root{
-        frame_.siteName + QStringLiteral("(ftp://") + fromStd(frame_.ftp().Host) + here + ')', {}};
+    const QString here = frame_.currentPath();
+    TExportNode root{frame_.settings().siteName + QStringLiteral("(ftp://") +
+                         Wire::fromWire(frame_.ftp().Host) + here + ')',
+                     {}};
     QModelIndexList rows = frame_.remoteList()->selectionModel()->selectedRows(0);
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
@@ -169,17 +170,19 @@ QString TExportListing::UrlOf(const QString& name) const {
     // The path keeps its separators and the characters a path may hold; "?", "#", "%" and
     // blanks are encoded, so the name cannot turn into a query or a fragment.
     const QByteArray keep("/!$&'()*+,;=:@~");
-    const QString path = JoinRemote(frame_.currentPath, name);
-    QString host = fromStd(ftp.Host);
+    const QString path = JoinRemote(frame_.currentPath(), name);
+    QString host = Wire::fromWire(ftp.Host);
     if (host.contains(':')) host = QLatin1Char('[') + host + QLatin1Char(']');
     return QStringLiteral("ftp://") +
-           QString::fromLatin1(QUrl::toPercentEncoding(fromStd(ftp.Username))) + ':' +
-           QString::fromLatin1(QUrl::toPercentEncoding(fromStd(ftp.Password))) + '@' + host + ':' +
-           QString::number(ftp.Port) + QString::fromLatin1(QUrl::toPercentEncoding(path, keep));
+           QString::fromLatin1(QUrl::toPercentEncoding(Wire::fromWire(ftp.Username))) + ':' +
+           QString::fromLatin1(QUrl::toPercentEncoding(Wire::fromWire(ftp.Password))) + '@' + host +
+           ':' + QString::number(ftp.Port) +
+           QString::fromLatin1(QUrl::toPercentEncoding(path, keep));
 }
 
 void TExportListing::onCopyUrlClick() {
     const QModelIndexList rows = frame_.remoteList()->selectionModel()->selectedRows(0);
-    if (rows.size() != 1 || rows.first().row() >= static_cast<int>(frame_.entries.size())) return;
-    Desktop().SetClipboardText(UrlOf(frame_.entries[static_cast<size_t>(rows.first().row())].name));
+    if (rows.size() != 1 || rows.first().row() >= static_cast<int>(frame_.entries().size())) return;
+    Desktop().SetClipboardText(
+        UrlOf(frame_.entries()[static_cast<size_t>(rows.first().row())].name));
 }

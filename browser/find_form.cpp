@@ -101,8 +101,8 @@ QList<int> TFindForm::Matches(const QStringList& names, const QString& text, boo
 void TFindForm::onFindClick() {
     const QString text = text_->currentText();
     QStringList names;
-    names.reserve(static_cast<qsizetype>(frame_.entries.size()));
-    for (const rdatalist& e : frame_.entries)
+    names.reserve(static_cast<qsizetype>(frame_.entries().size()));
+    for (const rdatalist& e : frame_.entries())
         names << e.name;
     const QList<int> rows = Matches(names, text, case_->isChecked(), whole_->isChecked());
     QTreeView* list = frame_.remoteList();
@@ -149,10 +149,12 @@ void TFilterForm::onOkClick() {
     const QString pattern = pattern_->currentText();
     if (pattern != QLatin1String("*.*")) {
         // Only the shown entries change; the next listing brings every entry back.
-        std::erase_if(frame_.entries, [&](const rdatalist& e) {
+        std::vector<rdatalist> entries = frame_.entries();
+        std::erase_if(entries, [&](const rdatalist& e) {
             return !e.isFolder && !e.sizeText.isEmpty() &&
                    QLatin1Char('*') + TTransferQueue::ExtensionOf(e.name) != pattern;
         });
+        frame_.SetEntries(std::move(entries));
         if (auto* model = qobject_cast<TRemoteListModel*>(frame_.remoteList()->model()))
             model->Reset();
     }

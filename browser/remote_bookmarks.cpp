@@ -44,9 +44,9 @@ TRemoteBookmarks::TRemoteBookmarks(TBrowserFrame& frame)
 }
 
 int TRemoteBookmarks::siteKey() const {
-    if (!frame_.quickValues.host.isEmpty()) return 0;
-    if (frame_.siteId != 0) return frame_.siteId;
-    const std::optional<SiteRecord> site = frame_.dataModule().FindSite(frame_.siteName);
+    if (!frame_.settings().quickValues.host.isEmpty()) return 0;
+    if (frame_.settings().siteId != 0) return frame_.settings().siteId;
+    const std::optional<SiteRecord> site = frame_.dataModule().FindSite(frame_.settings().siteName);
     return site ? site->id : 0;
 }
 
@@ -81,19 +81,19 @@ void TRemoteBookmarks::FillMenu() {
         const int site = siteKey();
         if (site != 0) paths = frame_.dataModule().LoadBookmarks(site);
     } catch (const std::exception& e) {
-        frame_.LogMessage(fromStd(e.what()), 2);
+        frame_.LogMessage(Wire::fromWire(e.what()), 2);
     }
     SetBookmarkItems(paths);
 }
 
 void TRemoteBookmarks::onAddClick() {
-    if (!frame_.browseEnabled() || frame_.currentPath.isEmpty()) return;
-    const QString path = frame_.currentPath;
+    if (!frame_.browseEnabled() || frame_.currentPath().isEmpty()) return;
+    const QString path = frame_.currentPath();
     try {
         const int site = siteKey();
         if (site != 0) frame_.dataModule().AddBookmark(site, path);
     } catch (const std::exception& e) {
-        frame_.LogMessage(fromStd(e.what()), 2);
+        frame_.LogMessage(Wire::fromWire(e.what()), 2);
         return;
     }
     addBookmarkItem(path);
@@ -109,29 +109,29 @@ void TRemoteBookmarks::NavigateBookmark(const QString& path) {
     // A bookmark of a folder that is gone fails at the change of folder; the list stays as it
     // was and browsing goes on.
     RunLogged(frame_, [&] {
-        if (frame_.autoRefresh) {
+        if (frame_.settings().autoRefresh) {
             frame_.ListFolder(path);
         } else {
-            frame_.ftp().ChangeDirectory(toStd(path));
-            frame_.currentPath = fromStd(frame_.ftp().CurrentDirectory());
-            frame_.ShowCachedFolder(frame_.currentPath);
+            frame_.ftp().ChangeDirectory(Wire::toWire(path));
+            frame_.SetCurrentPath(Wire::fromWire(frame_.ftp().CurrentDirectory()));
+            frame_.ShowCachedFolder(frame_.currentPath());
         }
     });
     frame_.SetBrowseEnabled(frame_.Connected());
-    frame_.pathBar()->setText(frame_.currentPath);
+    frame_.pathBar()->setText(frame_.currentPath());
     frame_.SelectRemoteRow(-1);
 }
 
 void TRemoteBookmarks::onManageClick() {
     const QString localFile =
         AppPaths(frame_.dataModule().programFolder()).file(QStringLiteral("bookmark.dat"));
-    TBookmarkManagerForm form(frame_.siteName, localFile, false, &frame_);
+    TBookmarkManagerForm form(frame_.settings().siteName, localFile, false, &frame_);
     int site = 0;
     try {
         site = siteKey();
         if (site != 0) form.SetFtpPaths(frame_.dataModule().LoadBookmarks(site));
     } catch (const std::exception& e) {
-        frame_.LogMessage(fromStd(e.what()), 2);
+        frame_.LogMessage(Wire::fromWire(e.what()), 2);
         return;
     }
     form.SetOkHandler([this, site](TBookmarkManagerForm& shown) {
@@ -140,7 +140,7 @@ void TRemoteBookmarks::onManageClick() {
         try {
             frame_.dataModule().ReplaceBookmarks(site, shown.ftpPaths());
         } catch (const std::exception& e) {
-            frame_.LogMessage(fromStd(e.what()), 2);
+            frame_.LogMessage(Wire::fromWire(e.what()), 2);
             return false;
         }
         SetBookmarkItems(shown.ftpPaths());

@@ -59,14 +59,14 @@ QStringList TRemoteOperations::selectedNames() const {
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     QStringList names;
     for (const QModelIndex& row : rows) {
-        if (row.row() < static_cast<int>(frame_.entries.size()))
-            names << frame_.entries[static_cast<size_t>(row.row())].name;
+        if (row.row() < static_cast<int>(frame_.entries().size()))
+            names << frame_.entries()[static_cast<size_t>(row.row())].name;
     }
     return names;
 }
 
 const rdatalist* TRemoteOperations::entryNamed(const QString& name) const {
-    for (const rdatalist& e : frame_.entries) {
+    for (const rdatalist& e : frame_.entries()) {
         if (e.name == name) return &e;
     }
     return nullptr;
@@ -93,9 +93,9 @@ bool TRemoteOperations::MakeFolder(const QString& name) {
     if (name.isEmpty()) return true;
     try {
         if (!frame_.Connected()) frame_.ConnectSite(false);
-        TTransferQueue* queue = TTransferQueue::Find(frame_);
+        TTransferQueue* queue = &frame_.transferQueue();
         if (queue && !queue->ValidateName(name)) return true;
-        frame_.ftp().MakeDirectory(toStd(name));
+        frame_.ftp().MakeDirectory(Wire::toWire(name));
         frame_.onRefreshClick();
         return true;
     } catch (const std::exception&) {
@@ -129,7 +129,7 @@ QStringList TRemoteOperations::DeleteEntries(const QStringList& names) {
     QStringList gone;
     if (!ensureConnected()) return gone;
     QSet<QString> goneFolders;
-    const QString here = frame_.currentPath;
+    const QString here = frame_.currentPath();
     {
         TRemoteWalk walk(frame_);
         TNetFTP& ftp = frame_.ftp();
@@ -141,10 +141,10 @@ QStringList TRemoteOperations::DeleteEntries(const QStringList& names) {
                 if (isFolder) {
                     deleteTree(walk, path, 1);
                     walk.Enter(here);
-                    ftp.RemoveDirectory(toStd(name));
+                    ftp.RemoveDirectory(Wire::toWire(name));
                 } else {
                     walk.Enter(here);
-                    ftp.DeleteFile(toStd(name));
+                    ftp.DeleteFile(Wire::toWire(name));
                 }
             });
             if (!done) break;
@@ -153,11 +153,15 @@ QStringList TRemoteOperations::DeleteEntries(const QStringList& names) {
         }
     }
     const QSet<QString> goneNames(gone.begin(), gone.end());
-    std::erase_if(frame_.cache, [&](const rdatalist& e) {
+    std::vector<rdatalist> cache = frame_.cache();
+    std::erase_if(cache, [&](const rdatalist& e) {
         return (e.folderPath == here && goneNames.contains(e.name)) ||
                underAny(e.folderPath, goneFolders);
     });
-    std::erase_if(frame_.entries, [&](const rdatalist& e) { return goneNames.contains(e.name); });
+    frame_.SetCache(std::move(cache));
+    std::vector<rdatalist> entries = frame_.entries();
+    std::erase_if(entries, [&](const rdatalist& e) { return goneNames.contains(e.name); });
+    frame_.SetEntries(std::move(entries));
     showEntries(frame_);
     frame_.SelectRemoteRow(-1);
     return gone;
@@ -171,10 +175,10 @@ void TRemoteOperations::deleteTree(TRemoteWalk& walk, const QString& path, int d
         if (it->isFolder) {
             deleteTree(walk, JoinRemote(path, it->name), depth + 1);
             walk.Enter(path);
-            ftp.RemoveDirectory(toStd(it->name));
+            ftp.RemoveDirectory(Wire::toWire(it->name));
         } else {
             walk.Enter(path);
-            ftp.DeleteFile(toStd(it->name));
+            ftp.DeleteFile(Wire::toWire(it->name));
         }
     }
 }
@@ -188,27 +192,30 @@ void TRemoteOperations::onRenameClick() {
 }
 
 void TRemoteOperations::onNameEdited(int row, const QString& text) {
-    if (!frame_.browseEnabled() || row < 0 || row >= static_cast<int>(frame_.entries.size()))
+    if (!frame_.browseEnabled() || row < 0 || row >= static_cast<int>(frame_.entries().size()))
         return;
-    const QString oldName = frame_.entries[static_cast<size_t>(row)].name;
-    TTransferQueue* queue = TTransferQueue::Find(frame_);
+    const QString oldName = frame_.entries()[static_cast<size_t>(row)].name;
+    TTransferQueue* queue = &frame_.transferQueue();
     if (queue && !queue->ValidateName(text)) return;
     RunLogged(frame_, [&] { RenameEntry(oldName, text); });
 }
 
 void TRemoteOperations::RenameEntry(const QString& oldName, const QString& newName) {
     if (!frame_.Connected()) return;
-    frame_.ftp().RenameFile(toStd(oldName), toStd(newName));
-    const QString here = frame_.currentPath;
+    frame_.ftp().RenameFile(Wire::toWire(oldName), Wire::toWire(newName));
+    const QString here = frame_.currentPath();
     bool folder = false;
-    for (rdatalist& e : frame_.entries) {
+    std::vector<rdatalist> entries = frame_.entries();
+    for (rdatalist& e : entries) {
         if (e.name != oldName) continue;
         e.name = newName;
         folder = e.isFolder;
         if (!folder) e.sortType = e.typeText = Desktop().TypeName(newName);
         break;
     }
-    for (rdatalist& e : frame_.cache) {
+    frame_.SetEntries(std::move(entries));
+    std::vector<rdatalist> cache = frame_.cache();
+    for (rdatalist& e : cache) {
         if (e.folderPath == here && e.name == oldName) {
             e.name = newName;
             break;
@@ -217,9 +224,9 @@ void TRemoteOperations::RenameEntry(const QString& oldName, const QString& newNa
     // The listings below a renamed folder carry its old path.
     if (folder) {
         const QSet<QString> old{JoinRemote(here, oldName)};
-        std::erase_if(frame_.cache,
-                      [&](const rdatalist& e) { return underAny(e.folderPath, old); });
+        std::erase_if(cache, [&](const rdatalist& e) { return underAny(e.folderPath, old); });
     }
+    frame_.SetCache(std::move(cache));
     showEntries(frame_);
 }
 
@@ -227,10 +234,10 @@ void TRemoteOperations::onMoveClick() {
     if (!frame_.browseEnabled()) return;
     const QStringList names = selectedNames();
     if (names.isEmpty()) return;
-    QString answer = frame_.currentPath;
+    QString answer = frame_.currentPath();
     if (!Prompt().InputText(&frame_, tr("Move Files"), tr("Destination Directory"), answer)) return;
-    if (answer.isEmpty() || answer == frame_.currentPath) return;
-    const QString source = JoinRemote(frame_.currentPath, QString());
+    if (answer.isEmpty() || answer == frame_.currentPath()) return;
+    const QString source = JoinRemote(frame_.currentPath(), QString());
     RunLogged(frame_, [&] {
         for (const QString& name : names)
             MoveEntry(name, answer, source);
@@ -243,7 +250,7 @@ void TRemoteOperations::DropOnFolder(const QString& folderName) {
     const QStringList names = selectedNames();
     // A folder is never moved into itself.
     if (names.isEmpty() || names.contains(folderName)) return;
-    const QString source = JoinRemote(frame_.currentPath, QString());
+    const QString source = JoinRemote(frame_.currentPath(), QString());
     const QString destination = source + folderName;
     RunLogged(frame_, [&] {
         for (const QString& name : names)
@@ -257,8 +264,8 @@ void TRemoteOperations::MoveEntry(const QString& name, QString destinationFolder
                                   const QString& sourceFolder) {
     if (!destinationFolder.endsWith('/')) destinationFolder += '/';
     TNetFTP& ftp = frame_.ftp();
-    ftp.SendCommand("RNFR " + toStd(sourceFolder + name), {});
-    ftp.SendCommand("RNTO " + toStd(destinationFolder + name), {});
+    ftp.SendCommand("RNFR " + Wire::toWire(sourceFolder + name), {});
+    ftp.SendCommand("RNTO " + Wire::toWire(destinationFolder + name), {});
 }
 
 bool TRemoteOperations::DropRows(const QObject* source, const QPoint& viewportPos) {
@@ -266,8 +273,8 @@ bool TRemoteOperations::DropRows(const QObject* source, const QPoint& viewportPo
     // Rows of any other list, even one showing remote names, are no move of ours.
     if (source != list || !frame_.browseEnabled()) return false;
     const QModelIndex at = list->indexAt(viewportPos);
-    if (at.isValid() && at.row() < static_cast<int>(frame_.entries.size())) {
-        const rdatalist& entry = frame_.entries[static_cast<size_t>(at.row())];
+    if (at.isValid() && at.row() < static_cast<int>(frame_.entries().size())) {
+        const rdatalist& entry = frame_.entries()[static_cast<size_t>(at.row())];
         if (entry.isFolder) DropOnFolder(entry.name);
     }
     return true;
@@ -303,7 +310,7 @@ void TRemoteOperations::onPropertiesClick() {
 void TRemoteOperations::ChangeMode(const QStringList& names, int mode, bool recursive) {
     if (!ensureConnected()) return;
     chmodMode = mode;
-    const QString here = frame_.currentPath;
+    const QString here = frame_.currentPath();
     {
         TRemoteWalk walk(frame_);
         TNetFTP& ftp = frame_.ftp();
@@ -315,7 +322,8 @@ void TRemoteOperations::ChangeMode(const QStringList& names, int mode, bool recu
                 // lock the walk out of the folder it just changed.
                 if (recursive && isFolder) chmodTree(walk, JoinRemote(here, name), 1);
                 walk.Enter(here);
-                ftp.SendCommand("SITE CHMOD " + std::to_string(mode) + ' ' + toStd(name), {});
+                ftp.SendCommand("SITE CHMOD " + std::to_string(mode) + ' ' + Wire::toWire(name),
+                                {});
             });
             if (!done) break;
         }
@@ -332,6 +340,7 @@ void TRemoteOperations::chmodTree(TRemoteWalk& walk, const QString& path, int de
         if (it->isLink) continue;
         if (it->isFolder) chmodTree(walk, JoinRemote(path, it->name), depth + 1);
         walk.Enter(path);
-        ftp.SendCommand("SITE CHMOD " + std::to_string(chmodMode) + ' ' + toStd(it->name), {});
+        ftp.SendCommand("SITE CHMOD " + std::to_string(chmodMode) + ' ' + Wire::toWire(it->name),
+                        {});
     }
 }

@@ -11,12 +11,13 @@ QString JoinRemote(const QString& folder, const QString& name) {
 }
 
 TRemoteWalk::TRemoteWalk(TBrowserFrame& frame)
-    : frame_(frame), start_(frame.currentPath), at_(frame.currentPath) {
+    : frame_(frame), start_(frame.currentPath()), at_(frame.currentPath()) {
     frame_.SetBrowseEnabled(false);
 }
 
 TRemoteWalk::~TRemoteWalk() {
-    if (at_ != start_) RunLogged(frame_, [this] { frame_.ftp().ChangeDirectory(toStd(start_)); });
+    if (at_ != start_)
+        RunLogged(frame_, [this] { frame_.ftp().ChangeDirectory(Wire::toWire(start_)); });
     frame_.SetBrowseEnabled(true);
 }
 
@@ -25,11 +26,14 @@ bool RunLogged(TBrowserFrame& frame, const std::function<void()>& work) {
         work();
         return true;
     } catch (const ENetProtocolReplyError& e) {
-        frame.LogMessage(
-            QStringLiteral("%1:%2").arg(e.ReplyErrorCode).arg(fromStd(e.what()).simplified()), 2);
+        frame.LogMessage(QStringLiteral("%1:%2")
+                             .arg(e.ReplyErrorCode)
+                             .arg(Wire::fromWire(e.what()).simplified()),
+                         2);
     } catch (const std::exception& e) {
-        frame.LogMessage(
-            fromStd(frame.ftp().LastReply.TextCode()) + ':' + fromStd(e.what()).simplified(), 2);
+        frame.LogMessage(Wire::fromWire(frame.ftp().LastReply.TextCode()) + ':' +
+                             Wire::fromWire(e.what()).simplified(),
+                         2);
     }
     return false;
 }
@@ -43,13 +47,13 @@ void TRemoteWalk::Enter(const QString& path) {
     // Set before the call: a failed CWD leaves the server's folder unknown, and the way back
     // at the end must then be taken.
     at_ = QStringLiteral("?");
-    frame_.ftp().ChangeDirectory(toStd(path));
+    frame_.ftp().ChangeDirectory(Wire::toWire(path));
     at_ = path;
 }
 
 std::vector<TRemoteItem> TRemoteWalk::List(const QString& path, int depth) {
     if (depth > kMaxDepth)
-        throw ENetException("The folder tree is deeper than 256 levels: " + toStd(path));
+        throw ENetException("The folder tree is deeper than 256 levels: " + Wire::toWire(path));
     // The window stays responsive through a long walk.
     QCoreApplication::processEvents();
     Enter(path);
@@ -58,7 +62,7 @@ std::vector<TRemoteItem> TRemoteWalk::List(const QString& path, int depth) {
     ftp.ListDirectory(nullptr, std::string(), true);
     std::vector<TRemoteItem> items;
     for (const TNetFTPListItem& item : ftp.DirectoryListing()) {
-        const QString name = fromStd(item.EntryName);
+        const QString name = Wire::fromWire(item.EntryName);
         const QString trimmed = name.trimmed();
         if (trimmed == QLatin1String(".") || trimmed == QLatin1String("..")) continue;
         if (name.isEmpty() || name.contains('/')) {
@@ -71,7 +75,7 @@ std::vector<TRemoteItem> TRemoteWalk::List(const QString& path, int depth) {
         entry.isFolder = item.EntryKind == EntryDirectory;
         entry.isLink = item.EntryKind == EntrySymlink;
         entry.size = item.ByteSize;
-        entry.modified = fromStd(item.ModifiedAt.ToText());
+        entry.modified = Wire::fromWire(item.ModifiedAt.ToText());
         items.push_back(entry);
     }
     return items;

@@ -26,7 +26,7 @@ TViewEdit::TViewEdit(TBrowserFrame& frame) : QObject(&frame), frame_(frame) {}
 
 QString TViewEdit::CopyFolder() {
     if (!copyFolder_.isEmpty() && QFileInfo(copyFolder_).isDir()) return copyFolder_;
-    QString base = frame_.tempPath;
+    QString base = frame_.settings().tempPath;
     if (base.isEmpty() || !QFileInfo(base).isDir()) {
         base = AppPaths(frame_.dataModule().programFolder()).file(QStringLiteral("temp"));
         QDir().mkpath(base);
@@ -42,23 +42,24 @@ QString TViewEdit::CopyFolder() {
 
 bool TViewEdit::TransferOne(const QString& remotePath, const QString& localPath, bool upload,
                             int64_t size) {
-    TTransferQueue* queue = TTransferQueue::Find(frame_);
-    if (!queue || frame_.busy || !frame_.browseEnabled() || !frame_.Connected()) return false;
+    TTransferQueue* queue = &frame_.transferQueue();
+    if (!queue || frame_.transferQueue().busy() || !frame_.browseEnabled() || !frame_.Connected())
+        return false;
     frame_.SetBrowseEnabled(false);
     frame_.progressPanel()->setVisible(true);
-    frame_.busy = true;
+    frame_.transferQueue().SetBusy(true);
     const bool done = RunLogged(frame_, [&] {
         queue->SetTransferTypeFor(TTransferQueue::ExtensionOf(remotePath));
         TNetFTP& ftp = frame_.ftp();
         if (upload) {
-            queue->expectedSize = QFileInfo(localPath).size();
-            ftp.StoreFile(toStd(localPath), toStd(remotePath), false);
+            queue->SetExpectedSize(QFileInfo(localPath).size());
+            ftp.StoreFile(Wire::toWire(localPath), Wire::toWire(remotePath), false);
         } else {
-            queue->expectedSize = size;
-            ftp.Retrieve(toStd(remotePath), toStd(localPath), true, false);
+            queue->SetExpectedSize(size);
+            ftp.Retrieve(Wire::toWire(remotePath), Wire::toWire(localPath), true, false);
         }
     });
-    frame_.busy = false;
+    frame_.transferQueue().SetBusy(false);
     frame_.progressPanel()->setVisible(false);
     frame_.SetBrowseEnabled(true);
     if (!done) {
@@ -71,12 +72,12 @@ bool TViewEdit::TransferOne(const QString& remotePath, const QString& localPath,
 
 QString TViewEdit::fetchSelected(QString& remotePath) {
     const QModelIndexList rows = frame_.remoteList()->selectionModel()->selectedRows(0);
-    if (rows.size() != 1 || rows.first().row() >= static_cast<int>(frame_.entries.size()))
+    if (rows.size() != 1 || rows.first().row() >= static_cast<int>(frame_.entries().size()))
         return QString();
-    const rdatalist entry = frame_.entries[static_cast<size_t>(rows.first().row())];
+    const rdatalist entry = frame_.entries()[static_cast<size_t>(rows.first().row())];
     if (entry.isFolder) return QString();
     // A listed name becomes a local file name only as one plain path component.
-    if (!TTransferQueue::IsPlainName(entry.name)) {
+    if (!Wire::IsPlainName(entry.name)) {
         frame_.LogMessage(tr("Skipped \"%1\": not a plain file name.").arg(entry.name), 2);
         return QString();
     }
@@ -86,8 +87,8 @@ QString TViewEdit::fetchSelected(QString& remotePath) {
         return QString();
     }
     const QString local = AppPaths::join(folder, entry.name);
-    remotePath = JoinRemote(frame_.currentPath, entry.name);
-    frame_.tempFiles << local;
+    remotePath = JoinRemote(frame_.currentPath(), entry.name);
+    frame_.AddTempFile(local);
     if (!TransferOne(remotePath, local, false, entry.size)) return QString();
     return local;
 }
@@ -114,7 +115,7 @@ void TViewEdit::onEditClick() {
     try {
         if (!extension.isEmpty()) editor = frame_.dataModule().FindEditor(extension);
     } catch (const std::exception& e) {
-        frame_.LogMessage(fromStd(e.what()), 2);
+        frame_.LogMessage(Wire::fromWire(e.what()), 2);
     }
     if (editor && !editor->isEmpty()) {
         if (!Desktop().StartProgram(*editor, local))

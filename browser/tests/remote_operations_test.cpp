@@ -4,8 +4,8 @@
 #include "browser/remote_list_menu.h"
 #include "browser/tests/remote_tools_support.h"
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,7 +79,7 @@ TEST_F(RemoteOperationsTest, MakeRenameAndMoveByInputBoxAndByDrop) {
     QTest::keyClicks(editor, "renamed.txt");
     QTest::keyClick(editor, Qt::Key_Return);
     QTRY_VERIFY(exists("root/renamed.txt"));
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
     EXPECT_TRUE(exists("root/renamed.txt"));
     EXPECT_GE(rowOf("renamed.txt"), 0);
     EXPECT_LT(rowOf("notes.txt"), 0);
@@ -88,11 +88,11 @@ TEST_F(RemoteOperationsTest, MakeRenameAndMoveByInputBoxAndByDrop) {
     select({"a"});
     frame->onRemoteDoubleClick();
     frame->onBackClick();
-    ASSERT_TRUE(std::any_of(frame->cache.begin(), frame->cache.end(),
+    ASSERT_TRUE(std::any_of(frame->cache().begin(), frame->cache().end(),
                             [](const rdatalist& e) { return e.folderPath == "/a"; }));
     ops().onNameEdited(rowOf("a"), "a2");
     EXPECT_TRUE(QFileInfo(path("root/a2/b/c/three.txt")).exists());
-    for (const rdatalist& e : frame->cache)
+    for (const rdatalist& e : frame->cache())
         EXPECT_FALSE(e.folderPath == "/a" || e.folderPath.startsWith("/a/"))
             << e.folderPath.toStdString();
 
@@ -128,7 +128,7 @@ TEST_F(RemoteOperationsTest, DeleteTakesATreeInnermostFirstAndItsCachedListings)
     }
     for (int i = 0; i < 3; ++i)
         frame->onBackClick();
-    ASSERT_EQ(frame->currentPath, "/");
+    ASSERT_EQ(frame->currentPath(), "/");
 
     select({"notes.txt", "other.txt"});
     ops().onDeleteClick(); // answered No
@@ -164,7 +164,7 @@ TEST_F(RemoteOperationsTest, DeleteTakesATreeInnermostFirstAndItsCachedListings)
     // Walked by full paths, never by relative steps up.
     EXPECT_TRUE(sent({"CWD"}).filter("..").isEmpty());
     EXPECT_LT(rowOf("a"), 0);
-    for (const rdatalist& e : frame->cache)
+    for (const rdatalist& e : frame->cache())
         EXPECT_FALSE(e.name == "a" || e.folderPath.startsWith("/a")) << e.folderPath.toStdString();
     EXPECT_EQ(sent({"CWD"}).last(), "CWD /");
     EXPECT_TRUE(frame->browseEnabled());
@@ -178,12 +178,12 @@ TEST_F(RemoteOperationsTest, PermissionsOfAFileAndOfATreeChildrenFirst) {
     {
         // The dialog shows the entry's rights and their mode; several rows open with 666.
         select({"a"});
-        std::vector<rdatalist> one{frame->entries[static_cast<size_t>(rowOf("a"))]};
+        std::vector<rdatalist> one{frame->entries()[static_cast<size_t>(rowOf("a"))]};
         TPropertiesForm form(one);
         EXPECT_EQ(form.modeField()->text(), "750");
         select({"a", "notes.txt"});
         std::vector<rdatalist> two{one.front(),
-                                   frame->entries[static_cast<size_t>(rowOf("notes.txt"))]};
+                                   frame->entries()[static_cast<size_t>(rowOf("notes.txt"))]};
         TPropertiesForm both(two);
         EXPECT_EQ(both.modeField()->text(), "666");
         EXPECT_EQ(both.nameLabel()->text(), "1 Folders , 1 Files .");
@@ -222,7 +222,7 @@ TEST_F(RemoteOperationsTest, PermissionsOfAFileAndOfATreeChildrenFirst) {
     EXPECT_EQ(modeOf("root/a/b/c/three.txt"), 600);
     EXPECT_EQ(modeOf("root/a/b/c/empty"), 600);
     EXPECT_EQ(modeOf("root/a/one.txt"), 600);
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
     EXPECT_EQ(sent({"CWD"}).last(), "CWD /");
     EXPECT_TRUE(frame->browseEnabled());
 }

@@ -6,6 +6,7 @@
 #include "browser/find_form.h"
 #include "browser/recent_list.h"
 #include "browser/remote_bookmarks.h"
+#include "browser/tests/frame_settings.h"
 #include "browser/tests/remote_tools_support.h"
 #include "browser/view_edit.h"
 
@@ -45,14 +46,14 @@ protected:
 TEST_F(RemoteToolsTestCase, ViewAndEditGoThroughAFolderOfTheirOwn) {
     TViewEdit& viewEdit = TViewEdit::Of(*frame);
     writeBytes("temp-user/notes.txt", "the user's own file");
-    frame->tempPath = path("temp-user");
+    SetSetting(*frame, &TSessionSettings::tempPath, path("temp-user"));
 
     select({"notes.txt"});
     desktop->result = false; // no program is associated with the file
     desktop->textEditor = "/usr/bin/plain-editor";
     viewEdit.onViewClick();
-    ASSERT_EQ(frame->tempFiles.size(), 1);
-    const QString copy = frame->tempFiles.first();
+    ASSERT_EQ(frame->tempFiles().size(), 1);
+    const QString copy = frame->tempFiles().first();
     EXPECT_EQ(readFile(QDir(folder()).relativeFilePath(copy)), "first text\n");
     EXPECT_NE(QFileInfo(copy).absolutePath(), QFileInfo(path("temp-user")).absoluteFilePath());
     EXPECT_TRUE(
@@ -66,7 +67,7 @@ TEST_F(RemoteToolsTestCase, ViewAndEditGoThroughAFolderOfTheirOwn) {
     desktop->programs.clear();
     prompt->QueueAnswer(PromptAnswer::Ok);
     viewEdit.onEditClick();
-    EXPECT_EQ(desktop->programs.value(0), "/opt/editor/bin/edit " + frame->tempFiles.last());
+    EXPECT_EQ(desktop->programs.value(0), "/opt/editor/bin/edit " + frame->tempFiles().last());
     EXPECT_EQ(prompt->messages().last().text,
               "Click OK to re-upload edited file, or click Cancel to abort.");
     EXPECT_EQ(sent({"STOR"}), QStringList({"STOR /notes.txt"}));
@@ -84,9 +85,9 @@ TEST_F(RemoteToolsTestCase, ViewAndEditGoThroughAFolderOfTheirOwn) {
     EXPECT_TRUE(frame->browseEnabled());
 
     // Busy with the queue: nothing is transferred.
-    frame->busy = true;
+    frame->transferQueue().SetBusy(true);
     EXPECT_FALSE(viewEdit.TransferOne("/pub/readme.md", copy, false, 512));
-    frame->busy = false;
+    frame->transferQueue().SetBusy(false);
     EXPECT_TRUE(data->LoadHistoryTransfers().empty());
 
     frame->DeleteTempFiles();
@@ -118,7 +119,7 @@ TEST_F(RemoteToolsTestCase, ExportWritesTheTreeByteForByteAndCopyUrlEscapes) {
                     .match(QString::fromLatin1(text.mid(expected.size())))
                     .hasMatch())
         << text.mid(expected.size()).toStdString();
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
     EXPECT_EQ(sent({"CWD"}).last(), "CWD /");
     EXPECT_TRUE(frame->browseEnabled());
 
@@ -223,11 +224,11 @@ TEST_F(RemoteToolsTestCase, BookmarksBySiteAndPathAcrossARestart) {
 
     // Navigate: the cached listing of /pub shows again.
     marks.NavigateBookmark("/pub");
-    EXPECT_EQ(frame->currentPath, "/pub");
+    EXPECT_EQ(frame->currentPath(), "/pub");
     EXPECT_EQ(frame->pathBar()->text(), "/pub");
     EXPECT_GE(rowOf("readme.md"), 0);
     marks.NavigateBookmark("/gone");
-    EXPECT_EQ(frame->currentPath, "/pub");
+    EXPECT_EQ(frame->currentPath(), "/pub");
     EXPECT_TRUE(frame->browseEnabled());
 
     // After a restart the new page finds its bookmarks; deleting all leaves the fixed items.
@@ -236,7 +237,7 @@ TEST_F(RemoteToolsTestCase, BookmarksBySiteAndPathAcrossARestart) {
     data = std::make_unique<TDataModule>(folder());
     data->Connect();
     frame = std::make_unique<TBrowserFrame>(2, *data);
-    frame->siteName = "local";
+    frame->SetSiteName("local");
     TRemoteBookmarks& again = TRemoteBookmarks::Of(*frame);
     again.FillMenu();
     EXPECT_EQ(again.menuPaths(), QStringList({"/pub", "/"}));
@@ -255,7 +256,9 @@ TEST_F(RemoteToolsTestCase, BookmarksBySiteAndPathAcrossARestart) {
     EXPECT_EQ(data->LoadBookmarks(site + 100), QStringList({"/pub"}));
 
     // A quick-connect page stores none, and its manager does not close on OK.
-    frame->quickValues.host = "127.0.0.1";
+    QuickConnectValues quick;
+    quick.host = "127.0.0.1";
+    frame->SetQuickValues(quick);
     EXPECT_EQ(again.siteKey(), 0);
     bool accepted = true;
     prompt->QueueFormAction([&accepted](QDialog& shown) {

@@ -87,7 +87,7 @@ TEST_F(RemoteToolsTest, WalksStayInTheTreeStopAt256AndComeBack) {
         EXPECT_TRUE(lines.filter("escape").isEmpty()) << what;
         EXPECT_TRUE(frame->browseEnabled()) << what;
         EXPECT_TRUE(infoHas("deeper than 256")) << what;
-        EXPECT_EQ(frame->currentPath, "/") << what;
+        EXPECT_EQ(frame->currentPath(), "/") << what;
         frame->infoPane()->clear();
     };
 
