@@ -4,6 +4,7 @@
 #include "app/top_bar.h"
 #include "browser/browser_frame.h"
 #include "browser/queue_handoff.h"
+#include "browser/remote_bookmarks.h"
 #include "data/data_module.h"
 #include "data/expected_failure.h"
 #include "sites/site_list_page.h"
@@ -267,6 +268,7 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
     page->setProperty(kTag, number);
     auto* frame = new TBrowserFrame(number, dataModule_);
     frame->SetSiteName(name);
+    TRemoteBookmarks::Of(*frame).FillMenu();
     connect(frame, &TBrowserFrame::connectionChanged, this,
             [this, page](bool up) { onFrameConnectionChanged(page, up); });
     auto* layout = new QVBoxLayout(page);

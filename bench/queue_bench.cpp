@@ -9,6 +9,7 @@
 
 #include "app/application.h"
 #include "bench/bench_clients.h"
+#include "bench/loop_watch.h"
 #include "browser/browser_frame.h"
 #include "browser/tests/frame_settings.h"
 #include "browser/transfer_queue.h"
@@ -42,31 +43,6 @@ void writeTree(const fs::path& top, int files) {
         bench::WriteFilledFile(folder / ("f" + std::to_string(i) + ".dat"), 4096);
     }
 }
-
-// Watches the event loop: the longest gap between two ticks of a 10 ms timer.
-class LoopWatch {
-public:
-    LoopWatch() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout,
-                         [this] { worst_ = std::max(worst_, since_.restart()); });
-    }
-    void Start() {
-        worst_ = 0;
-        since_.start();
-        timer_.start();
-    }
-    // Stops watching and returns the longest gap in milliseconds.
-    qint64 Stop() {
-        timer_.stop();
-        return std::max(worst_, since_.elapsed());
-    }
-
-private:
-    QTimer timer_;
-    QElapsedTimer since_;
-    qint64 worst_ = 0;
-};
 
 struct Figure {
     double seconds = 0;
@@ -147,7 +123,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     TTransferQueue& queue = frame.transferQueue();
-    LoopWatch watch;
+    bench::LoopWatch watch;
 
     auto runQueue = [&](const rupdown& item, qint64& gap) {
         queue.AddItem(item);

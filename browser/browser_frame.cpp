@@ -3,6 +3,7 @@
 #include "browser/frame_log.h"
 #include "browser/remote_list_menu.h"
 #include "browser/remote_list_model.h"
+#include "browser/remote_tools.h"
 #include "browser/transfer_queue.h"
 #include "data/expected_failure.h"
 #include "ftp/escape_text.h"
@@ -12,7 +13,9 @@
 #include "ui/prompt_service.h"
 #include "ui/styled_list_view.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
@@ -122,6 +125,8 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
     connect(queue_.get(), &TTransferQueue::speedChanged, speedLabel_, &QLabel::setText);
     // The list's pop-up menu, its selection-governed commands and keys.
     TRemoteListMenu::Of(*this);
+    // File operations, view and edit, export, find, filter and bookmarks.
+    AttachRemoteTools(*this);
 }
 
 TBrowserFrame::~TBrowserFrame() {
@@ -177,6 +182,9 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     views_->iconView()->setLayoutMode(QListView::Batched);
     views_->iconView()->setBatchSize(500);
     remoteList_->setDragEnabled(true);
+    // Names are edited in place only by the Rename command; a double-click enters a folder.
+    remoteList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    views_->iconView()->setEditTriggers(QAbstractItemView::NoEditTriggers);
     remoteList_->header()->resizeSection(1, 100);
     remoteList_->header()->resizeSection(3, 120);
     remoteList_->header()->resizeSection(4, 100);
@@ -337,8 +345,15 @@ void TBrowserFrame::StopTimers() {
 }
 
 void TBrowserFrame::DeleteTempFiles() {
-    for (const QString& file : tempFiles_)
+    QStringList folders;
+    for (const QString& file : tempFiles_) {
         QFile::remove(file);
+        const QString folder = QFileInfo(file).path();
+        if (!folders.contains(folder)) folders << folder;
+    }
+    // The copies live in a folder of the page's own; it goes once it is empty.
+    for (const QString& folder : folders)
+        QDir().rmdir(folder);
 }
 
 void TBrowserFrame::DisconnectQuietly() {

@@ -157,6 +157,10 @@ public:
     // Enables the browsing buttons and lets the remote list act on its events, or not.
     void SetBrowseEnabled(bool enabled);
     bool browseEnabled() const { return browseEnabled_; }
+    // Puts `action` among the browsing buttons that SetBrowseEnabled switches.
+    void AddBrowseAction(QAction* action);
+    QToolBar* toolBar() const { return toolBar_; }
+    TDataModule& dataModule() const { return dataModule_; }
     QAction* backAction() const { return backAction_; }
     QAction* refreshAction() const { return refreshAction_; }
     // Selects remote-list row `row` alone (-1 clears the selection).
@@ -275,6 +279,7 @@ private:
     QMenu* infoMenu_ = nullptr;
     QAction* backAction_ = nullptr;
     QAction* refreshAction_ = nullptr;
+    QList<QAction*> browseActions_;
     bool browseEnabled_ = false;
     bool toggleConnected_ = false;
     int callDepth_ = 0;

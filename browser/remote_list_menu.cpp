@@ -7,8 +7,9 @@
 
 #include <QAction>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QListView>
 #include <QMenu>
-#include <QShortcut>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -95,11 +96,11 @@ void TRemoteListMenu::installKeys() {
          {QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)});
     bind(actions_[Delete], {QKeySequence(Qt::Key_Delete)});
     bind(actions_[Rename], {QKeySequence(Qt::Key_F2)});
-    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* enter = new QShortcut(QKeySequence(key), frame_.remoteList()->parentWidget());
-        enter->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(enter, &QShortcut::activated, this, &TRemoteListMenu::onEnterKey);
-    }
+    // Enter is taken from the lists' own key presses, not by a shortcut: a shortcut would also
+    // take it from the editor of an in-place rename, which needs it to end the edit.
+    frame_.remoteList()->installEventFilter(this);
+    if (auto* views = frame_.findChild<TStyledListView*>(QStringLiteral("remoteList")))
+        views->iconView()->installEventFilter(this);
 }
 
 void TRemoteListMenu::UpdateCommands() {
@@ -135,4 +136,15 @@ void TRemoteListMenu::onSortClick(int column) {
 
 void TRemoteListMenu::onEnterKey() {
     frame_.onRemoteDoubleClick();
+}
+
+bool TRemoteListMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            onEnterKey();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -58,6 +58,7 @@ public:
     void onSortClick(int column);
     // Enter on the list: the double-click of the selected row.
     void onEnterKey();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     explicit TRemoteListMenu(TBrowserFrame& frame);

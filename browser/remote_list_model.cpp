@@ -32,7 +32,7 @@ QVariant TRemoteListModel::data(const QModelIndex& index, int role) const {
     const rdatalist& e = entries_[static_cast<size_t>(index.row())];
     if (role == Qt::DecorationRole && index.column() == 0)
         return e.isFolder ? Desktop().FolderIcon() : Desktop().FileIcon(e.name);
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole) return {};
     switch (index.column()) {
     case 0:
         return e.name;
@@ -58,5 +58,14 @@ QVariant TRemoteListModel::headerData(int section, Qt::Orientation orientation, 
 
 Qt::ItemFlags TRemoteListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // Only the name is edited in place, and only by the Rename command (no edit triggers).
+    return index.column() == 0 ? flags | Qt::ItemIsEditable : flags;
+}
+
+bool TRemoteListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || index.column() != 0 || index.row() >= rows_)
+        return false;
+    emit nameEdited(index.row(), value.toString());
+    return false;
 }

@@ -26,6 +26,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // The end of an in-place rename: reports the new text and changes nothing itself; the
+    // frame renames on the server and then updates the entries.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+signals:
+    void nameEdited(int row, const QString& text);
 
 private:
     const std::vector<rdatalist>& entries_;

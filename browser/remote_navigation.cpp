@@ -15,6 +15,13 @@ void TBrowserFrame::SetBrowseEnabled(bool enabled) {
     browseEnabled_ = enabled;
     backAction_->setEnabled(enabled);
     refreshAction_->setEnabled(enabled);
+    for (QAction* action : browseActions_)
+        action->setEnabled(enabled);
+}
+
+void TBrowserFrame::AddBrowseAction(QAction* action) {
+    browseActions_ << action;
+    action->setEnabled(browseEnabled_);
 }
 
 void TBrowserFrame::SelectRemoteRow(int row) {

@@ -437,3 +437,63 @@ std::vector<HistoryTransfer> TDataModule::LoadHistoryTransfers() {
     }
     return jobs;
 }
+
+std::optional<QString> TDataModule::FindEditor(const QString& extension) {
+    TStoreTable& t = tables_->Teditor;
+    OpenedTable opened(t);
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (text(t, "ext") == extension) return text(t, "editor");
+    }
+    return std::nullopt;
+}
+
+void TDataModule::AppendEditor(const QString& extension, const QString& program) {
+    TStoreTable& t = tables_->Teditor;
+    OpenedTable opened(t);
+    t.Append();
+    setText(t, "ext", extension);
+    setText(t, "editor", program);
+    t.Post();
+}
+
+QStringList TDataModule::LoadBookmarks(int siteId) {
+    TStoreTable& t = tables_->Tftpb;
+    OpenedTable opened(t);
+    QStringList paths;
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (integer(t, "ftpid") == siteId) paths << text(t, "path");
+    }
+    return paths;
+}
+
+bool TDataModule::AddBookmark(int siteId, const QString& path) {
+    TStoreTable& t = tables_->Tftpb;
+    OpenedTable opened(t);
+    // The same folder path on another site is another folder: the site is part of the key.
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (integer(t, "ftpid") == siteId && text(t, "path") == path) return false;
+    }
+    t.Append();
+    setInteger(t, "ftpid", siteId);
+    setText(t, "path", path);
+    t.Post();
+    return true;
+}
+
+void TDataModule::ReplaceBookmarks(int siteId, const QStringList& paths) {
+    TStoreTable& t = tables_->Tftpb;
+    OpenedTable opened(t);
+    // A delete leaves the cursor on the following record.
+    for (t.First(); !t.Eof();) {
+        if (integer(t, "ftpid") == siteId)
+            t.Delete();
+        else
+            t.Next();
+    }
+    for (const QString& path : paths) {
+        t.Append();
+        setInteger(t, "ftpid", siteId);
+        setText(t, "path", path);
+        t.Post();
+    }
+}

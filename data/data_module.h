@@ -145,6 +145,19 @@ public:
     virtual std::vector<HistoryDay> LoadHistoryDays();
     virtual std::vector<HistoryTransfer> LoadHistoryTransfers();
 
+    // Returns the `editor` program of the first `editor` record whose `ext` is exactly
+    // `extension`, or nothing.
+    virtual std::optional<QString> FindEditor(const QString& extension);
+    // Appends an `editor` record.
+    virtual void AppendEditor(const QString& extension, const QString& program);
+    // Returns the `path` of every `bookmark` record of site `siteId`, in table order.
+    virtual QStringList LoadBookmarks(int siteId);
+    // Appends a bookmark of `path` for site `siteId` unless that site has one of the same path;
+    // returns true when a record was appended.
+    virtual bool AddBookmark(int siteId, const QString& path);
+    // Replaces every bookmark of site `siteId` by `paths`, in their order.
+    virtual void ReplaceBookmarks(int siteId, const QStringList& paths);
+
     // Returns the program's folder.
     const QString& programFolder() const { return programFolder_; }
 

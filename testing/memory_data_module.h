@@ -78,6 +78,31 @@ public:
         return temppath;
     }
 
+    std::optional<QString> FindEditor(const QString& extension) override {
+        for (const auto& [ext, program] : editors)
+            if (ext == extension) return program;
+        return std::nullopt;
+    }
+    void AppendEditor(const QString& extension, const QString& program) override {
+        editors.push_back({extension, program});
+    }
+    QStringList LoadBookmarks(int siteId) override {
+        QStringList paths;
+        for (const auto& [id, path] : bookmarks)
+            if (id == siteId) paths << path;
+        return paths;
+    }
+    bool AddBookmark(int siteId, const QString& path) override {
+        if (LoadBookmarks(siteId).contains(path)) return false;
+        bookmarks.push_back({siteId, path});
+        return true;
+    }
+    void ReplaceBookmarks(int siteId, const QStringList& paths) override {
+        std::erase_if(bookmarks, [siteId](const auto& b) { return b.first == siteId; });
+        for (const QString& path : paths)
+            bookmarks.push_back({siteId, path});
+    }
+
     SiteRecord& addSite(const QString& name, const QString& address) {
         SiteRecord site;
         site.name = name;
@@ -96,4 +121,6 @@ public:
     std::string connectError;
     bool connected = false;
     int lastId = 0;
+    std::vector<std::pair<QString, QString>> editors;
+    std::vector<std::pair<int, QString>> bookmarks;
 };

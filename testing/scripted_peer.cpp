@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -224,6 +225,10 @@ void ScriptedPeer::run(int sessions) {
         if (!ready) break;
         int fd = accept(listen_, nullptr, nullptr);
         if (fd < 0) break;
+        // A reply that follows another without a client line in between (150, then 226) must
+        // not wait for the delayed acknowledgement of the first.
+        const int noDelay = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         ScriptedSession session(*this, fd);
         try {
             script_(session);
