@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -65,7 +66,8 @@ public:
     // Mode 0 drops the cache entries of `path`, 1 empties the cache, 2 drops those of `path`
     // named `name`.
     void DropCached(const QString& path, const QString& name, int mode);
-    // Sorts `entries` by `sortColumn` and shows them in the remote list.
+    // Sorts `entries` by `sortColumn` (folders first, then in `sortDescending` order), shows
+    // them in the remote list and the order by the heading's sort arrow.
     void SortEntries();
     // Returns the size figure of a file: size / 1024 rounded to the nearest (ties to even), at
     // least 1, followed by "KB".
@@ -129,6 +131,8 @@ public:
     void onRemoteDoubleClick();
     void onBackClick();
     void onRefreshClick();
+    // The heading of the sorting column reverses the order; another heading sorts by its column
+    // ascending.
     void onColumnClick(int column);
     // Enables the browsing buttons and lets the remote list act on its events, or not.
     void SetBrowseEnabled(bool enabled);
@@ -170,6 +174,8 @@ public:
     bool askOnConflict = true;
     int conflictChoice = -1;
     int sortColumn = 2;
+    // A second click on the sorting column's heading reverses the order; folders stay first.
+    bool sortDescending = false;
     QStringList tempFiles;
     QuickConnectValues quickValues;
     std::vector<rdatalist> entries;
@@ -213,6 +219,8 @@ private:
     void fillRemoteList();
     void connected();
     void onEngineDisconnected();
+    // Logs the plain reason of a failed connect under the retry line.
+    void logConnectFailure(const std::exception_ptr& failure);
     int retryWaitSeconds() const;
     QWidget* buildRemoteArea();
     QWidget* buildQueueArea();
@@ -243,6 +251,8 @@ private:
     QAction* refreshAction_ = nullptr;
     bool browseEnabled_ = false;
     bool toggleConnected_ = false;
+    // The remote list's columns were fitted to a listing once; after that the user's widths stay.
+    bool columnsFitted_ = false;
     int callDepth_ = 0;
     // Counts StopTimers calls, so a call that was running when the page closed starts no timer.
     int timerEpoch_ = 0;

@@ -131,6 +131,7 @@ void TRemoteListMenu::onContextMenu(const QPoint& viewportPos) {
 
 void TRemoteListMenu::onSortClick(int column) {
     frame_.sortColumn = column;
+    frame_.sortDescending = false;
     frame_.SortEntries();
 }
 

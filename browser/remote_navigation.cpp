@@ -88,6 +88,7 @@ void TBrowserFrame::onRefreshClick() {
 
 void TBrowserFrame::onColumnClick(int column) {
     if (!browseEnabled_) return;
+    sortDescending = column == sortColumn && !sortDescending;
     sortColumn = column;
     SortEntries();
 }

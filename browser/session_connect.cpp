@@ -2,9 +2,10 @@
 // its engine, connecting, retrying, keeping the connection alive and ending it.
 
 #include "browser/browser_frame.h"
+#include "browser/connect_failure.h"
 
-#include "ftp/ftp.h"
 #include "data/data_module.h"
+#include "ftp/ftp.h"
 #include "ui/prompt_service.h"
 
 #include <QAction>
@@ -142,6 +143,7 @@ void TBrowserFrame::ConnectSite(bool quick) {
         ftp_->Connect(true, connectTimeoutMs);
     } catch (...) {
         LogMessage(tr("Error occured,wait %1 second for retry").arg(retryWaitSeconds()), 2);
+        logConnectFailure(std::current_exception());
         // A page closed while it was connecting stays closed: no retry reconnects it.
         if (epoch != timerEpoch_) return;
         retryTimer_->setInterval(retryDelayMs);
@@ -165,6 +167,18 @@ void TBrowserFrame::ConnectSite(bool quick) {
     }
     pathBar_->setText(currentPath);
     connected();
+}
+
+void TBrowserFrame::logConnectFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        LogMessage(ConnectFailureText(error, QString::fromStdString(ftp_->Host), ftp_->Port,
+                                      connectTimeoutMs),
+                   2);
+    } catch (...) {
+        // Nothing the engine raises: there is no reason to tell beyond the retry line.
+    }
 }
 
 void TBrowserFrame::onAbortClick() {
@@ -234,6 +248,7 @@ void TBrowserFrame::onRetryTimer() {
                        .arg(retryWaitSeconds())
                        .arg(retryCount),
                    2);
+        logConnectFailure(std::current_exception());
         return;
     }
     if (!ftp_->Connected()) return;
