@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-pyftpdlib vsftpd dante-server microsocks ftp-proxy
   curl lftp xvfb xauth procps iproute2
+  desktop-file-utils appstream dpkg-dev
 )
 
 SUDO=""
