@@ -21,7 +21,7 @@ out="$build/packages"
 mkdir -p "$out"
 (cd "$build" && cpack -G DEB -B "$(pwd)/packages" >/dev/null)
 deb="$(ls -t "$out"/oxbrook_*.deb | head -n 1)"
-dpkg-deb --info "$deb" | sed -n '/Package:/,/Description:/p'
+dpkg-deb --field "$deb" Package Version Depends
 
 if [ "$check" = 1 ]; then
   SUDO=""
