@@ -9,8 +9,8 @@
 #include "browser/remote_list_model.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <QHeaderView>
+#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <cmath>
