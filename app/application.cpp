@@ -1,8 +1,13 @@
 #include "app/application.h"
 
+#include <QIcon>
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Oxbrook"));
     setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+    // The installed desktop entry and icon theme name the program "oxbrook".
+    setDesktopFileName(QStringLiteral("oxbrook"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("oxbrook")));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,11 +1,13 @@
 // The program's entry point: one application object, one data module, one main window.
 
-#include "ftp/anti_freeze.h"
-#include "data/app_paths.h"
 #include "app/application.h"
-#include "data/data_module.h"
-#include "ui/desktop_service.h"
 #include "app/main_form.h"
+#include "app/termination_watch.h"
+#include "data/app_paths.h"
+#include "data/data_module.h"
+#include "ftp/anti_freeze.h"
+#include "ui/desktop_service.h"
+#include "ui/prompt_service.h"
 #include "ui/qt_prompt_service.h"
 #include "ui/window_pump.h"
 
@@ -16,11 +18,23 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     TApplication app(argc, argv);
 
-    const AppPaths paths(QCoreApplication::applicationDirPath());
+    const QString programFolder = QCoreApplication::applicationDirPath();
     TQtPromptService prompt;
     SetPromptService(&prompt);
-    TDesktopService desktop(paths.folder());
+    TDesktopService desktop(programFolder);
     SetDesktopService(&desktop);
+
+    QString why;
+    const QString dataFolder = AppPaths::DataFolderFor(programFolder, &why);
+    if (dataFolder.isEmpty()) {
+        ShowError(
+            nullptr,
+            QCoreApplication::translate("main", "Oxbrook cannot keep its files: %1.").arg(why));
+        SetDesktopService(nullptr);
+        SetPromptService(nullptr);
+        return 1;
+    }
+    const AppPaths paths(dataFolder);
 
     // Blocking engine calls keep the window alive by pumping its events on this thread.
     TNetAntiFreeze antiFreeze;
@@ -28,7 +42,8 @@ int main(int argc, char** argv) {
 
     TDataModule dataModule(paths.folder());
     TMainForm mainForm(paths, dataModule);
-    mainForm.showMaximized();
+    TTerminationWatch termination([&mainForm] { mainForm.close(); });
+    mainForm.ShowAsLeft();
     if (mainForm.startFailed()) return 1;
     const int code = app.exec();
     RemoveWindowPump();

@@ -12,14 +12,18 @@
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <exception>
@@ -28,9 +32,18 @@ namespace {
 
 const QString kMain = QStringLiteral("MAIN");
 const QString kFtp = QStringLiteral("FTP");
+// The window's own placement; a section of its own so the layout sections keep their keys.
+const QString kWindow = QStringLiteral("WINDOW");
 const char* const kCaption = "caption";
 const char* const kTag = "tag";
 constexpr int kDefaultLeftWidth = 307;
+const QSize kMinimumPlacement(200, 150);
+
+// "Help (F1)": a button's tip names the key that does the same.
+QString toolTipWithKey(const QAction& action) {
+    return QStringLiteral("%1 (%2)").arg(action.text(),
+                                         action.shortcut().toString(QKeySequence::NativeText));
+}
 
 QWidget* makeLeftPage(const QString& objectName) {
     auto* page = new QWidget;
@@ -79,6 +92,15 @@ TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* pa
     addAction(closeCurrent);
     tabMenu_->addSeparator();
     tabMenu_->addAction(tr("Close all"), this, &TMainForm::CloseAll);
+    // The keys act anywhere in the window; the bar's buttons name them in their tips.
+    QAction* quit = new QAction(tr("Exit"), this);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, &TMainForm::onExitClick);
+    addAction(quit);
+    QAction* help = new QAction(tr("Help"), this);
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this, &TMainForm::onHelpKey);
+    addAction(help);
 
     splitter_->setObjectName(QStringLiteral("splitter"));
     splitter_->setHandleWidth(3);
@@ -96,6 +118,8 @@ TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* pa
     connect(topBar_, &TTopBar::helpClicked, this, &TMainForm::onHelpClick);
     connect(topBar_, &TTopBar::aboutClicked, this, &TMainForm::onAboutClick);
     connect(topBar_, &TTopBar::exitClicked, this, &TMainForm::onExitClick);
+    for (QAction* key : {help, quit})
+        topBar_->button(key->text())->setToolTip(toolTipWithKey(*key));
 }
 
 TMainForm::~TMainForm() = default;
@@ -143,6 +167,63 @@ void TMainForm::FormClose() {
     closed_ = true;
     PageShutdown();
     writeMainLayout();
+    writeWindowPlacement();
+}
+
+void TMainForm::ShowAsLeft() {
+    const QRect stored(formInfo_.ReadInteger(kWindow, QStringLiteral("LEFT"), 0),
+                       formInfo_.ReadInteger(kWindow, QStringLiteral("TOP"), 0),
+                       formInfo_.ReadInteger(kWindow, QStringLiteral("WIDTH"), 0),
+                       formInfo_.ReadInteger(kWindow, QStringLiteral("HEIGHT"), 0));
+    if (stored.width() < kMinimumPlacement.width() ||
+        stored.height() < kMinimumPlacement.height()) {
+        // The first start, or a placement no one could use: the whole screen.
+        showMaximized();
+        return;
+    }
+    QRect placement = stored;
+    // A screen unplugged since would leave the window where nobody sees it.
+    if (!QGuiApplication::screenAt(placement.center())) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            placement.moveCenter(screen->availableGeometry().center());
+    }
+    setGeometry(placement);
+    if (formInfo_.ReadInteger(kWindow, QStringLiteral("MAXIMIZED"), 0) != 0)
+        showMaximized();
+    else
+        show();
+}
+
+void TMainForm::writeWindowPlacement() {
+    // A maximized window is stored with the size it goes back to, so both are kept.
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    formInfo_.WriteInteger(kWindow, QStringLiteral("LEFT"), normal.x());
+    formInfo_.WriteInteger(kWindow, QStringLiteral("TOP"), normal.y());
+    formInfo_.WriteInteger(kWindow, QStringLiteral("WIDTH"), normal.width());
+    formInfo_.WriteInteger(kWindow, QStringLiteral("HEIGHT"), normal.height());
+    formInfo_.WriteInteger(kWindow, QStringLiteral("MAXIMIZED"), isMaximized() ? 1 : 0);
+}
+
+void TMainForm::onHelpKey() {
+    // The topic of the page that holds the keyboard focus, else of the page showing on the right.
+    for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget()) {
+        if (auto* frame = qobject_cast<TBrowserFrame*>(w)) {
+            frame->onHelpClick();
+            return;
+        }
+        if (w == siteListPage_) {
+            siteListPage_->onHelpClick();
+            return;
+        }
+        if (w == leftPages_) {
+            onHelpClick();
+            return;
+        }
+    }
+    if (TBrowserFrame* frame = ActiveFrame())
+        frame->onHelpClick();
+    else
+        siteListPage_->onHelpClick();
 }
 
 void TMainForm::LoadSiteList() {

@@ -30,6 +30,9 @@ public:
     bool FormShow();
     // The shutdown: closes every browser page, then writes the `MAIN` layout.
     void FormClose();
+    // Shows the window where and how it was left (section `WINDOW` of "forminfo.ini": position,
+    // size, maximized); maximized when nothing usable is stored.
+    void ShowAsLeft();
     // Returns true when the show step ran and failed.
     bool startFailed() const { return startFailed_; }
 
@@ -40,6 +43,8 @@ public:
     void onHelpClick();
     void onAboutClick();
     void onExitClick();
+    // F1: the help topic of the page holding the focus.
+    void onHelpKey();
 
     // Reloads the site list (the loader the site editor calls after saving).
     void LoadSiteList();
@@ -107,6 +112,7 @@ private:
     void setActivePage(int index);
     void readMainLayout();
     void writeMainLayout();
+    void writeWindowPlacement();
     void makeSureOfTempFolder();
 
     AppPaths paths_;

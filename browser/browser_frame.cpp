@@ -189,6 +189,8 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     remoteList_->header()->resizeSection(3, 120);
     remoteList_->header()->resizeSection(4, 100);
     remoteList_->header()->setSectionsClickable(true);
+    remoteList_->header()->setSortIndicatorShown(true);
+    remoteList_->header()->setSortIndicator(sortColumn_, Qt::AscendingOrder);
     connect(remoteList_->header(), &QHeaderView::sectionClicked, this,
             &TBrowserFrame::onColumnClick);
     connect(views_, &TStyledListView::doubleClicked, this, &TBrowserFrame::onRemoteDoubleClick);
@@ -324,7 +326,9 @@ void TBrowserFrame::setToggleConnected(bool connected) {
 }
 
 void TBrowserFrame::onDisconnectClick() {
-    if (toggleConnected_) {
+    // While a failed connect waits for its retry the button still reads "Disconnect", and
+    // that is what the user asks for: no more retries.
+    if (toggleConnected_ || retryTimer_->isActive()) {
         DisconnectSession();
         disconnectAction_->setToolTip(tr("Connect"));
         disconnectAction_->setText(tr("Connect"));

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -87,7 +88,8 @@ public:
     // Mode 0 drops the cache entries of `path`, 1 empties the cache, 2 drops those of `path`
     // named `name`.
     void DropCached(const QString& path, const QString& name, int mode);
-    // Sorts `entries` by `sortColumn` and shows them in the remote list.
+    // Sorts the entries by the sort column (folders first, then in the sort direction), shows
+    // them in the remote list and the order by the heading's sort arrow.
     void SortEntries();
     // Returns the size figure of a file: size / 1024 rounded to the nearest (ties to even), at
     // least 1, followed by "KB".
@@ -153,6 +155,8 @@ public:
     void onRemoteDoubleClick();
     void onBackClick();
     void onRefreshClick();
+    // The heading of the sorting column reverses the order; another heading sorts by its column
+    // ascending.
     void onColumnClick(int column);
     // Enables the browsing buttons and lets the remote list act on its events, or not.
     void SetBrowseEnabled(bool enabled);
@@ -192,9 +196,14 @@ public:
     int64_t idleTicks() const { return idleTicks_; }
     void ResetIdleTicks() { idleTicks_ = 0; }
     void SetIdleTicks(int64_t ticks) { idleTicks_ = ticks; }
-    // The remote list's sort key: 0 name, 1 size, 2 type, 3 modified, 4 attributes.
+    // The remote list's sort key: 0 name, 1 size, 2 type, 3 modified, 4 attributes; and whether
+    // the order is reversed (a second click on the sorting column's heading). Folders stay first.
     int sortColumn() const { return sortColumn_; }
-    void SetSortColumn(int column) { sortColumn_ = column; }
+    bool sortDescending() const { return sortDescending_; }
+    void SetSortColumn(int column, bool descending = false) {
+        sortColumn_ = column;
+        sortDescending_ = descending;
+    }
     // Local copies made for viewing and editing, deleted when the page closes.
     const QStringList& tempFiles() const { return tempFiles_; }
     void AddTempFile(const QString& path) { tempFiles_ << path; }
@@ -242,6 +251,8 @@ private:
     void fillRemoteList();
     void connected();
     void onEngineDisconnected();
+    // Logs the plain reason of a failed connect under the retry line.
+    void logConnectFailure(const std::exception_ptr& failure);
     int retryWaitSeconds() const;
     QWidget* buildRemoteArea();
     QWidget* buildQueueArea();
@@ -253,6 +264,7 @@ private:
     int retryCount_ = 0;
     int64_t idleTicks_ = 0;
     int sortColumn_ = 2;
+    bool sortDescending_ = false;
     QStringList tempFiles_;
     std::vector<rdatalist> entries_;
     std::vector<rdatalist> cache_;
@@ -282,6 +294,8 @@ private:
     QList<QAction*> browseActions_;
     bool browseEnabled_ = false;
     bool toggleConnected_ = false;
+    // The remote list's columns were fitted to a listing once; after that the user's widths stay.
+    bool columnsFitted_ = false;
     int callDepth_ = 0;
     // Counts StopTimers calls, so a call that was running when the page closed starts no timer.
     int timerEpoch_ = 0;

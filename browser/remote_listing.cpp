@@ -10,6 +10,7 @@
 #include "browser/remote_list_model.h"
 
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -117,27 +118,38 @@ void TBrowserFrame::DropCached(const QString& path, const QString& name, int mod
 
 void TBrowserFrame::SortEntries() {
     const auto caseless = [](const QString& a, const QString& b) {
-        return QString::localeAwareCompare(a.toLower(), b.toLower()) < 0;
+        return QString::localeAwareCompare(a.toLower(), b.toLower());
     };
-    std::sort(entries_.begin(), entries_.end(), [&](const rdatalist& a, const rdatalist& b) {
+    const auto compare = [&](const rdatalist& a, const rdatalist& b) {
         switch (sortColumn_) {
         case 0:
             return caseless(a.name, b.name);
         case 1:
-            return a.size < b.size;
+            return a.size < b.size ? -1 : (b.size < a.size ? 1 : 0);
         case 3:
-            return a.modified < b.modified;
+            return a.modified.compare(b.modified);
         case 4:
             return caseless(rightsText(a), rightsText(b));
         default:
             return caseless(a.sortType, b.sortType);
         }
+    };
+    std::stable_sort(entries_.begin(), entries_.end(), [&](const rdatalist& a, const rdatalist& b) {
+        if (a.isFolder != b.isFolder) return a.isFolder;
+        const int order = compare(a, b);
+        return sortDescending_ ? order > 0 : order < 0;
     });
+    remoteList_->header()->setSortIndicator(sortColumn_, sortDescending_ ? Qt::DescendingOrder
+                                                                         : Qt::AscendingOrder);
     fillRemoteList();
 }
 
 void TBrowserFrame::fillRemoteList() {
     remoteModel_->Reset();
+    if (columnsFitted_ || entries_.empty()) return;
+    // The first listing sets widths that show it whole; from then on the user's widths stay.
+    columnsFitted_ = true;
+    remoteList_->header()->resizeSections(QHeaderView::ResizeToContents);
 }
 
 int TBrowserFrame::remoteRowCount() const {

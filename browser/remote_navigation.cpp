@@ -96,6 +96,6 @@ void TBrowserFrame::onRefreshClick() {
 
 void TBrowserFrame::onColumnClick(int column) {
     if (!browseEnabled_) return;
-    sortColumn_ = column;
+    SetSortColumn(column, column == sortColumn_ && !sortDescending_);
     SortEntries();
 }

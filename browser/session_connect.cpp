@@ -2,6 +2,7 @@
 // its engine, connecting, retrying, keeping the connection alive and ending it.
 
 #include "browser/browser_frame.h"
+#include "browser/connect_failure.h"
 #include "browser/transfer_queue.h"
 #include "data/expected_failure.h"
 #include "data/wire_text.h"
@@ -141,6 +142,7 @@ void TBrowserFrame::ConnectSite(bool quick) {
         ftp_->Connect(true, settings_.connectTimeoutMs);
     } catch (...) {
         LogMessage(tr("Error occured,wait %1 second for retry").arg(retryWaitSeconds()), 2);
+        logConnectFailure(std::current_exception());
         // A page closed while it was connecting stays closed: no retry reconnects it.
         if (epoch != timerEpoch_) return;
         retryTimer_->setInterval(settings_.retryDelayMs);
@@ -164,6 +166,18 @@ void TBrowserFrame::ConnectSite(bool quick) {
     }
     pathBar_->setText(currentPath_);
     connected();
+}
+
+void TBrowserFrame::logConnectFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        LogMessage(ConnectFailureText(error, QString::fromStdString(ftp_->Host), ftp_->Port,
+                                      settings_.connectTimeoutMs),
+                   2);
+    } catch (...) {
+        // Nothing the engine raises: there is no reason to tell beyond the retry line.
+    }
 }
 
 void TBrowserFrame::onAbortClick() {
@@ -218,6 +232,7 @@ void TBrowserFrame::onRetryTimer() {
                        .arg(retryWaitSeconds())
                        .arg(retryCount_),
                    2);
+        logConnectFailure(std::current_exception());
         return;
     }
     if (!ftp_->Connected()) return;

@@ -77,6 +77,14 @@ TTransferQueue::TTransferQueue(TBrowserFrame& frame, TDataModule& data)
                                                  const std::string& text) {
         if (before) before(sender, status, text);
         if (status == StatusTransferAborted) transferAborted_ = true;
+        // The engine turned a resume into a whole download: the user asked for a resume and
+        // learns why the file starts again.
+        if (status == StatusText && text == kAsciiResumeText) {
+            resuming_ = false;
+            frame_.LogMessage(tr("Resume is not possible in ASCII mode; the whole file is "
+                                 "downloaded again"),
+                              2);
+        }
     };
 }
 

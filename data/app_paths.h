@@ -1,6 +1,7 @@
 #pragma once
-// Where the program keeps its files. The program is portable: every file it reads or writes lies
-// in one folder, the executable's own, which tests replace by a temporary folder.
+// Where the program keeps its files. Every file it reads or writes lies in one data folder: the
+// user's ($XDG_DATA_HOME/oxbrook) for an installed program, or the program's own folder for a
+// portable copy. Tests replace it by a temporary folder.
 
 #include <QString>
 
@@ -13,6 +14,12 @@ public:
     const QString& folder() const { return folder_; }
     // Returns the full path of `name` inside the program's folder.
     QString file(const QString& name) const;
+
+    // Returns the data folder for a program in `programFolder`: that folder itself when it holds
+    // "all.dat" or a "portable" marker file, otherwise "oxbrook" in the user's data folder,
+    // made (with its missing parents) with mode 0700 when it is not there. Returns an empty
+    // string when the folder cannot be made; `error` then says why.
+    static QString DataFolderFor(const QString& programFolder, QString* error = nullptr);
 
     // Returns `folder` joined with `name` by exactly one native separator.
     static QString join(const QString& folder, const QString& name);

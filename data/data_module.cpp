@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <atomic>
 #include <set>
@@ -221,7 +222,10 @@ void TDataModule::CreateMissingStores() {
         const QString path = paths.file(QString::fromLatin1(file));
         // Only a file that is not there at all is made; anything else is left for Connect to
         // open or to report.
-        if (!QFileInfo::exists(path)) schema::CreateStore(toStore(path), kind);
+        if (QFileInfo::exists(path)) continue;
+        schema::CreateStore(toStore(path), kind);
+        // The stores hold the sites' passwords: only their owner may read them.
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     }
 }
 

@@ -17,6 +17,10 @@ class TNetSimpleServer;
 
 enum TNetFTPTransferType { ftASCII, ftBinary };
 
+// The status text of a resume asked for in ASCII mode, which downloads the whole file instead.
+inline constexpr const char* kAsciiResumeText =
+    "Resume is not possible in ASCII mode; the whole file is downloaded again";
+
 enum TNetFtpProxyType {
     fpcmNone = 0,
     fpcmUserSite = 1,
@@ -117,14 +121,16 @@ public:
     void Disconnect() override;
 
     // Downloads remoteName into stream from its current position (REST with that position
-    // when resume and the server supports it), then fires OnAfterGet.
+    // when resume and the server supports it), then fires OnAfterGet. In ASCII mode each CR LF
+    // arrives as LF, and a resume becomes a whole download from the start of the stream,
+    // announced by the status text kAsciiResumeText.
     void RetrieveToStream(const std::string& remoteName, TNetStream& stream, bool resume);
     // Downloads into a local file by the overwrite and resume rules. Raises
     // ENetFTPFileAlreadyExists when the existing file may be neither replaced nor resumed.
     void Retrieve(const std::string& remoteName, const std::string& localFileName,
                   bool canOverwrite, bool resume);
     // Uploads stream: STOU with an empty name, APPE from its position when append, else STOR
-    // of the whole stream.
+    // of the whole stream. In ASCII mode each LF not preceded by CR goes as CR LF.
     void Store(TNetStream& stream, const std::string& remoteName, bool append);
     // Uploads a local file (the whole file, also for an append).
     void StoreFile(const std::string& localFileName, const std::string& remoteName, bool append);

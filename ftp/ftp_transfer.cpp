@@ -1,5 +1,6 @@
 // TNetFTP: data connections (passive and active), transfers with resume, uploads, listings.
 
+#include "ftp/ascii_stream.h"
 #include "ftp/ftp.h"
 #include "ftp/list_parser.h"
 #include "ftp/reply_parsers.h"
@@ -173,8 +174,23 @@ void TNetFTP::SendOverData(const std::string& command, TNetStream& stream, bool 
 }
 
 void TNetFTP::RetrieveToStream(const std::string& remoteName, TNetStream& stream, bool resume) {
-    resume = resume && ProbeResume();
-    ReceiveOverData("RETR " + remoteName, stream, resume);
+    if (transferType == ftASCII) {
+        if (resume) {
+            // Servers count a restart offset in ASCII mode in their own line ends, which this
+            // side cannot know (some refuse REST in ASCII mode outright); the only sure way is
+            // the whole file again. A marker a caller set already is cleared first.
+            SendCommand("REST 0", -1);
+            ReportStatus(TNetStatus::StatusText, kAsciiResumeText);
+            stream.SetSize(0);
+            stream.SetPosition(0);
+        }
+        TNetAsciiReceiveStream converted(stream);
+        ReceiveOverData("RETR " + remoteName, converted, false);
+        converted.Finish();
+    } else {
+        resume = resume && ProbeResume();
+        ReceiveOverData("RETR " + remoteName, stream, resume);
+    }
     if (OnAfterGet) OnAfterGet(this, stream);
 }
 
@@ -183,7 +199,8 @@ void TNetFTP::Retrieve(const std::string& remoteName, const std::string& localFi
     std::unique_ptr<TNetFileStream> file;
     std::error_code ec;
     if (std::filesystem::exists(localFileName, ec)) {
-        resume = resume && ProbeResume();
+        // An ASCII resume is always possible: it becomes a whole download (RetrieveToStream).
+        resume = resume && (transferType == ftASCII || ProbeResume());
         if (canOverwrite && !resume) {
             file = std::make_unique<TNetFileStream>(localFileName, TNetFileMode::fmCreate);
         } else if (!canOverwrite && resume) {
@@ -194,17 +211,25 @@ void TNetFTP::Retrieve(const std::string& remoteName, const std::string& localFi
         }
     } else {
         file = std::make_unique<TNetFileStream>(localFileName, TNetFileMode::fmCreate);
+        resume = false;
     }
     RetrieveToStream(remoteName, *file, resume);
 }
 
 void TNetFTP::Store(TNetStream& stream, const std::string& remoteName, bool append) {
+    std::unique_ptr<TNetAsciiSendStream> converted;
+    if (transferType == ftASCII) {
+        // The converted stream starts where the source stands; a whole upload starts at 0.
+        if (!append) stream.SetPosition(0);
+        converted = std::make_unique<TNetAsciiSendStream>(stream);
+    }
+    TNetStream& data = converted ? static_cast<TNetStream&>(*converted) : stream;
     if (remoteName.empty())
-        SendOverData("STOU ", stream, true);
+        SendOverData("STOU ", data, true);
     else if (append)
-        SendOverData("APPE " + remoteName, stream, false);
+        SendOverData("APPE " + remoteName, data, false);
     else
-        SendOverData("STOR " + remoteName, stream, true);
+        SendOverData("STOR " + remoteName, data, true);
 }
 
 void TNetFTP::StoreFile(const std::string& localFileName, const std::string& remoteName,

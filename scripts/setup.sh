@@ -11,6 +11,7 @@ packages=(
   python3 python3-pyftpdlib vsftpd dante-server microsocks ftp-proxy
   curl lftp xvfb xauth procps iproute2
   clang-14 libfuzzer-14-dev
+  desktop-file-utils appstream dpkg-dev
 )
 
 SUDO=""

@@ -1,12 +1,12 @@
 #include "sites/site_list_page.h"
 
 #include "data/data_module.h"
+#include "sites/site_editor_form.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
 #include "ui/session_host.h"
 #include "ui/styled_list_view.h"
-#include "sites/site_editor_form.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -120,9 +120,19 @@ void TSiteListPage::buildMenu() {
     contextMenu_->addSeparator();
     menuRename_ = contextMenu_->addAction(tr("Rename"), this, &TSiteListPage::onRenameClick);
     contextMenu_->addSeparator();
-    contextMenu_->addAction(tr("Refresh"), this, &TSiteListPage::onRefreshClick);
+    QAction* refresh = contextMenu_->addAction(tr("Refresh"), this, &TSiteListPage::onRefreshClick);
     for (QAction* item : {menuConnect_, menuEdit_, menuDelete_, menuRename_})
         item->setVisible(false);
+    // The keys act while the focus is on this page; a hidden item (no site selected) takes its
+    // key with it, so Del never reaches "NewFTPSite".
+    const std::pair<QAction*, QKeySequence> keys[] = {{menuDelete_, QKeySequence(Qt::Key_Delete)},
+                                                      {menuRename_, QKeySequence(Qt::Key_F2)},
+                                                      {refresh, QKeySequence(Qt::Key_F5)}};
+    for (const auto& [item, key] : keys) {
+        item->setShortcut(key);
+        item->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(item);
+    }
 }
 
 QAction* TSiteListPage::viewStyleItem(int code) const {
@@ -151,8 +161,10 @@ void TSiteListPage::LoadSiteList() {
 }
 
 QModelIndex TSiteListPage::selectedIndex() const {
-    const QModelIndexList rows = views_->selectionModel()->selectedRows(0);
-    return rows.isEmpty() ? QModelIndex() : rows.first();
+    // Asked by item, not by full row: whichever style made the selection, its first column names
+    // the site.
+    const QModelIndexList items = views_->selectionModel()->selectedIndexes();
+    return items.isEmpty() ? QModelIndex() : items.first().siblingAtColumn(0);
 }
 
 QString TSiteListPage::selectedCaption() const {
@@ -267,8 +279,11 @@ void TSiteListPage::onNewClick() {
 void TSiteListPage::onEditClick() {
     if (!siteSelected()) return;
     TSiteEditorForm editor(dataModule_, this, this);
-    if (!editor.LoadSite(selectedCaption())) return;
+    const QString name = selectedCaption();
+    if (!editor.LoadSite(name)) return;
     Prompt().ExecForm(&editor);
+    // Saving reloads the list; the site edited stays the one selected and described.
+    if (captions().contains(name)) SelectSite(name);
 }
 
 void TSiteListPage::onDeleteClick() {

@@ -4,6 +4,7 @@
 // services installed for the test's lifetime.
 
 #include "app/application.h"
+#include "testing/environment_override.h"
 #include "testing/qt_temp_dir.h"
 #include "testing/recording_desktop_service.h"
 #include "testing/scripted_prompt_service.h"

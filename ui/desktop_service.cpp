@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QProcess>
@@ -101,7 +102,18 @@ THelpForm* TDesktopService::helpForm() const {
 }
 
 QString TDesktopService::HelpFile() const {
-    return AppPaths(programFolder_).file(QStringLiteral("Oxbrook.html"));
+    const QString name = QStringLiteral("Oxbrook.html");
+    // Beside the program for a build or a portable copy; in the installation's share folder
+    // (found from bin/, so any prefix works); then wherever the desktop keeps shared data.
+    QStringList candidates{
+        AppPaths(programFolder_).file(name),
+        AppPaths::join(QDir(programFolder_).absoluteFilePath(QStringLiteral("../share/oxbrook")),
+                       name)};
+    candidates += QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                            QStringLiteral("oxbrook/") + name);
+    for (const QString& candidate : candidates)
+        if (QFileInfo::exists(candidate)) return QDir::cleanPath(candidate);
+    return candidates.first();
 }
 
 void TDesktopService::ShowHelp(const QString& topic) {

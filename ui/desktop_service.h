@@ -14,7 +14,7 @@ class THelpForm;
 
 class TDesktopService {
 public:
-    // Requires the program's folder, where the help book "Oxbrook.html" lies.
+    // Requires the folder of the program's executable, where the help book is looked for first.
     explicit TDesktopService(const QString& programFolder);
     virtual ~TDesktopService();
     TDesktopService(const TDesktopService&) = delete;
@@ -41,7 +41,9 @@ public:
     void SetClipboardText(const QString& text);
     QString ClipboardText() const;
 
-    // Returns the full path of the help book.
+    // Returns the full path of the help book "Oxbrook.html": beside the program, else in
+    // "../share/oxbrook/" from the program's folder, else in "oxbrook/" of the desktop's shared
+    // data folders; when none exists, the path beside the program.
     QString HelpFile() const;
     // Shows the help window at the topic with identifier `topic`; an empty id shows the contents.
     void ShowHelp(const QString& topic = QString());

@@ -12,6 +12,8 @@
 THelpForm::THelpForm(const QString& helpFile, QWidget* parent)
     : QWidget(parent, Qt::Window), browser_(new QTextBrowser(this)) {
     setWindowTitle(tr("Oxbrook Help"));
+    // The help window stays open only as long as the program: closing the main window ends it.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(720, 560);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QToolButton>
 
@@ -15,6 +16,9 @@ TStyledListView::TStyledListView(QWidget* parent)
     report_->setItemsExpandable(false);
     report_->setUniformRowHeights(true);
     report_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Selecting whole rows in the icon styles too keeps one meaning of "the selected item" for
+    // every style: the report view's selection holds rows, and so must the shared one.
+    icons_->setSelectionBehavior(QAbstractItemView::SelectRows);
     icons_->setResizeMode(QListView::Adjust);
     icons_->setWrapping(true);
     for (QAbstractItemView* view :
@@ -24,6 +28,7 @@ TStyledListView::TStyledListView(QWidget* parent)
         connect(view, &QAbstractItemView::doubleClicked, this, &TStyledListView::doubleClicked);
         connect(view, &QWidget::customContextMenuRequested, this,
                 &TStyledListView::contextMenuRequested);
+        view->installEventFilter(this);
         addWidget(view);
     }
     setCurrentWidget(report_);
@@ -36,6 +41,20 @@ void TStyledListView::setModel(QAbstractItemModel* model) {
     QItemSelectionModel* own = icons_->selectionModel();
     icons_->setSelectionModel(report_->selectionModel());
     delete own;
+}
+
+bool TStyledListView::eventFilter(QObject* watched, QEvent* event) {
+    // Enter opens the current item as a double click does. The views' own "activated" signal is
+    // not used because it also follows a double click, which would open the item twice.
+    if (event->type() == QEvent::KeyPress && (watched == report_ || watched == icons_)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* view = static_cast<QAbstractItemView*>(watched);
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && view->currentIndex().isValid()) {
+            emit doubleClicked();
+            return true;
+        }
+    }
+    return QStackedWidget::eventFilter(watched, event);
 }
 
 QItemSelectionModel* TStyledListView::selectionModel() const {

@@ -47,12 +47,15 @@ public:
     QListView* iconView() const { return icons_; }
 
 signals:
-    // Forwarded from whichever view shows.
+    // Forwarded from whichever view shows: a double click on an item, or Enter on the current one.
     void doubleClicked();
     void contextMenuRequested(const QPoint& viewportPos);
     // The style button itself, or one of its drop-down items, was clicked.
     void styleButtonClicked();
     void styleItemPicked(int code);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QTreeView* report_;

@@ -5,6 +5,7 @@
 #include "ftp/ftp.h"
 #include "testing/memory_data_module.h"
 #include "testing/refused_port.h"
+#include "testing/silent_listener.h"
 #include "testing/test_peer.h"
 #include "testing/widget_test_support.h"
 #include "ui/help_form.h"
@@ -148,11 +149,13 @@ TEST_F(BrowserFrameTest, CloseHelpersDeleteCopiesAndEmptyTheLists) {
 }
 
 TEST_F(BrowserFrameTest, RefusedConnectionsAreRetriedUpToTheLimit) {
-    refusedSite(3, 10);
+    const QString refused =
+        QString("Connection refused by 127.0.0.1:%1").arg(refusedSite(3, 10).port);
     frame->ConnectSite(false);
-    EXPECT_EQ(frame->infoLines(),
-              QStringList({"Connecting 127.0.0.1", "Error occured,wait 10 second for retry"}));
+    EXPECT_EQ(frame->infoLines(), QStringList({"Connecting 127.0.0.1",
+                                               "Error occured,wait 10 second for retry", refused}));
     EXPECT_EQ(frame->infoIcon(1), 2);
+    EXPECT_EQ(frame->infoIcon(2), 2);
     EXPECT_TRUE(frame->retryTimer()->isActive());
     EXPECT_EQ(frame->retryTimer()->interval(), 10000);
     EXPECT_EQ(data->sites[0].zdate, "touched");
@@ -162,11 +165,65 @@ TEST_F(BrowserFrameTest, RefusedConnectionsAreRetriedUpToTheLimit) {
     EXPECT_TRUE(frame->retryTimer()->isActive());
     frame->onRetryTimer();
     EXPECT_FALSE(frame->retryTimer()->isActive());
-    EXPECT_EQ(frame->infoLines(),
-              QStringList({"Connecting 127.0.0.1", "Error occured,wait 10 second for retry",
-                           "Connecting 127.0.0.1", "Error occured,wait 10 second for retry. (1)",
-                           "Connecting 127.0.0.1", "Error occured,wait 10 second for retry. (2)",
-                           "Encountered maximum error.This part job is halted."}));
+    EXPECT_EQ(
+        frame->infoLines(),
+        QStringList({"Connecting 127.0.0.1", "Error occured,wait 10 second for retry", refused,
+                     "Connecting 127.0.0.1", "Error occured,wait 10 second for retry. (1)", refused,
+                     "Connecting 127.0.0.1", "Error occured,wait 10 second for retry. (2)", refused,
+                     "Encountered maximum error.This part job is halted."}));
+}
+
+TEST_F(BrowserFrameTest, DisconnectWhileWaitingForARetryStopsTheRetries) {
+    refusedSite(0, 10);
+    frame->ConnectSite(false);
+    ASSERT_TRUE(frame->retryTimer()->isActive());
+    EXPECT_EQ(frame->disconnectAction()->text(), "Disconnect");
+    frame->disconnectAction()->trigger();
+    EXPECT_FALSE(frame->retryTimer()->isActive());
+    EXPECT_EQ(frame->infoLines().last(), "Disconnected from server.");
+    EXPECT_EQ(frame->disconnectAction()->text(), "Connect");
+    // The next click connects again, and a failure waits for its retry as before.
+    frame->disconnectAction()->trigger();
+    EXPECT_TRUE(frame->retryTimer()->isActive());
+}
+
+// The reason under the retry line, for each way a connect fails that a user meets.
+TEST_F(BrowserFrameTest, AFailedConnectSaysWhyInPlainWords) {
+    SilentListener silent;
+    QDir().mkpath(path("root"));
+    QDir().mkpath(path("peer"));
+    oxbrook::testing::FtpdPeer server(path("peer").toStdString(), path("root").toStdString());
+    const int refusedPort = RefusedPort();
+    struct Case {
+        QString address;
+        int port;
+        QString password;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", refusedPort, "",
+         QString("Connection refused by 127.0.0.1:%1").arg(refusedPort)},
+        {"nonexistent.invalid", 21, "", "Host nonexistent.invalid not found"},
+        {"127.0.0.1", silent.port(), "", "Timed out after 1 s"},
+        {"127.0.0.1", server.port(), "wrong", "The server replied: 530 Authentication failed."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason.toStdString());
+        frame = std::make_unique<TBrowserFrame>(3, *data);
+        data->sites.clear();
+        SiteRecord& site = data->addSite("site", c.address);
+        site.port = c.port;
+        site.username = "oxuser";
+        site.password = c.password;
+        site.timeout = 1;
+        SetSetting(*frame, &TSessionSettings::siteName, "site");
+        frame->ConnectSite(false);
+        EXPECT_FALSE(frame->Connected());
+        const QStringList lines = frame->infoLines();
+        const int retry = lines.indexOf("Error occured,wait 10 second for retry");
+        ASSERT_GE(retry, 0) << lines.join('\n').toStdString();
+        EXPECT_EQ(lines.value(retry + 1), c.reason);
+    }
 }
 
 TEST_F(BrowserFrameTest, TheWaitShownIsRoundedToTheNearestSecondTiesToEven) {
@@ -174,10 +231,13 @@ TEST_F(BrowserFrameTest, TheWaitShownIsRoundedToTheNearestSecondTiesToEven) {
     frame->ConnectSite(false);
     SetSetting(*frame, &TSessionSettings::retryDelayMs, 2500);
     frame->onRetryTimer();
-    EXPECT_EQ(frame->infoLines().last(), "Error occured,wait 2 second for retry. (1)");
+    // The retry line comes just before the reason.
+    EXPECT_EQ(frame->infoLines().value(frame->infoLines().size() - 2),
+              "Error occured,wait 2 second for retry. (1)");
     SetSetting(*frame, &TSessionSettings::retryDelayMs, 3500);
     frame->onRetryTimer();
-    EXPECT_EQ(frame->infoLines().last(), "Error occured,wait 4 second for retry. (2)");
+    EXPECT_EQ(frame->infoLines().value(frame->infoLines().size() - 2),
+              "Error occured,wait 4 second for retry. (2)");
     // A limit of 0 is never reached: the timer keeps retrying.
     EXPECT_TRUE(frame->retryTimer()->isActive());
 }
@@ -332,7 +392,7 @@ TEST_F(BrowserFrameServerTest, TheLoginFolderIsListedFoldersFirst) {
     EXPECT_EQ(frame->entries().back().name, "b.txt");
     frame->SetSortColumn(0);
     frame->SortEntries();
-    EXPECT_EQ(names(), QStringList({"a.bin", "b.txt", "empty", "sub"}));
+    EXPECT_EQ(names(), QStringList({"empty", "sub", "a.bin", "b.txt"}));
 }
 
 TEST_F(BrowserFrameServerTest, FoldersAreEnteredByDoubleClickAndLeftByBack) {
@@ -365,7 +425,7 @@ TEST_F(BrowserFrameServerTest, FoldersAreEnteredByDoubleClickAndLeftByBack) {
 
     frame->onColumnClick(0);
     EXPECT_EQ(frame->sortColumn(), 0);
-    EXPECT_EQ(names().first(), "a.bin");
+    EXPECT_EQ(names().mid(0, 3), QStringList({"empty", "sub", "a.bin"}));
 }
 
 TEST_F(BrowserFrameServerTest, NavigatingWhileDisconnectedConnectsInstead) {

@@ -103,6 +103,23 @@ TEST_F(DuplicateTest, ResumeContinuesAShorterLocalCopyWithRest) {
     EXPECT_EQ(data->LoadHistoryTransfers().size(), 1u);
 }
 
+// A text file goes in ASCII mode, where a restart offset cannot be trusted: Resume downloads it
+// whole, says so, and the file arrives with this system's line ends.
+TEST_F(DuplicateTest, ResumeInAsciiModeDownloadsTheWholeTextFile) {
+    writeBytes("root/notes.txt", "one\ntwo\nthree\n");
+    writeBytes("local/notes.txt", "one\n");
+    connectFrame();
+    SetSetting(*frame, &TSessionSettings::transferMode, "ascii");
+    queue->AddItem(download("notes.txt", 14));
+    answer<Form>(&Form::onResumeClick);
+    queue->RunSequence(false);
+    EXPECT_EQ(readFile("local/notes.txt"), "one\ntwo\nthree\n");
+    EXPECT_TRUE(frame->infoLines().contains(
+        "Resume is not possible in ASCII mode; the whole file is downloaded again"))
+        << frame->infoLines().join('\n').toStdString();
+    EXPECT_EQ(data->LoadHistoryTransfers().size(), 1u);
+}
+
 TEST_F(DuplicateTest, ResumeIsNotOfferedForAnEqualOrLongerLocalFileNorForFolders) {
     writeFile("root/same.bin", 1000);
     writeFile("local/same.bin", 1000);

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -203,6 +204,55 @@ TEST_F(RemoteListTest, TheSortItemsSortByTheirColumn) {
     menu.action(TRemoteListMenu::SortByType)->trigger();
     EXPECT_EQ(frame->sortColumn(), 2);
     EXPECT_EQ(frame->remoteRow(0).value(0), "docs");
+}
+
+TEST_F(RemoteListTest, HeadingClicksReverseTheOrderAndColumnsFitOnce) {
+    put("root/alpha.txt", 5);
+    QDir().mkpath(path("root/zeta"));
+    frame->show();
+    frame->ConnectSite(false);
+    ASSERT_TRUE(frame->Connected());
+    QHeaderView* header = frame->remoteList()->header();
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    // Fitted to the first listing: no caption or cell is cut.
+    for (int column = 0; column < header->count(); ++column)
+        EXPECT_GE(header->sectionSize(column),
+                  static_cast<QAbstractItemView*>(frame->remoteList())->sizeHintForColumn(column))
+            << column;
+    auto names = [this] {
+        QStringList out;
+        for (int row = 0; row < frame->remoteRowCount(); ++row)
+            out << frame->remoteRow(row).value(0);
+        return out;
+    };
+    auto clickHeading = [header](int column) {
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    };
+    clickHeading(0);
+    EXPECT_EQ(names(), QStringList({"docs", "zeta", "alpha.txt", "notes.txt", "zero.dat"}));
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickHeading(0);
+    EXPECT_EQ(names(), QStringList({"zeta", "docs", "zero.dat", "notes.txt", "alpha.txt"}));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickHeading(1);
+    EXPECT_EQ(names().mid(2), QStringList({"zero.dat", "alpha.txt", "notes.txt"}));
+    EXPECT_EQ(header->sortIndicatorSection(), 1);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickHeading(1);
+    EXPECT_EQ(names().mid(2), QStringList({"notes.txt", "alpha.txt", "zero.dat"}));
+    TRemoteListMenu::Of(*frame).action(TRemoteListMenu::SortBySize)->trigger();
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    // A width the user gives stays through the next listings.
+    header->resizeSection(0, 333);
+    frame->onRefreshClick();
+    frame->SelectRemoteRow(rowOf("docs"));
+    frame->onRemoteDoubleClick();
+    EXPECT_EQ(frame->currentPath(), "/docs");
+    EXPECT_EQ(header->sectionSize(0), 333);
 }
 
 TEST_F(RemoteListTest, KeysRefreshEnterAndLeaveFolders) {

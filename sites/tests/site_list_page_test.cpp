@@ -1,16 +1,22 @@
 #include "sites/site_list_page.h"
 
-#include "ui/help_form.h"
-#include "ui/session_host.h"
+#include "sites/site_editor_form.h"
 #include "testing/memory_data_module.h"
 #include "testing/recording_session_host.h"
 #include "testing/widget_test_support.h"
-#include "sites/site_editor_form.h"
+#include "ui/help_form.h"
+#include "ui/session_host.h"
 
+#include "ui/styled_list_view.h"
+
+#include <QAbstractItemView>
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 
@@ -238,6 +244,95 @@ TEST_F(SiteListPageTest, EditingTheCaptionRunsTheRename) {
     QCoreApplication::processEvents();
     EXPECT_EQ(page->captions(), QStringList({"NewFTPSite", "delta", "beta"}));
     EXPECT_EQ(data->sites[0].name, "delta");
+}
+
+// What a user does with the mouse and the keyboard, in every view style alike.
+TEST_F(SiteListPageTest, EveryViewStyleSelectsOpensEditsDeletesAndShowsTheMenu) {
+    const int styles[] = {TSiteListPage::LargeIcon, TSiteListPage::List, TSiteListPage::SmallIcon,
+                          TSiteListPage::Report};
+    for (int style : styles) {
+        SCOPED_TRACE(style);
+        data->sites.clear();
+        host.opened.clear();
+        data->addSite("alpha", "a.test").comment = "note";
+        data->addSite("beta", "b.test");
+        page = std::make_unique<TSiteListPage>(*data, host);
+        page->SetViewStyleCode(style);
+        page->resize(640, 480);
+        page->show();
+        page->LoadSiteList();
+        QCoreApplication::processEvents();
+        QAbstractItemView* view =
+            page->findChild<TStyledListView*>(QStringLiteral("siteListView"))->activeView();
+        const QPoint alpha = view->visualRect(view->model()->index(1, 0)).center();
+
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, alpha);
+        EXPECT_EQ(page->selectedCaption(), "alpha");
+        EXPECT_TRUE(siteCommandsEnabled());
+        EXPECT_TRUE(page->descriptionText().endsWith("note"));
+
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, alpha);
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClick(view, Qt::Key_Enter);
+        EXPECT_EQ(host.opened, QStringList({"alpha", "alpha", "alpha"}));
+
+        // A right click selects the site under the pointer and pops its menu up.
+        const QPoint beta = view->visualRect(view->model()->index(2, 0)).center();
+        QTest::mousePress(view->viewport(), Qt::RightButton, {}, beta);
+        QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, beta);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, beta,
+                                    view->viewport()->mapToGlobal(beta));
+        QCoreApplication::sendEvent(view->viewport(), &menuEvent);
+        EXPECT_EQ(page->selectedCaption(), "beta");
+        QMenu* menu = page->contextMenuNow();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(menu->isVisible());
+        EXPECT_TRUE(page->menuConnect()->isVisible());
+        EXPECT_TRUE(page->menuEdit()->isVisible());
+        menu->hide();
+
+        prompt->QueueFormAction(
+            [](QDialog& dialog) { static_cast<TSiteEditorForm&>(dialog).onOkClick(); });
+        page->editAction()->trigger();
+        EXPECT_EQ(prompt->formsRun().size(), 1);
+        EXPECT_EQ(page->selectedCaption(), "beta");
+        prompt->QueueAnswer(PromptAnswer::Yes);
+        page->deleteAction()->trigger();
+        EXPECT_EQ(page->captions(), QStringList({"NewFTPSite", "alpha"}));
+        // One scripted service at a time: the old one uninstalls itself when it goes.
+        prompt.reset();
+        prompt = std::make_unique<TScriptedPromptService>();
+    }
+}
+
+TEST_F(SiteListPageTest, KeysRenameDeleteAndRefreshAndAreShownInTheMenu) {
+    data->addSite("alpha", "a.test");
+    page->LoadSiteList();
+    page->show();
+    page->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    QAbstractItemView* view =
+        page->findChild<TStyledListView*>(QStringLiteral("siteListView"))->activeView();
+    view->setFocus();
+    EXPECT_EQ(page->menuDelete()->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(page->menuRename()->shortcut(), QKeySequence(Qt::Key_F2));
+
+    // Nothing but "NewFTPSite" selected: Del has nothing to delete.
+    page->SelectSite("NewFTPSite");
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_TRUE(prompt->messages().isEmpty());
+
+    page->SelectSite("alpha");
+    QTest::keyClick(view, Qt::Key_Delete);
+    ASSERT_EQ(prompt->messages().size(), 1);
+    EXPECT_EQ(prompt->messages()[0].text, "Are you sure to delete <alpha>?");
+    QTest::keyClick(view, Qt::Key_F2);
+    EXPECT_NE(page->findChild<QLineEdit*>(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+
+    data->addSite("beta", "b.test");
+    QTest::keyClick(view, Qt::Key_F5);
+    EXPECT_EQ(page->captions(), QStringList({"NewFTPSite", "alpha", "beta"}));
 }
 
 TEST_F(SiteListPageTest, HelpShowsTheSiteListTopic) {
