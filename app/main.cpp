@@ -8,6 +8,7 @@
 #include "app/main_form.h"
 #include "ui/qt_prompt_service.h"
 #include "ui/window_pump.h"
+#include "settings/store_login_form.h"
 
 #include <clocale>
 
@@ -26,12 +27,15 @@ int main(int argc, char** argv) {
     TNetAntiFreeze antiFreeze;
     InstallWindowPump(antiFreeze);
 
+    // An encrypted store file is opened by asking its password in the "Database Login" dialog.
+    InstallStoreLogin();
     TDataModule dataModule(paths.folder());
     TMainForm mainForm(paths, dataModule);
     mainForm.showMaximized();
     if (mainForm.startFailed()) return 1;
     const int code = app.exec();
     RemoveWindowPump();
+    RemoveStoreLogin();
     SetDesktopService(nullptr);
     SetPromptService(nullptr);
     return code;

@@ -6,9 +6,13 @@
 #include "data/data_module.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
+#include "ui/product_links.h"
 #include "ui/prompt_service.h"
 #include "app/top_bar.h"
+#include "settings/about_form.h"
+#include "settings/options_form.h"
 #include "sites/site_list_page.h"
+#include "store/session.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -94,16 +98,19 @@ TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* pa
     connect(topBar_, &TTopBar::helpClicked, this, &TMainForm::onHelpClick);
     connect(topBar_, &TTopBar::aboutClicked, this, &TMainForm::onAboutClick);
     connect(topBar_, &TTopBar::exitClicked, this, &TMainForm::onExitClick);
+    SetSettingsHost(this);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    if (SettingsHost() == this) SetSettingsHost(nullptr);
+}
 
 QUrl TMainForm::HomepageUrl() {
-    return QUrl(QStringLiteral("https://oxbrook.example.com/"));
+    return ProductLinks::Homepage();
 }
 
 QUrl TMainForm::FeedbackUrl() {
-    return QUrl(QStringLiteral("mailto:support@oxbrook.example.com?subject="));
+    return ProductLinks::Support();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -123,6 +130,10 @@ bool TMainForm::FormShow() {
     try {
         dataModule_.CreateMissingStores();
         dataModule_.Connect();
+    } catch (const store::EStoreAbort&) {
+        // The user cancelled the store's login: the program ends without a word.
+        startFailed_ = true;
+        return false;
     } catch (const std::exception& error) {
         // A store that exists but cannot be opened is never replaced: the user learns why, in the
         // store's own words, and the program ends without touching any file.
@@ -186,7 +197,17 @@ void TMainForm::SetLeftWidth(int width) {
 }
 
 void TMainForm::onOptionsClick() {
-    // The options dialog is not part of the program yet; the button stays without effect.
+    ShowOptions(AntiIdlePage);
+}
+
+void TMainForm::ShowOptions(int page) {
+    TOptionsForm::Execute(dataModule_, this, page, this);
+}
+
+void TMainForm::ReloadAllOptions() {
+    // Closed pages keep their frames, and those are reloaded too.
+    for (int number = pageCounter_; number >= 1; --number)
+        if (TBrowserFrame* frame = FrameOfPage(number)) frame->ReloadOptions();
 }
 
 void TMainForm::onFeedbackClick() {
@@ -202,7 +223,8 @@ void TMainForm::onHelpClick() {
 }
 
 void TMainForm::onAboutClick() {
-    // The about box is not part of the program yet; the button stays without effect.
+    TAboutForm form(this);
+    Prompt().ExecForm(&form);
 }
 
 void TMainForm::onExitClick() {
@@ -256,7 +278,10 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
         rightPages_->setTabVisible(i, true);
         setActivePage(i);
         TBrowserFrame* frame = ActiveFrame();
-        if (frame && !wasVisible) frame->ConnectSite(quick);
+        if (frame && !wasVisible) {
+            if (quick) frame->quickValues = quickValues_;
+            frame->ConnectSite(quick);
+        }
         return;
     }
     const int number = ++pageCounter_;
@@ -279,8 +304,14 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
     settingPage_ = false;
     applyFtpLayout(*frame);
     setActivePage(index);
+    if (quick) frame->quickValues = quickValues_;
     frame->ConnectSite(quick);
     PageChange();
+}
+
+void TMainForm::OpenQuickSession(const QuickConnectValues& values) {
+    quickValues_ = values;
+    OpenSession(values.host, true);
 }
 
 void TMainForm::RenameSessionPages(const QString& oldName, const QString& newName) {
@@ -331,11 +362,18 @@ void TMainForm::CloseAll() {
 }
 
 void TMainForm::PageShutdown() {
+    // "Clean on exit" unticked keeps the view and edit copies for the next run; ticked, only the
+    // copies the pages recorded are deleted, never anything else in the temporary folder.
+    bool clean = true;
+    try {
+        clean = dataModule_.ReadOptions().ifclear;
+    } catch (...) {
+    }
     for (int number = pageCounter_; number >= 1; --number) {
         TBrowserFrame* frame = FrameOfPage(number);
         if (!frame) continue;
         try {
-            frame->DeleteTempFiles();
+            if (clean) frame->DeleteTempFiles();
             formInfo_.WriteInteger(kFtp, QStringLiteral("INFO"), frame->infoPaneHeight());
             formInfo_.WriteInteger(kFtp, QStringLiteral("UPDOWN"), frame->queueListHeight());
             formInfo_.WriteInteger(kFtp, QStringLiteral("LVCVIEW"), frame->viewStyleCode());

@@ -84,41 +84,61 @@ bool TBrowserFrame::LoadSessionSettings(bool quick) {
         localPath = site->localpath;
         siteId = site->id;
     }
-    keepAliveCommands = dataModule_.KeepAliveCommands();
+    applyOptions();
+    return quick || applyProxyAndSocks();
+}
+
+void TBrowserFrame::applyOptions() {
     const OptionsRecord options = dataModule_.ReadOptions();
+    keepAliveCommands = options.eanti ? dataModule_.KeepAliveCommands() : QStringList();
     keepAliveInterval = options.interval;
     transferMode = options.transfermode;
     tempPath = options.temppath;
     ftp_->RecvBufferSize = options.recvb;
     ftp_->SendBufferSize = options.sendb;
-    if (quick) return true;
-    // A proxy or SOCKS entry that is gone, or names an unknown type, leaves the settings as
-    // they were.
+}
+
+void TBrowserFrame::ReloadOptions() {
+    applyOptions();
+    idleTicks = 0;
+}
+
+bool TBrowserFrame::applyProxyAndSocks() {
+    // A site that names an entry which was renamed or removed must not reach its server
+    // directly, past the proxy or SOCKS server it was set up to use.
+    settingsError_.clear();
+    std::optional<ProxyRecord> proxy;
     if (proxyName != QLatin1String("None")) {
+        proxy = dataModule_.FindProxy(proxyName);
+        if (!proxy) settingsError_ = tr("The proxy %1 of this site does not exist.").arg(proxyName);
+    }
+    std::optional<SocksRecord> socks;
+    if (socksName != QLatin1String("None") && settingsError_.isEmpty()) {
+        socks = dataModule_.FindSocks(socksName);
+        if (!socks)
+            settingsError_ = tr("The SOCKS server %1 of this site does not exist.").arg(socksName);
+    }
+    if (!settingsError_.isEmpty()) return false;
+    // An entry that names an unknown type leaves the settings as they were.
+    if (proxy) {
         TNetFtpProxyType type;
-        const std::optional<ProxyRecord> proxy = dataModule_.FindProxy(proxyName);
-        if (proxy) {
-            ftp_->ProxySettings.Host = utf8(proxy->server);
-            ftp_->ProxySettings.Port = proxy->port;
-            if (proxyTypeOf(proxy->typeName, type)) ftp_->ProxySettings.ProxyType = type;
-            if (proxy->login) {
-                ftp_->ProxySettings.UserName = utf8(proxy->username);
-                ftp_->ProxySettings.Password = utf8(proxy->password);
-            }
+        ftp_->ProxySettings.Host = utf8(proxy->server);
+        ftp_->ProxySettings.Port = proxy->port;
+        if (proxyTypeOf(proxy->typeName, type)) ftp_->ProxySettings.ProxyType = type;
+        if (proxy->login) {
+            ftp_->ProxySettings.UserName = utf8(proxy->username);
+            ftp_->ProxySettings.Password = utf8(proxy->password);
         }
     }
-    if (socksName != QLatin1String("None")) {
+    if (socks) {
         TSocksVersion version;
-        const std::optional<SocksRecord> socks = dataModule_.FindSocks(socksName);
-        if (socks) {
-            ftp_->SocksInfo.Host = utf8(socks->host);
-            ftp_->SocksInfo.Port = socks->port;
-            if (socksVersionOf(socks->svname, version)) ftp_->SocksInfo.Version = version;
-            ftp_->SocksInfo.Authentication = socks->login ? saUsernamePassword : saNoAuthentication;
-            if (socks->login) {
-                ftp_->SocksInfo.Username = utf8(socks->user);
-                ftp_->SocksInfo.Password = utf8(socks->pass);
-            }
+        ftp_->SocksInfo.Host = utf8(socks->host);
+        ftp_->SocksInfo.Port = socks->port;
+        if (socksVersionOf(socks->svname, version)) ftp_->SocksInfo.Version = version;
+        ftp_->SocksInfo.Authentication = socks->login ? saUsernamePassword : saNoAuthentication;
+        if (socks->login) {
+            ftp_->SocksInfo.Username = utf8(socks->user);
+            ftp_->SocksInfo.Password = utf8(socks->pass);
         }
     }
     return true;
@@ -131,8 +151,13 @@ int TBrowserFrame::retryWaitSeconds() const {
 
 void TBrowserFrame::ConnectSite(bool quick) {
     retryCount = 0;
+    settingsError_.clear();
     if (!LoadSessionSettings(quick)) {
-        ShowError(this, tr("Can not read the information of the FTP site."));
+        const QString text =
+            settingsError_.isEmpty() ? tr("Can not read the information of the FTP site.")
+                                     : settingsError_;
+        if (!settingsError_.isEmpty()) LogMessage(text, 2);
+        ShowError(this, text);
         return;
     }
     LogMessage(tr("Connecting ") + QString::fromStdString(ftp_->Host), 0);

@@ -5,6 +5,7 @@
 #include "store/table.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace schema {
 
@@ -60,6 +61,10 @@ void writeMainDefaults(const std::string& path) {
 void CreateStore(const std::string& path, StoreKind kind) {
     store::CreateStoreFile(path, StoreDefinition(kind));
     try {
+        // The store holds the sites' and proxies' passwords as typed: only the user may read it.
+        std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::replace);
         if (kind == StoreKind::Main) writeMainDefaults(path);
     } catch (...) {
         std::remove(path.c_str());
