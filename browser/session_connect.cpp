@@ -3,8 +3,8 @@
 
 #include "browser/browser_frame.h"
 
-#include "ftp/ftp.h"
 #include "data/data_module.h"
+#include "ftp/ftp.h"
 #include "ui/prompt_service.h"
 
 #include <QAction>
@@ -153,9 +153,9 @@ void TBrowserFrame::ConnectSite(bool quick) {
     retryCount = 0;
     settingsError_.clear();
     if (!LoadSessionSettings(quick)) {
-        const QString text =
-            settingsError_.isEmpty() ? tr("Can not read the information of the FTP site.")
-                                     : settingsError_;
+        const QString text = settingsError_.isEmpty()
+                                 ? tr("Can not read the information of the FTP site.")
+                                 : settingsError_;
         if (!settingsError_.isEmpty()) LogMessage(text, 2);
         ShowError(this, text);
         return;

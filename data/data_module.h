@@ -184,20 +184,20 @@ public:
 
     // The options dialog's tables. Each call opens and closes its table.
     // Returns every item of `list` in table order.
-    std::vector<CheckedItem> LoadCheckedList(CheckedList list);
+    virtual std::vector<CheckedItem> LoadCheckedList(CheckedList list);
     // Empties `list` and appends `items` in order.
     void SaveCheckedList(CheckedList list, const std::vector<CheckedItem>& items);
     // Sets `tf` of the first record whose text equals `text` exactly; false when there is none.
     bool SetChecked(CheckedList list, const QString& text, bool tf);
     // Returns / replaces every `editor` record in table order.
-    std::vector<EditorPair> LoadEditors();
+    virtual std::vector<EditorPair> LoadEditors();
     void SaveEditors(const std::vector<EditorPair>& editors);
     // Overwrites the one `options` record (starting it on an empty table).
     void WriteOptions(const OptionsRecord& options);
 
     // Return every `proxy` / `socks` record in table order.
-    std::vector<ProxyRecord> LoadProxies();
-    std::vector<SocksRecord> LoadSocks();
+    virtual std::vector<ProxyRecord> LoadProxies();
+    virtual std::vector<SocksRecord> LoadSocks();
     // Append a record.
     void AppendProxy(const ProxyRecord& proxy);
     void AppendSocks(const SocksRecord& socks);
@@ -209,7 +209,7 @@ public:
     bool DeleteSocks(const QString& name);
 
     // Quick connect's remembered servers.
-    std::vector<QuickServer> LoadQuickServers();
+    virtual std::vector<QuickServer> LoadQuickServers();
     std::optional<QuickServer> FindQuickServer(const QString& ftp);
     // Updates the record whose `ftp` equals `server.ftp`, or appends one.
     void RememberQuickServer(const QuickServer& server);

@@ -37,7 +37,8 @@ TStoreLoginForm::TStoreLoginForm(const QString& fileName, QWidget* parent) : QDi
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(panel);
     layout->addLayout(buttons);
-    setMinimumWidth(281);
+    // Wide enough to show a whole path to the store file.
+    setMinimumWidth(360);
     passwordEdit->setFocus();
 
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);

@@ -146,6 +146,9 @@ void TQuickConnectForm::onSaveSiteClick() {
     editor.userNameEdit->setText(userEdit->text());
     editor.passwordEdit->setText(passwordEdit->text());
     editor.pasvCheck->setChecked(pasvCheck->isChecked());
+    // The password was typed masked; the new site keeps it masked.
+    editor.viewPasswordCheck->setChecked(false);
+    editor.onViewPasswordClick();
     editor.nameEdit->clear();
     Prompt().ExecForm(&editor);
 }

@@ -4,6 +4,7 @@
 // services installed for the test's lifetime.
 
 #include "app/application.h"
+#include "data/data_module.h"
 #include "testing/recording_desktop_service.h"
 #include "testing/scripted_prompt_service.h"
 
@@ -52,4 +53,21 @@ protected:
     QTemporaryDir folder_;
     std::unique_ptr<TScriptedPromptService> prompt;
     std::unique_ptr<TRecordingDesktopService> desktop;
+};
+
+// A widget test whose program folder holds the real store files, made and connected.
+class StoreUiTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        data = std::make_unique<TDataModule>(folder());
+        data->CreateMissingStores();
+        data->Connect();
+    }
+    void TearDown() override {
+        data.reset();
+        UiTest::TearDown();
+    }
+
+    std::unique_ptr<TDataModule> data;
 };

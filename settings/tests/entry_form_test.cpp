@@ -15,17 +15,19 @@
 
 namespace {
 
-class EntryFormTest : public UiTest {
+class EntryFormTest : public StoreUiTest {
 protected:
     void SetUp() override {
-        UiTest::SetUp();
-        data = std::make_unique<TDataModule>(folder());
-        data->CreateMissingStores();
-        data->Connect();
+        StoreUiTest::SetUp();
         data->AppendProxy({"gate", "gate.lan", "", "", "Site", 2100, false, 2});
         editor = std::make_unique<TSiteEditorForm>(*data, nullptr);
         options = std::make_unique<TOptionsForm>(*data, nullptr);
         options->LoadSettings();
+    }
+    void TearDown() override {
+        options.reset();
+        editor.reset();
+        StoreUiTest::TearDown();
     }
     static QStringList items(const QComboBox* combo) {
         QStringList out;
@@ -48,7 +50,6 @@ protected:
         });
     }
 
-    std::unique_ptr<TDataModule> data;
     std::unique_ptr<TSiteEditorForm> editor;
     std::unique_ptr<TOptionsForm> options;
 };

@@ -28,14 +28,9 @@ public:
     int reloads = 0;
 };
 
-class OptionsFormTest : public UiTest {
+class OptionsFormTest : public StoreUiTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        data = std::make_unique<TDataModule>(folder());
-        data->CreateMissingStores();
-        data->Connect();
-    }
+    void SetUp() override { StoreUiTest::SetUp(); }
     std::unique_ptr<TOptionsForm> openForm() {
         auto form = std::make_unique<TOptionsForm>(*data, &host);
         form->LoadSettings();
@@ -43,7 +38,6 @@ protected:
     }
     std::vector<CheckedItem> commands() { return data->LoadCheckedList(CheckedList::AntiIdle); }
 
-    std::unique_ptr<TDataModule> data;
     CountingHost host;
 };
 

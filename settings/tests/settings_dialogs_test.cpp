@@ -272,6 +272,7 @@ TEST_F(SettingsDialogsTest, QuickConnectReachesTheServerRemembersItAndSavesItAsA
             EXPECT_EQ(editor.addressEdit->text(), "127.0.0.1");
             EXPECT_EQ(editor.portSpin->value(), port);
             EXPECT_FALSE(editor.pasvCheck->isChecked());
+            EXPECT_EQ(editor.passwordEdit->echoMode(), QLineEdit::Password);
             editor.onOkClick();
             editor.nameEdit->setText("kept");
             editor.onOkClick();
