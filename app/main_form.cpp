@@ -1,18 +1,18 @@
 #include "app/main_form.h"
 
-#include "app/application.h"
-#include "app/top_bar.h"
 #include "browser/browser_frame.h"
 #include "browser/queue_handoff.h"
+#include "app/application.h"
 #include "data/data_module.h"
-#include "settings/about_form.h"
-#include "settings/options_form.h"
-#include "sites/site_list_page.h"
-#include "store/session.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
 #include "ui/product_links.h"
 #include "ui/prompt_service.h"
+#include "app/top_bar.h"
+#include "settings/about_form.h"
+#include "settings/options_form.h"
+#include "sites/site_list_page.h"
+#include "store/session.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -415,8 +415,7 @@ bool TMainForm::QueueTransfer(const rupdown& entry, bool checkQueued) {
 }
 
 void TMainForm::StartTransfers(bool refresh) {
-    if (TBrowserFrame* frame = ActiveFrame())
-        QueueHandoff::StartQueue(*frame, dataModule_, refresh);
+    if (TBrowserFrame* frame = ActiveFrame()) QueueHandoff::StartQueue(*frame, dataModule_, refresh);
 }
 
 QString TMainForm::ActiveLocalPath() const {

@@ -3,8 +3,8 @@
 
 #include "browser/browser_frame.h"
 
-#include "data/data_module.h"
 #include "ftp/ftp.h"
+#include "data/data_module.h"
 #include "ui/prompt_service.h"
 
 #include <QAction>
