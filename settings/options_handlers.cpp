@@ -154,11 +154,11 @@ void TOptionsForm::onAddExtClick() {
 }
 
 void TOptionsForm::onDeleteCommandClick() {
-    delete commandList->currentItem();
+    qDeleteAll(commandList->selectedItems());
 }
 
 void TOptionsForm::onDeleteExtClick() {
-    delete extList->currentItem();
+    qDeleteAll(extList->selectedItems());
 }
 
 void TOptionsForm::writeTick(CheckedList which, QListWidgetItem* item) {
