@@ -1,4 +1,5 @@
 #include "data/data_module.h"
+#include "data/expected_failure.h"
 
 #include "data/app_paths.h"
 #include "data/record_access.h"

@@ -5,12 +5,12 @@
 
 #include "app/application.h"
 #include "data/data_module.h"
+#include "testing/qt_temp_dir.h"
 #include "testing/recording_desktop_service.h"
 #include "testing/scripted_prompt_service.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -50,7 +50,7 @@ protected:
         return folder() + QDir::separator() + name;
     }
 
-    QTemporaryDir folder_;
+    oxbrook::testing::QtTempDir folder_;
     std::unique_ptr<TScriptedPromptService> prompt;
     std::unique_ptr<TRecordingDesktopService> desktop;
 };

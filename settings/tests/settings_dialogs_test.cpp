@@ -167,9 +167,9 @@ TEST_F(SettingsDialogsTest, ProxyAndSocksMadeInTheDialogsCarrySitesToTheServer) 
     });
     form->onOptionsClick();
     for (TBrowserFrame* frame : {proxied, socksed}) {
-        EXPECT_EQ(frame->keepAliveInterval, 7);
-        EXPECT_EQ(frame->transferMode, "binary");
-        EXPECT_TRUE(frame->keepAliveCommands.isEmpty());
+        EXPECT_EQ(frame->settings().keepAliveInterval, 7);
+        EXPECT_EQ(frame->settings().transferMode, "binary");
+        EXPECT_TRUE(frame->settings().keepAliveCommands.isEmpty());
     }
 
     // Renaming the proxy while the site editor is open renames its choice; the site keeps the
@@ -251,8 +251,8 @@ TEST_F(SettingsDialogsTest, QuickConnectReachesTheServerRemembersItAndSavesItAsA
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(form->PageCaption(1), "127.0.0.1");
     ASSERT_TRUE(frame->Connected()) << log(frame).toStdString();
-    EXPECT_EQ(frame->siteId, 0);
-    EXPECT_EQ(frame->quickValues.port, ftpd->port());
+    EXPECT_EQ(frame->settings().siteId, 0);
+    EXPECT_EQ(frame->settings().quickValues.port, ftpd->port());
     ASSERT_EQ(data->LoadQuickServers().size(), 1u);
     EXPECT_FALSE(data->LoadQuickServers()[0].pasv);
 
@@ -287,7 +287,7 @@ TEST_F(SettingsDialogsTest, QuickConnectReachesTheServerRemembersItAndSavesItAsA
         quick.onConnectClick();
     }
     EXPECT_EQ(form->pageCounter(), 1);
-    EXPECT_EQ(frame->quickValues.username, "oxuser");
+    EXPECT_EQ(frame->settings().quickValues.username, "oxuser");
     ASSERT_EQ(data->LoadQuickServers().size(), 1u);
     EXPECT_EQ(data->LoadQuickServers()[0].user, "someone");
 
