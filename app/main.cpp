@@ -10,6 +10,7 @@
 #include "ui/prompt_service.h"
 #include "ui/qt_prompt_service.h"
 #include "ui/window_pump.h"
+#include "settings/store_login_form.h"
 
 #include <clocale>
 
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     TNetAntiFreeze antiFreeze;
     InstallWindowPump(antiFreeze);
 
+    // An encrypted store file is opened by asking its password in the "Database Login" dialog.
+    InstallStoreLogin();
     TDataModule dataModule(paths.folder());
     TMainForm mainForm(paths, dataModule);
     TTerminationWatch termination([&mainForm] { mainForm.close(); });
@@ -47,6 +50,7 @@ int main(int argc, char** argv) {
     if (mainForm.startFailed()) return 1;
     const int code = app.exec();
     RemoveWindowPump();
+    RemoveStoreLogin();
     SetDesktopService(nullptr);
     SetPromptService(nullptr);
     return code;

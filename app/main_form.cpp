@@ -7,10 +7,14 @@
 #include "browser/remote_bookmarks.h"
 #include "data/data_module.h"
 #include "data/expected_failure.h"
+#include "settings/about_form.h"
+#include "settings/options_form.h"
 #include "sites/site_list_page.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
+#include "ui/product_links.h"
 #include "ui/prompt_service.h"
+#include "store/session.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -120,16 +124,19 @@ TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* pa
     connect(topBar_, &TTopBar::exitClicked, this, &TMainForm::onExitClick);
     for (QAction* key : {help, quit})
         topBar_->button(key->text())->setToolTip(toolTipWithKey(*key));
+    SetSettingsHost(this);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    if (SettingsHost() == this) SetSettingsHost(nullptr);
+}
 
 QUrl TMainForm::HomepageUrl() {
-    return QUrl(QStringLiteral("https://oxbrook.example.com/"));
+    return ProductLinks::Homepage();
 }
 
 QUrl TMainForm::FeedbackUrl() {
-    return QUrl(QStringLiteral("mailto:support@oxbrook.example.com?subject="));
+    return ProductLinks::Support();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -149,6 +156,10 @@ bool TMainForm::FormShow() {
     try {
         dataModule_.CreateMissingStores();
         dataModule_.Connect();
+    } catch (const store::EStoreAbort&) {
+        // The user cancelled the store's login: the program ends without a word.
+        startFailed_ = true;
+        return false;
     } catch (const std::exception& error) {
         // A store that exists but cannot be opened is never replaced: the user learns why, in the
         // store's own words, and the program ends without touching any file.
@@ -269,7 +280,17 @@ void TMainForm::SetLeftWidth(int width) {
 }
 
 void TMainForm::onOptionsClick() {
-    // The options dialog is not part of the program yet; the button stays without effect.
+    ShowOptions(AntiIdlePage);
+}
+
+void TMainForm::ShowOptions(int page) {
+    TOptionsForm::Execute(dataModule_, this, page, this);
+}
+
+void TMainForm::ReloadAllOptions() {
+    // Closed pages keep their frames, and those are reloaded too.
+    for (int number = pageCounter_; number >= 1; --number)
+        if (TBrowserFrame* frame = FrameOfPage(number)) frame->ReloadOptions();
 }
 
 void TMainForm::onFeedbackClick() {
@@ -285,7 +306,8 @@ void TMainForm::onHelpClick() {
 }
 
 void TMainForm::onAboutClick() {
-    // The about box is not part of the program yet; the button stays without effect.
+    TAboutForm form(this);
+    Prompt().ExecForm(&form);
 }
 
 void TMainForm::onExitClick() {
@@ -339,7 +361,10 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
         rightPages_->setTabVisible(i, true);
         setActivePage(i);
         TBrowserFrame* frame = ActiveFrame();
-        if (frame && !wasVisible) frame->ConnectSite(quick);
+        if (frame && !wasVisible) {
+            if (quick) frame->SetQuickValues(quickValues_);
+            frame->ConnectSite(quick);
+        }
         return;
     }
     const int number = ++pageCounter_;
@@ -363,8 +388,14 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
     settingPage_ = false;
     applyFtpLayout(*frame);
     setActivePage(index);
+    if (quick) frame->SetQuickValues(quickValues_);
     frame->ConnectSite(quick);
     PageChange();
+}
+
+void TMainForm::OpenQuickSession(const QuickConnectValues& values) {
+    quickValues_ = values;
+    OpenSession(values.host, true);
 }
 
 void TMainForm::RenameSessionPages(const QString& oldName, const QString& newName) {
@@ -415,13 +446,18 @@ void TMainForm::CloseAll() {
 }
 
 void TMainForm::PageShutdown() {
+    // "Clean on exit" unticked keeps the view and edit copies for the next run; ticked, only the
+    // copies the pages recorded are deleted, never anything else in the temporary folder.
+    bool clean = true;
+    IgnoreFailure("a store that cannot be read keeps the default, which cleans",
+                  [&] { clean = dataModule_.ReadOptions().ifclear; });
     for (int number = pageCounter_; number >= 1; --number) {
         TBrowserFrame* frame = FrameOfPage(number);
         if (!frame) continue;
         // The layout of a page that cannot be written is not worth keeping the window open
         // for; the page is closed all the same.
         IgnoreFailure("the layout file may not be writable", [&] {
-            frame->DeleteTempFiles();
+            if (clean) frame->DeleteTempFiles();
             formInfo_.WriteInteger(kFtp, QStringLiteral("INFO"), frame->infoPaneHeight());
             formInfo_.WriteInteger(kFtp, QStringLiteral("UPDOWN"), frame->queueListHeight());
             formInfo_.WriteInteger(kFtp, QStringLiteral("LVCVIEW"), frame->viewStyleCode());

@@ -6,6 +6,7 @@
 #include "data/app_paths.h"
 #include "ui/form_info.h"
 #include "ui/session_host.h"
+#include "ui/settings_host.h"
 
 #include <QMainWindow>
 
@@ -17,7 +18,7 @@ class TDataModule;
 class TSiteListPage;
 class TTopBar;
 
-class TMainForm : public QMainWindow, public TSessionHost {
+class TMainForm : public QMainWindow, public TSessionHost, public TSettingsHost {
     Q_OBJECT
 public:
     // Requires the program's folder and the data module (not connected yet; connected when shown).
@@ -51,10 +52,15 @@ public:
 
     // TSessionHost.
     void OpenSession(const QString& name, bool quick) override;
+    void OpenQuickSession(const QuickConnectValues& values) override;
     void RenameSessionPages(const QString& oldName, const QString& newName) override;
     bool QueueTransfer(const rupdown& entry, bool checkQueued = true) override;
     void StartTransfers(bool refresh) override;
     QString ActiveLocalPath() const override;
+
+    // TSettingsHost.
+    void ShowOptions(int page) override;
+    void ReloadAllOptions() override;
 
     // Session pages. The page counter is the number of the last browser page made.
     int pageCounter() const { return pageCounter_; }
@@ -129,6 +135,8 @@ private:
     bool settingPage_ = false;
     bool uploadEnabled_ = false;
     QString tempPath_;
+    // The values the next quick-connect page connects with.
+    QuickConnectValues quickValues_;
     int pendingLeftWidth_ = 307;
     bool shown_ = false;
     bool startFailed_ = false;

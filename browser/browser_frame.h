@@ -5,6 +5,7 @@
 // its FTP engine.
 
 #include "browser/browser_records.h"
+#include "ui/session_host.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -30,14 +31,6 @@ class TRemoteListModel;
 class TStyledListView;
 class TTransferQueue;
 
-// The values a quick-connect session takes from its dialog instead of a stored site.
-struct QuickConnectValues {
-    QString host;
-    int port = 21;
-    QString username;
-    QString password;
-    bool passive = true;
-};
 
 // What a session runs with: the site (or the quick-connect values), the options, the keep-alive
 // commands and the names of the proxy and SOCKS entries. LoadSessionSettings reads it whole
@@ -75,8 +68,12 @@ public:
     // proxy and SOCKS records into the frame and its engine. Returns false when the site record
     // is missing. Writes the site's latest-access time.
     bool LoadSessionSettings(bool quick);
-    // Sets the session up and connects; a failure starts the retry timer.
+    // Sets the session up and connects; a failure starts the retry timer. A site whose proxy or
+    // SOCKS entry is gone is not connected at all: the user is told which entry is missing.
     void ConnectSite(bool quick);
+    // Re-reads the keep-alive commands and the options after the options dialog saved them;
+    // with anti-idle switched off no keep-alive command is kept. Restarts the idle count.
+    void ReloadOptions();
     // Ends the session and resets the view.
     void DisconnectSession();
 
@@ -254,6 +251,8 @@ private:
     // Logs the plain reason of a failed connect under the retry line.
     void logConnectFailure(const std::exception_ptr& failure);
     int retryWaitSeconds() const;
+    void applyOptions();
+    bool applyProxyAndSocks();
     QWidget* buildRemoteArea();
     QWidget* buildQueueArea();
 
@@ -297,6 +296,8 @@ private:
     // The remote list's columns were fitted to a listing once; after that the user's widths stay.
     bool columnsFitted_ = false;
     int callDepth_ = 0;
+    // Why LoadSessionSettings refused a site whose record exists, for ConnectSite to show.
+    QString settingsError_;
     // Counts StopTimers calls, so a call that was running when the page closed starts no timer.
     int timerEpoch_ = 0;
     // Last: made when the widgets it works on exist, gone before they are.

@@ -84,41 +84,65 @@ bool TBrowserFrame::LoadSessionSettings(bool quick) {
         settings_.localPath = site->localpath;
         settings_.siteId = site->id;
     }
-    settings_.keepAliveCommands = dataModule_.KeepAliveCommands();
+    applyOptions();
+    return quick || applyProxyAndSocks();
+}
+
+void TBrowserFrame::applyOptions() {
     const OptionsRecord options = dataModule_.ReadOptions();
+    settings_.keepAliveCommands =
+        options.eanti ? dataModule_.KeepAliveCommands() : QStringList();
     settings_.keepAliveInterval = options.interval;
     settings_.transferMode = options.transfermode;
     settings_.tempPath = options.temppath;
     ftp_->RecvBufferSize = options.recvb;
     ftp_->SendBufferSize = options.sendb;
-    if (quick) return true;
-    // A proxy or SOCKS entry that is gone, or names an unknown type, leaves the settings as
-    // they were.
+}
+
+void TBrowserFrame::ReloadOptions() {
+    applyOptions();
+    idleTicks_ = 0;
+}
+
+bool TBrowserFrame::applyProxyAndSocks() {
+    // A site that names an entry which was renamed or removed must not reach its server
+    // directly, past the proxy or SOCKS server it was set up to use.
+    settingsError_.clear();
+    std::optional<ProxyRecord> proxy;
     if (settings_.proxyName != QLatin1String("None")) {
+        proxy = dataModule_.FindProxy(settings_.proxyName);
+        if (!proxy)
+            settingsError_ =
+                tr("The proxy %1 of this site does not exist.").arg(settings_.proxyName);
+    }
+    std::optional<SocksRecord> socks;
+    if (settings_.socksName != QLatin1String("None") && settingsError_.isEmpty()) {
+        socks = dataModule_.FindSocks(settings_.socksName);
+        if (!socks)
+            settingsError_ =
+                tr("The SOCKS server %1 of this site does not exist.").arg(settings_.socksName);
+    }
+    if (!settingsError_.isEmpty()) return false;
+    // An entry that names an unknown type leaves the settings as they were.
+    if (proxy) {
         TNetFtpProxyType type;
-        const std::optional<ProxyRecord> proxy = dataModule_.FindProxy(settings_.proxyName);
-        if (proxy) {
-            ftp_->ProxySettings.Host = Wire::toWire(proxy->server);
-            ftp_->ProxySettings.Port = proxy->port;
-            if (proxyTypeOf(proxy->typeName, type)) ftp_->ProxySettings.ProxyType = type;
-            if (proxy->login) {
-                ftp_->ProxySettings.UserName = Wire::toWire(proxy->username);
-                ftp_->ProxySettings.Password = Wire::toWire(proxy->password);
-            }
+        ftp_->ProxySettings.Host = Wire::toWire(proxy->server);
+        ftp_->ProxySettings.Port = proxy->port;
+        if (proxyTypeOf(proxy->typeName, type)) ftp_->ProxySettings.ProxyType = type;
+        if (proxy->login) {
+            ftp_->ProxySettings.UserName = Wire::toWire(proxy->username);
+            ftp_->ProxySettings.Password = Wire::toWire(proxy->password);
         }
     }
-    if (settings_.socksName != QLatin1String("None")) {
+    if (socks) {
         TSocksVersion version;
-        const std::optional<SocksRecord> socks = dataModule_.FindSocks(settings_.socksName);
-        if (socks) {
-            ftp_->SocksInfo.Host = Wire::toWire(socks->host);
-            ftp_->SocksInfo.Port = socks->port;
-            if (socksVersionOf(socks->svname, version)) ftp_->SocksInfo.Version = version;
-            ftp_->SocksInfo.Authentication = socks->login ? saUsernamePassword : saNoAuthentication;
-            if (socks->login) {
-                ftp_->SocksInfo.Username = Wire::toWire(socks->user);
-                ftp_->SocksInfo.Password = Wire::toWire(socks->pass);
-            }
+        ftp_->SocksInfo.Host = Wire::toWire(socks->host);
+        ftp_->SocksInfo.Port = socks->port;
+        if (socksVersionOf(socks->svname, version)) ftp_->SocksInfo.Version = version;
+        ftp_->SocksInfo.Authentication = socks->login ? saUsernamePassword : saNoAuthentication;
+        if (socks->login) {
+            ftp_->SocksInfo.Username = Wire::toWire(socks->user);
+            ftp_->SocksInfo.Password = Wire::toWire(socks->pass);
         }
     }
     return true;
@@ -131,8 +155,13 @@ int TBrowserFrame::retryWaitSeconds() const {
 
 void TBrowserFrame::ConnectSite(bool quick) {
     retryCount_ = 0;
+    settingsError_.clear();
     if (!LoadSessionSettings(quick)) {
-        ShowError(this, tr("Can not read the information of the FTP site."));
+        const QString text = settingsError_.isEmpty()
+                                 ? tr("Can not read the information of the FTP site.")
+                                 : settingsError_;
+        if (!settingsError_.isEmpty()) LogMessage(text, 2);
+        ShowError(this, text);
         return;
     }
     LogMessage(tr("Connecting ") + QString::fromStdString(ftp_->Host), 0);

@@ -2,6 +2,7 @@
 #include "data/expected_failure.h"
 
 #include "data/app_paths.h"
+#include "data/record_access.h"
 #include "data/schema/schema.h"
 #include "store/database.h"
 #include "store/store_error.h"
@@ -19,86 +20,7 @@ using store::TStoreTable;
 
 namespace {
 
-std::string toStore(const QString& text) {
-    return text.toUtf8().toStdString();
-}
-QString fromStore(const std::string& text) {
-    return QString::fromUtf8(text);
-}
-
-// Opens a table for one operation and closes it again however the operation ends, so that no
-// table stays open between user actions.
-class OpenedTable {
-public:
-    explicit OpenedTable(TStoreTable& table) : table_(table) { table_.Open(); }
-    ~OpenedTable() {
-        // Closing drops a pending change; a failure here must not hide the first error.
-        IgnoreFailure("a close after a failed change must not hide that failure",
-                      [&] { table_.Close(); });
-    }
-    OpenedTable(const OpenedTable&) = delete;
-    OpenedTable& operator=(const OpenedTable&) = delete;
-
-private:
-    TStoreTable& table_;
-};
-
-QString text(TStoreTable& table, const char* field) {
-    return fromStore(table.FieldByName(field).AsString());
-}
-int integer(TStoreTable& table, const char* field) {
-    return table.FieldByName(field).AsInteger();
-}
-bool boolean(TStoreTable& table, const char* field) {
-    return table.FieldByName(field).AsBoolean();
-}
-void setText(TStoreTable& table, const char* field, const QString& value) {
-    table.FieldByName(field).SetAsString(toStore(value));
-}
-void setInteger(TStoreTable& table, const char* field, int value) {
-    table.FieldByName(field).SetAsInteger(value);
-}
-void setBoolean(TStoreTable& table, const char* field, bool value) {
-    table.FieldByName(field).SetAsBoolean(value);
-}
-
-// Reading and writing a field by the type of the record member it belongs to.
-void getField(TStoreTable& table, const char* field, QString& value) {
-    value = text(table, field);
-}
-void getField(TStoreTable& table, const char* field, int& value) {
-    value = integer(table, field);
-}
-void getField(TStoreTable& table, const char* field, bool& value) {
-    value = boolean(table, field);
-}
-void putField(TStoreTable& table, const char* field, const QString& value) {
-    setText(table, field, value);
-}
-void putField(TStoreTable& table, const char* field, int value) {
-    setInteger(table, field, value);
-}
-void putField(TStoreTable& table, const char* field, bool value) {
-    setBoolean(table, field, value);
-}
-
-// Which store field holds which member of record type R; one list serves reading and writing,
-// so the two cannot drift apart.
-template <class R> struct FieldMap {
-    const char* field;
-    std::variant<QString R::*, int R::*, bool R::*> member;
-};
-
-template <class R> void readFields(TStoreTable& t, R& record, const std::vector<FieldMap<R>>& map) {
-    for (const FieldMap<R>& f : map)
-        std::visit([&](auto member) { getField(t, f.field, record.*member); }, f.member);
-}
-
-template <class R>
-void writeFields(TStoreTable& t, const R& record, const std::vector<FieldMap<R>>& map) {
-    for (const FieldMap<R>& f : map)
-        std::visit([&](auto member) { putField(t, f.field, record.*member); }, f.member);
-}
+using namespace data_detail;
 
 // Every field but the auto-increment id, which the store assigns.
 const std::vector<FieldMap<SiteRecord>> kSiteFields = {
@@ -124,26 +46,6 @@ const std::vector<FieldMap<SiteRecord>> kSiteFields = {
     {"maxc", &SiteRecord::maxc},
 };
 
-const std::vector<FieldMap<OptionsRecord>> kOptionsFields = {
-    {"interval", &OptionsRecord::interval},   {"transfermode", &OptionsRecord::transfermode},
-    {"transferc", &OptionsRecord::transferc}, {"recvb", &OptionsRecord::recvb},
-    {"sendb", &OptionsRecord::sendb},         {"appe", &OptionsRecord::appe},
-    {"temppath", &OptionsRecord::temppath},
-};
-
-const std::vector<FieldMap<ProxyRecord>> kProxyFields = {
-    {"name", &ProxyRecord::name},         {"server", &ProxyRecord::server},
-    {"port", &ProxyRecord::port},         {"login", &ProxyRecord::login},
-    {"username", &ProxyRecord::username}, {"password", &ProxyRecord::password},
-    {"typename", &ProxyRecord::typeName},
-};
-
-const std::vector<FieldMap<SocksRecord>> kSocksFields = {
-    {"name", &SocksRecord::name},     {"host", &SocksRecord::host}, {"port", &SocksRecord::port},
-    {"login", &SocksRecord::login},   {"user", &SocksRecord::user}, {"pass", &SocksRecord::pass},
-    {"svname", &SocksRecord::svname},
-};
-
 // Every field but the auto-increment key and the day's key in id, which the caller sets.
 const std::vector<FieldMap<HistoryTransfer>> kTransferFields = {
     {"type", &HistoryTransfer::type},     {"ftpfile", &HistoryTransfer::ftpfile},
@@ -160,25 +62,6 @@ SiteRecord readSite(TStoreTable& t) {
     return s;
 }
 
-// Returns the record whose "name" is name, or nothing when the table has none.
-template <class R>
-std::optional<R> findNamed(TStoreTable& t, const QString& name,
-                           const std::vector<FieldMap<R>>& map) {
-    OpenedTable opened(t);
-    if (!t.Locate("name", toStore(name))) return std::nullopt;
-    R record;
-    readFields(t, record, map);
-    return record;
-}
-
-QStringList names(TStoreTable& table) {
-    OpenedTable opened(table);
-    QStringList out;
-    for (table.First(); !table.Eof(); table.Next())
-        out << text(table, "name");
-    return out;
-}
-
 // Every data module gets its own database name in the process-wide session, so that a test can
 // hold several program folders at once.
 std::string uniqueDatabaseName() {
@@ -188,11 +71,6 @@ std::string uniqueDatabaseName() {
 
 } // namespace
 
-struct TDataModule::Tables {
-    store::TStoreDatabase mainDatabase;
-    TStoreTable Tftpsite, Toption, Tproxy, Tsocks, Tantiidle, Tascext, Thm, Thd, Ttask, Ttaskd,
-        Ttaskd2, Tquick, Teditor, Tftpb;
-};
 
 TDataModule::TDataModule(const QString& programFolder)
     : programFolder_(programFolder), tables_(std::make_unique<Tables>()) {
@@ -235,6 +113,11 @@ void TDataModule::Connect() {
     t.mainDatabase.Close();
     t.mainDatabase.SetFileName(toStore(paths.file(QString::fromLatin1(schema::kMainStoreFile))));
     t.mainDatabase.Open();
+    // An encrypted store asks for its password when a table first opens; asking here lets a
+    // refused or cancelled login end the start-up instead of the first command.
+    {
+        OpenedTable check(t.Toption);
+    }
     t.Tftpb.Close();
     t.Tftpb.SetDatabaseName(toStore(paths.file(QString::fromLatin1(schema::kBookmarkStoreFile))));
     t.Tftpb.SetTableName("bookmark");
@@ -319,14 +202,6 @@ bool TDataModule::DeleteSite(const QString& name) {
     return true;
 }
 
-QStringList TDataModule::ProxyNames() {
-    return names(tables_->Tproxy);
-}
-
-QStringList TDataModule::SocksNames() {
-    return names(tables_->Tsocks);
-}
-
 QString TDataModule::EnsureTempPath(const QString& fallback) {
     TStoreTable& t = tables_->Toption;
     OpenedTable opened(t);
@@ -351,32 +226,6 @@ std::optional<SiteRecord> TDataModule::TouchSite(const QString& name) {
             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     t.Post();
     return readSite(t);
-}
-
-QStringList TDataModule::KeepAliveCommands() {
-    TStoreTable& t = tables_->Tantiidle;
-    OpenedTable opened(t);
-    QStringList commands;
-    for (t.First(); !t.Eof(); t.Next()) {
-        if (boolean(t, "tf")) commands << text(t, "command");
-    }
-    return commands;
-}
-
-OptionsRecord TDataModule::ReadOptions() {
-    TStoreTable& t = tables_->Toption;
-    OpenedTable opened(t);
-    OptionsRecord o;
-    readFields(t, o, kOptionsFields);
-    return o;
-}
-
-std::optional<ProxyRecord> TDataModule::FindProxy(const QString& name) {
-    return findNamed(tables_->Tproxy, name, kProxyFields);
-}
-
-std::optional<SocksRecord> TDataModule::FindSocks(const QString& name) {
-    return findNamed(tables_->Tsocks, name, kSocksFields);
 }
 
 bool TDataModule::IsAsciiExtension(const QString& extension) {

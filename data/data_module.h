@@ -35,29 +35,66 @@ struct SiteRecord {
     int maxc = 1;
 };
 
-// The `options` record fields a session reads.
+// The `options` record. A session reads the keep-alive and transfer settings; the options
+// dialog reads and writes all of it.
 struct OptionsRecord {
+    bool eanti = true;
     int interval = 0;
     QString transfermode;
     QString transferc;
     int recvb = 0;
     int sendb = 0;
     bool appe = false;
+    bool ifclear = true;
     QString temppath;
 };
 
-// One `proxy` record.
+// Socket buffer sizes are held to these bounds wherever they are read or typed.
+inline constexpr int kMinBufferSize = 512;
+inline constexpr int kMaxBufferSize = 1024 * 1024;
+// Returns `size` held to [kMinBufferSize, kMaxBufferSize].
+int BoundBufferSize(int size);
+
+// One `proxy` record. `type` is the position of the chosen type, -1 when none was chosen.
 struct ProxyRecord {
     QString name, server, username, password, typeName;
     int port = 0;
     bool login = false;
+    int type = -1;
 };
 
-// One `socks` record.
+// One `socks` record. `sv` is the position of the chosen version.
 struct SocksRecord {
     QString name, host, user, pass, svname;
-    int port = 0;
+    int port = 1080;
     bool login = false;
+    int sv = 0;
+};
+
+// One item of a ticked list (`antiidle` command or `ascext` extension).
+struct CheckedItem {
+    QString text;
+    bool tf = false;
+    bool operator==(const CheckedItem&) const = default;
+};
+
+// The two ticked lists of the options dialog.
+enum class CheckedList { AntiIdle, AsciiExt };
+
+// One `editor` record: an extension as typed and the program that edits it.
+struct EditorPair {
+    QString ext;
+    QString editor;
+    bool operator==(const EditorPair&) const = default;
+};
+
+// One `quickftp` record: a server quick connect reached, with the values used.
+struct QuickServer {
+    QString ftp;
+    int port = 21;
+    QString user;
+    QString pass;
+    bool pasv = true;
 };
 
 // One `hdital` record: a finished transfer job of a history day.
@@ -157,6 +194,38 @@ public:
     virtual bool AddBookmark(int siteId, const QString& path);
     // Replaces every bookmark of site `siteId` by `paths`, in their order.
     virtual void ReplaceBookmarks(int siteId, const QStringList& paths);
+    // The options dialog's tables. Each call opens and closes its table.
+    // Returns every item of `list` in table order.
+    virtual std::vector<CheckedItem> LoadCheckedList(CheckedList list);
+    // Empties `list` and appends `items` in order.
+    void SaveCheckedList(CheckedList list, const std::vector<CheckedItem>& items);
+    // Sets `tf` of the first record whose text equals `text` exactly; false when there is none.
+    bool SetChecked(CheckedList list, const QString& text, bool tf);
+    // Returns / replaces every `editor` record in table order.
+    virtual std::vector<EditorPair> LoadEditors();
+    void SaveEditors(const std::vector<EditorPair>& editors);
+    // Overwrites the one `options` record (starting it on an empty table).
+    void WriteOptions(const OptionsRecord& options);
+
+    // Return every `proxy` / `socks` record in table order.
+    virtual std::vector<ProxyRecord> LoadProxies();
+    virtual std::vector<SocksRecord> LoadSocks();
+    // Append a record.
+    void AppendProxy(const ProxyRecord& proxy);
+    void AppendSocks(const SocksRecord& socks);
+    // Overwrite the record named `formerName`; false (nothing written) when there is none.
+    bool UpdateProxy(const QString& formerName, const ProxyRecord& proxy);
+    bool UpdateSocks(const QString& formerName, const SocksRecord& socks);
+    // Delete the record named `name`; false when there is none.
+    bool DeleteProxy(const QString& name);
+    bool DeleteSocks(const QString& name);
+
+    // Quick connect's remembered servers.
+    virtual std::vector<QuickServer> LoadQuickServers();
+    std::optional<QuickServer> FindQuickServer(const QString& ftp);
+    // Updates the record whose `ftp` equals `server.ftp`, or appends one.
+    void RememberQuickServer(const QuickServer& server);
+    void ClearQuickServers();
 
     // Returns the program's folder.
     const QString& programFolder() const { return programFolder_; }

@@ -62,6 +62,7 @@ TSiteEditorForm::TSiteEditorForm(TDataModule& dataModule, TSiteListPage* siteLis
     setObjectName(QStringLiteral("SiteEditorForm"));
     setWindowTitle(tr("New FTP Site"));
     SiteEditorForm = this;
+    formerChoices_ = SetOpenEntryChoices(this);
 
     nameEdit = new QLineEdit;
     auto* nameRow = new QFormLayout;
@@ -102,13 +103,14 @@ TSiteEditorForm::TSiteEditorForm(TDataModule& dataModule, TSiteListPage* siteLis
 
 TSiteEditorForm::~TSiteEditorForm() {
     if (SiteEditorForm == this) SiteEditorForm = nullptr;
+    if (OpenEntryChoices() == this) SetOpenEntryChoices(formerChoices_);
 }
 
 QWidget* TSiteEditorForm::buildLoginPage() {
     auto* page = new QWidget;
     auto* form = new QFormLayout(page);
     addressEdit = new QLineEdit;
-    portSpin = makeSpin(0, 65535, 21);
+    portSpin = makeSpin(1, 65535, 21);
     userNameEdit = new QLineEdit(QStringLiteral("anonymous"));
     passwordEdit = new QLineEdit(QString::fromLatin1(kDefaultPassword));
     // Masked text shows as "*" characters whatever the style would draw.
@@ -194,6 +196,26 @@ void TSiteEditorForm::AddProxyName(const QString& name) {
 
 void TSiteEditorForm::AddSocksName(const QString& name) {
     socksCombo->addItem(name);
+}
+
+void TSiteEditorForm::AddChoice(Kind kind, const QString& name) {
+    (kind == Proxy ? proxyCombo : socksCombo)->addItem(name);
+}
+
+void TSiteEditorForm::RenameChoice(Kind kind, const QString& oldName, const QString& newName) {
+    QComboBox* combo = kind == Proxy ? proxyCombo : socksCombo;
+    const int index = combo->findText(oldName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0) combo->setItemText(index, newName);
+}
+
+void TSiteEditorForm::RemoveChoice(Kind kind, const QString& name) {
+    QComboBox* combo = kind == Proxy ? proxyCombo : socksCombo;
+    for (int i = combo->count() - 1; i >= 0; --i) {
+        if (combo->itemText(i) == name) {
+            combo->removeItem(i);
+            return;
+        }
+    }
 }
 
 bool TSiteEditorForm::LoadSite(const QString& name) {
@@ -296,11 +318,11 @@ void TSiteEditorForm::onBrowseClick() {
 }
 
 void TSiteEditorForm::onProxyOptionClick() {
-    // The options dialog (its "Proxy" page) is not part of the program yet.
+    if (TSettingsHost* host = SettingsHost()) host->ShowOptions(TSettingsHost::ProxyPage);
 }
 
 void TSiteEditorForm::onSocksOptionClick() {
-    // The options dialog (its "Socks" page) is not part of the program yet.
+    if (TSettingsHost* host = SettingsHost()) host->ShowOptions(TSettingsHost::SocksPage);
 }
 
 void TSiteEditorForm::onCncClick() {

@@ -3,6 +3,8 @@
 // each use; while it exists the global SiteEditorForm points to it, so the proxy and SOCKS entry
 // dialogs and quick connect can reach it.
 
+#include "ui/settings_host.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -17,7 +19,7 @@ class TDataModule;
 class TSiteListPage;
 struct SiteRecord;
 
-class TSiteEditorForm : public QDialog {
+class TSiteEditorForm : public QDialog, public TEntryChoices {
     Q_OBJECT
 public:
     // Builds the form in new mode with its defaults and fills "Proxy" and "Socks" from the store.
@@ -45,6 +47,10 @@ public:
     // Proxy and SOCKS entries added while the form is open are appended to its lists.
     void AddProxyName(const QString& name);
     void AddSocksName(const QString& name);
+    // TEntryChoices: the options dialog's entry changes, kept in step in the choice lists.
+    void AddChoice(Kind kind, const QString& name) override;
+    void RenameChoice(Kind kind, const QString& oldName, const QString& newName) override;
+    void RemoveChoice(Kind kind, const QString& name) override;
 
     // The controls, named after their captions.
     QLineEdit* nameEdit;
@@ -88,6 +94,7 @@ private:
     TSiteListPage* siteList_;
     QString formerName_;
     bool editMode_ = false;
+    TEntryChoices* formerChoices_ = nullptr;
 };
 
 // The site editor while one exists, else nullptr.

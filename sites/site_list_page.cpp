@@ -7,6 +7,8 @@
 #include "ui/prompt_service.h"
 #include "ui/session_host.h"
 #include "ui/styled_list_view.h"
+#include "sites/quick_connect_form.h"
+#include "sites/site_editor_form.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -268,7 +270,9 @@ void TSiteListPage::onConnectionClick() {
 }
 
 void TSiteListPage::onQuickConnectClick() {
-    // The quick connect dialog is not part of the program yet; the button stays without effect.
+    TQuickConnectForm form(dataModule_, host_, this, this);
+    form.FormShow();
+    Prompt().ExecForm(&form);
 }
 
 void TSiteListPage::onNewClick() {

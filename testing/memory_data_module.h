@@ -69,6 +69,11 @@ public:
     std::optional<ProxyRecord> FindProxy(const QString&) override { return std::nullopt; }
     std::optional<SocksRecord> FindSocks(const QString&) override { return std::nullopt; }
     QStringList ProxyNames() override { return proxies; }
+    std::vector<CheckedItem> LoadCheckedList(CheckedList) override { return {}; }
+    std::vector<EditorPair> LoadEditors() override { return {}; }
+    std::vector<ProxyRecord> LoadProxies() override { return {}; }
+    std::vector<SocksRecord> LoadSocks() override { return {}; }
+    std::vector<QuickServer> LoadQuickServers() override { return {}; }
     QStringList SocksNames() override { return socks; }
     QString EnsureTempPath(const QString& fallback) override {
         if (temppath.isEmpty() || !QDir(temppath).exists()) {

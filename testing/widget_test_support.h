@@ -5,6 +5,7 @@
 
 #include "app/application.h"
 #include "testing/environment_override.h"
+#include "data/data_module.h"
 #include "testing/qt_temp_dir.h"
 #include "testing/recording_desktop_service.h"
 #include "testing/scripted_prompt_service.h"
@@ -53,4 +54,21 @@ protected:
     oxbrook::testing::QtTempDir folder_;
     std::unique_ptr<TScriptedPromptService> prompt;
     std::unique_ptr<TRecordingDesktopService> desktop;
+};
+
+// A widget test whose program folder holds the real store files, made and connected.
+class StoreUiTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        data = std::make_unique<TDataModule>(folder());
+        data->CreateMissingStores();
+        data->Connect();
+    }
+    void TearDown() override {
+        data.reset();
+        UiTest::TearDown();
+    }
+
+    std::unique_ptr<TDataModule> data;
 };

@@ -6,12 +6,26 @@
 
 #include <QString>
 
+// The values a quick-connect session takes from its dialog instead of a stored site.
+struct QuickConnectValues {
+    QString host;
+    int port = 21;
+    QString username;
+    QString password;
+    bool passive = true;
+};
+
 class TSessionHost {
 public:
     virtual ~TSessionHost() = default;
     // Shows the browser page captioned `name`, creating and connecting it when needed; `quick`
     // marks a quick-connect session. The page shown is the active page afterwards.
     virtual void OpenSession(const QString& name, bool quick) = 0;
+    // Opens the quick-connect session captioned `values.host` as OpenSession(host, true) does;
+    // a page that connects now takes its own copy of `values`.
+    virtual void OpenQuickSession(const QuickConnectValues& values) {
+        OpenSession(values.host, true);
+    }
     // Gives every page captioned `oldName` the caption `newName` and its frame that site name.
     virtual void RenameSessionPages(const QString& oldName, const QString& newName) = 0;
 

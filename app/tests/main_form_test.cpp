@@ -233,6 +233,7 @@ TEST_F(MainFormTest, TopBarButtonsReachTheDesktop) {
     EXPECT_EQ(Desktop().helpForm()->currentTopic(), "");
     form->topBar()->button("Options")->click();
     form->topBar()->button("About")->click();
+    EXPECT_EQ(prompt->formsRun(), QStringList({"Options", "About"}));
     EXPECT_TRUE(prompt->messages().isEmpty());
     form->topBar()->button("Exit")->click();
     EXPECT_FALSE(form->isVisible());

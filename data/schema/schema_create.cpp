@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,6 +108,10 @@ void CreateStore(const std::string& path, StoreKind kind) {
         path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
     try {
         store::CreateStoreFile(temp, StoreDefinition(kind));
+        // The store holds the sites' and proxies' passwords as typed: only the user may read it.
+        std::filesystem::permissions(temp, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::replace);
         if (kind == StoreKind::Main) writeMainDefaults(temp);
         syncFile(temp);
         publish(temp, path);
