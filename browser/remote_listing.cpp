@@ -10,12 +10,18 @@
 #include "browser/remote_list_model.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+// When filling a folder last turned the event loop; one clock serves every page, since all
+// of them fill on the window's thread.
+QElapsedTimer fillPump;
+constexpr qint64 kFillPumpMs = 20;
 
 QString rightsText(const rdatalist& e) {
     return e.ownerRights + e.groupRights + e.otherRights;
@@ -31,8 +37,12 @@ QString TBrowserFrame::SizeText(int64_t size) {
 }
 
 void TBrowserFrame::addEntry(const rdatalist& source, bool isFolder, int64_t size) {
-    // The window stays responsive while a long folder is filled.
-    QCoreApplication::processEvents();
+    // The window stays responsive while a long folder is filled: its event loop turns every
+    // few milliseconds, not for every entry, which would cost more than the entries themselves.
+    if (!fillPump.isValid() || fillPump.elapsed() >= kFillPumpMs) {
+        QCoreApplication::processEvents();
+        fillPump.start();
+    }
     rdatalist e;
     e.seq = QString::number(entries_.size() + 1);
     e.name = source.name;
@@ -116,23 +126,32 @@ void TBrowserFrame::DropCached(const QString& path, const QString& name, int mod
 }
 
 void TBrowserFrame::SortEntries() {
-    const auto caseless = [](const QString& a, const QString& b) {
-        return QString::localeAwareCompare(a.toLower(), b.toLower()) < 0;
-    };
-    std::sort(entries_.begin(), entries_.end(), [&](const rdatalist& a, const rdatalist& b) {
-        switch (sortColumn_) {
-        case 0:
-            return caseless(a.name, b.name);
-        case 1:
-            return a.size < b.size;
-        case 3:
-            return a.modified < b.modified;
-        case 4:
-            return caseless(rightsText(a), rightsText(b));
-        default:
-            return caseless(a.sortType, b.sortType);
-        }
-    });
+    if (sortColumn_ == 1 || sortColumn_ == 3) {
+        std::sort(entries_.begin(), entries_.end(), [this](const rdatalist& a, const rdatalist& b) {
+            return sortColumn_ == 1 ? a.size < b.size : a.modified < b.modified;
+        });
+    } else {
+        // The text columns compare without letter case: each key is lowered once, not at every
+        // one of the n log n comparisons.
+        std::vector<QString> keys;
+        keys.reserve(entries_.size());
+        for (const rdatalist& e : entries_)
+            keys.push_back((sortColumn_ == 0   ? e.name
+                            : sortColumn_ == 4 ? rightsText(e)
+                                               : e.sortType)
+                               .toLower());
+        std::vector<size_t> order(entries_.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [&keys](size_t a, size_t b) {
+            return QString::localeAwareCompare(keys[a], keys[b]) < 0;
+        });
+        std::vector<rdatalist> sorted;
+        sorted.reserve(entries_.size());
+        for (size_t i : order)
+            sorted.push_back(std::move(entries_[i]));
+        entries_ = std::move(sorted);
+    }
     fillRemoteList();
 }
 
