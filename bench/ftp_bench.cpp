@@ -5,9 +5,11 @@
 //   ftp_bench [--size-mib N] [--rounds N] [--entries N] [--clients engine,curl,lftp]
 //
 // Prints MB/s, client CPU seconds and peak resident memory per client and round, then the
-// engine's ratios against the faster of curl and lftp.
+// engine's ratios against the faster of curl and lftp: for every round the ratio of that round's
+// figures, reported as the median with its spread (5 rounds unless told otherwise).
 
 #include "bench/bench_clients.h"
+#include "bench/bench_stats.h"
 #include "ftp/ftp.h"
 #include "testing/temp_dir.h"
 #include "testing/test_peer.h"
@@ -62,15 +64,6 @@ int engineChild(int argc, char** argv) {
     return 0;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-struct Summary {
-    double mbps, cpu, peak;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -81,11 +74,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     int64_t sizeMiB = 1024;
-    int rounds = 3, entries = 20000;
+    int rounds = bench::RoundsFromArgs(argc, argv), entries = 20000;
     std::vector<std::string> clients = {"engine", "curl", "lftp"};
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--size-mib")) sizeMiB = std::atoll(argv[i + 1]);
-        if (!std::strcmp(argv[i], "--rounds")) rounds = std::atoi(argv[i + 1]);
         if (!std::strcmp(argv[i], "--entries")) entries = std::atoi(argv[i + 1]);
         if (!std::strcmp(argv[i], "--clients")) {
             // A subset, for looking at one client alone: "--clients engine,curl".
@@ -139,6 +131,7 @@ int main(int argc, char** argv) {
         return bench::LftpCommand(kUser, kPassword, vsftpd.port(), command);
     };
 
+    const bench::PageCache cache;
     std::map<std::string, std::map<std::string, std::vector<bench::ClientRun>>> results;
     for (int round = 1; round <= rounds; ++round) {
         // Each round starts with another client, so that none always runs first (or last)
@@ -166,7 +159,7 @@ int main(int argc, char** argv) {
                                      std::pair{std::string("upload"), putArgs}}) {
                 // Dirty pages left by the previous client would otherwise be written back
                 // on this client's time.
-                sync();
+                cache.Settle();
                 bench::ClientRun s = bench::RunClient(args, log);
                 bool complete = dir == "download"
                                     ? fs::exists(got) && fs::file_size(got) == uint64_t(bytes)
@@ -188,40 +181,51 @@ int main(int argc, char** argv) {
         }
     }
 
-    auto summarize = [&](const std::vector<bench::ClientRun>& v) {
-        std::vector<double> speed, cpu, peak;
-        for (const auto& s : v) {
-            speed.push_back(bytes / 1e6 / s.seconds);
-            cpu.push_back(s.cpu);
-            peak.push_back(s.peakMiB);
-        }
-        if (peak.empty()) return Summary{0, 0, 0};
-        return Summary{median(speed), median(cpu), *std::max_element(peak.begin(), peak.end())};
-    };
-    std::printf("\nmedians of %d rounds (peak: highest)\n", rounds);
+    std::printf("\n%d rounds: median (lowest-highest)\n", rounds);
     bool allOk = true;
     for (const std::string dir : {"download", "upload"}) {
-        std::map<std::string, Summary> sum;
+        auto figures = [&](const std::string& client, auto pick) {
+            std::vector<double> v;
+            for (const auto& s : results[dir][client])
+                v.push_back(pick(s));
+            return v;
+        };
+        auto speed = [&](const bench::ClientRun& s) { return bytes / 1e6 / s.seconds; };
+        auto cpu = [](const bench::ClientRun& s) { return s.cpu; };
+        auto peak = [](const bench::ClientRun& s) { return s.peakMiB; };
         for (const auto& c : clients) {
             for (const auto& s : results[dir][c])
                 allOk = allOk && s.ok;
-            sum[c] = summarize(results[dir][c]);
-            std::printf("%-8s %-6s %9.1f MB/s  cpu %6.2f s  peak %7.1f MiB\n", dir.c_str(),
-                        c.c_str(), sum[c].mbps, sum[c].cpu, sum[c].peak);
+            std::printf("%-8s %-6s %s MB/s  cpu %s s  peak %s MiB\n", dir.c_str(), c.c_str(),
+                        bench::SpreadText(figures(c, speed), "%.1f").c_str(),
+                        bench::SpreadText(figures(c, cpu), "%.2f").c_str(),
+                        bench::SpreadText(figures(c, peak), "%.1f").c_str());
         }
-        const std::string best = sum["curl"].mbps >= sum["lftp"].mbps ? "curl" : "lftp";
-        if (sum["engine"].mbps == 0 || sum[best].mbps == 0) continue;
-        std::printf("%-8s engine / %s (the faster): speed %.2f, cpu %.2f, peak memory %.2f\n",
-                    dir.c_str(), best.c_str(), sum["engine"].mbps / sum[best].mbps,
-                    sum["engine"].cpu / std::max(sum[best].cpu, 1e-6),
-                    sum["engine"].peak / std::max(sum[best].peak, 1e-6));
+        if (results[dir]["engine"].empty() || results[dir]["curl"].empty() ||
+            results[dir]["lftp"].empty())
+            continue;
+        // Each round against the faster peer of that round.
+        std::vector<double> speedRatio, cpuRatio, peakRatio;
+        for (size_t r = 0; r < results[dir]["engine"].size(); ++r) {
+            const auto& e = results[dir]["engine"][r];
+            const auto& c = results[dir]["curl"][r];
+            const auto& l = results[dir]["lftp"][r];
+            const auto& best = c.seconds <= l.seconds ? c : l;
+            speedRatio.push_back(best.seconds / e.seconds);
+            cpuRatio.push_back(e.cpu / std::max(best.cpu, 1e-6));
+            peakRatio.push_back(e.peakMiB / std::max(best.peakMiB, 1e-6));
+        }
+        std::printf("%s: engine against the faster of curl and lftp in each round\n", dir.c_str());
+        bench::ReportRatio("ftp." + dir + "_speed", speedRatio, {bench::Goal::AtLeast, 1.0});
+        bench::ReportRatio("ftp." + dir + "_cpu", cpuRatio, {bench::Goal::AtMost, 1.0});
+        bench::ReportRatio("ftp." + dir + "_peak_memory", peakRatio, {bench::Goal::AtMost, 1.0});
     }
 
-    std::vector<double> engineList, curlList;
+    std::vector<double> engineList, curlList, listRatio;
     // The first listing fills the server's cache of the folder; it is not counted.
     bench::RunClient({"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"},
                      log);
-    for (int round = 1; round <= rounds; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         // The two take turns at going first, as the transfers do.
         auto listEngine = [&] {
             return bench::RunClient({self, "--child", "list", port, "many"}, log);
@@ -231,21 +235,19 @@ int main(int argc, char** argv) {
                 {"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"}, log);
         };
         bench::ClientRun e, c;
-        if (round % 2) {
-            e = listEngine();
-            c = listCurl();
-        } else {
-            c = listCurl();
-            e = listEngine();
-        }
+        bench::RunPair(
+            round, [&] { e = listEngine(); }, [&] { c = listCurl(); });
         allOk = allOk && e.ok && c.ok;
         engineList.push_back(e.seconds);
         curlList.push_back(c.seconds);
+        listRatio.push_back(e.seconds / c.seconds);
         std::printf("round %d listing of %d entries: engine LIST+parse %.3f s, curl LIST %.3f s\n",
-                    round, entries, e.seconds, c.seconds);
+                    round + 1, entries, e.seconds, c.seconds);
     }
-    std::printf("listing: engine LIST+parse %.3f s, curl LIST alone %.3f s, ratio %.2f\n",
-                median(engineList), median(curlList), median(engineList) / median(curlList));
+    std::printf("listing: engine LIST+parse %s s, curl LIST alone %s s\n",
+                bench::SpreadText(engineList, "%.3f").c_str(),
+                bench::SpreadText(curlList, "%.3f").c_str());
+    bench::ReportRatio("ftp.list_time", listRatio, {bench::Goal::Below, 1.0});
     if (!allOk) std::printf("some client runs failed; see %s\n", log.c_str());
     return allOk ? 0 : 1;
 }

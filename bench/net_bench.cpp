@@ -1,8 +1,9 @@
 // Receive throughput of the engine's until-close read over loopback, against a plain recv loop
 // with the same buffer size in the same run. The pump hook is set, as in the program.
 //
-// Usage: net_bench [MiB per run, default 1024] [rounds, default 3]
+// Usage: net_bench [MiB per run, default 1024] [rounds, default 5]
 
+#include "bench/bench_stats.h"
 #include "ftp/anti_freeze.h"
 #include "ftp/tcp_client.h"
 
@@ -138,16 +139,11 @@ Figures engineRead(int64_t total, int bufferSize) {
     return result;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     const int64_t mib = argc > 1 ? std::atoll(argv[1]) : 1024;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : bench::kDefaultRounds;
     const int64_t total = mib * 1024 * 1024;
 
     // As in the program: an anti-freeze with the browser page's settings and a pump hook.
@@ -159,14 +155,17 @@ int main(int argc, char** argv) {
 
     struct Case {
         const char* name;
+        const char* key;
         int engineSize; // 0 = the engine's default
         int plainSize;
     };
     const Case cases[] = {
-        {"engine default (32 KiB)", 0, TNetTCPConnection::DefaultBufferSize},
-        {"64 KiB", 65536, 65536},
+        {"engine default (32 KiB)", "net.read_default_buffer", 0,
+         TNetTCPConnection::DefaultBufferSize},
+        {"64 KiB", "net.read_64k", 65536, 65536},
     };
 
+    std::printf("page cache: not involved (memory to memory over loopback)\n");
     std::printf("ReadToStream of %lld MiB over loopback, median of %d rounds\n",
                 static_cast<long long>(mib), rounds);
     std::printf("%-24s %11s %12s %11s %13s %14s\n", "buffer", "plain MiB/s", "engine MiB/s",
@@ -176,8 +175,10 @@ int main(int argc, char** argv) {
         std::vector<double> plain, engine, wallRatio, plainCpu, engineCpu, cpuRatio;
         for (int r = 0; r < rounds; ++r) {
             // Interleaved and paired, so that load from elsewhere hits both sides alike.
-            Figures p = plainLoop(total, c.plainSize);
-            Figures e = engineRead(total, c.engineSize);
+            Figures p, e;
+            bench::RunPair(
+                r, [&] { p = plainLoop(total, c.plainSize); },
+                [&] { e = engineRead(total, c.engineSize); });
             plain.push_back(p.mibPerSecond);
             engine.push_back(e.mibPerSecond);
             wallRatio.push_back(e.mibPerSecond / p.mibPerSecond);
@@ -185,9 +186,11 @@ int main(int argc, char** argv) {
             engineCpu.push_back(e.cpuSeconds);
             cpuRatio.push_back(p.cpuSeconds / e.cpuSeconds);
         }
+        auto median = [](const std::vector<double>& v) { return bench::SpreadOf(v).median; };
         std::printf("%-24s %11.0f %12.0f %10.1f%% %13.3f %14.3f (%.1f%%)\n", c.name, median(plain),
                     median(engine), 100.0 * median(wallRatio), median(plainCpu), median(engineCpu),
                     100.0 * median(cpuRatio));
+        bench::ReportRatio(c.key, wallRatio, {bench::Goal::AtLeast, 0.9});
     }
     std::printf("pumps during the runs: %lld\n", static_cast<long long>(pumps.load()));
     TNetAntiFreeze::SetPumpHook({});

@@ -1,9 +1,12 @@
 // The table store against SQLite on a history-like table: appends one post at a time, a full
 // scan reading every field, 1,000 key lookups through an index, 100 text lookups without one,
-// and deleting every tenth record. Prints each operation's rate for both and the ratio.
+// and deleting every tenth record. Each round starts from new files and the two sides take
+// turns at going first; prints each operation's median rate for both and the ratio's median
+// with its spread.
 //
-//   store_bench [RECORDS]    (default 100000)
+//   store_bench [RECORDS] [--rounds N]    (defaults 100000 records, 5 rounds)
 
+#include "bench/bench_stats.h"
 #include "bench/store_bench_cursor.h"
 #include "store/store_file_create.h"
 #include "store/store_file_io.h"
@@ -147,6 +150,24 @@ void Check(int rc, sqlite3* db, int want = SQLITE_OK) {
     if (rc != want) throw std::runtime_error(std::string("sqlite: ") + sqlite3_errmsg(db));
 }
 
+// Its own function, so that an instruction count can be taken of the scan alone
+// (valgrind --tool=callgrind --toggle-collect='*ScanSqlite*').
+[[gnu::noinline]] int64_t ScanSqlite(sqlite3* db) {
+    int64_t checksum = 0;
+    sqlite3_stmt* all = nullptr;
+    Check(sqlite3_prepare_v2(db, "SELECT * FROM hdital", -1, &all, nullptr), db);
+    while (sqlite3_step(all) == SQLITE_ROW) {
+        checksum +=
+            sqlite3_column_int(all, 0) + sqlite3_column_int(all, 7) + sqlite3_column_int(all, 8);
+        for (int c = 1; c <= 6; ++c) {
+            sqlite3_column_text(all, c);
+            checksum += sqlite3_column_bytes(all, c);
+        }
+    }
+    sqlite3_finalize(all);
+    return checksum;
+}
+
 Figures RunSqlite(const std::string& path, int n, const std::vector<int>& keys,
                   const std::vector<std::string>& texts) {
     sqlite3* db = nullptr;
@@ -184,18 +205,7 @@ Figures RunSqlite(const std::string& path, int n, const std::vector<int>& keys,
     sqlite3_finalize(ins);
 
     start = Clock::now();
-    int64_t checksum = 0;
-    sqlite3_stmt* all = nullptr;
-    Check(sqlite3_prepare_v2(db, "SELECT * FROM hdital", -1, &all, nullptr), db);
-    while (sqlite3_step(all) == SQLITE_ROW) {
-        checksum +=
-            sqlite3_column_int(all, 0) + sqlite3_column_int(all, 7) + sqlite3_column_int(all, 8);
-        for (int c = 1; c <= 6; ++c) {
-            sqlite3_column_text(all, c);
-            checksum += sqlite3_column_bytes(all, c);
-        }
-    }
-    sqlite3_finalize(all);
+    int64_t checksum = ScanSqlite(db);
     f.scan = n / Seconds(start);
 
     start = Clock::now();
@@ -244,7 +254,8 @@ Figures RunSqlite(const std::string& path, int n, const std::vector<int>& keys,
 } // namespace
 
 int main(int argc, char** argv) {
-    const int n = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int n = argc > 1 && argv[1][0] != '-' ? std::atoi(argv[1]) : 100000;
+    const int rounds = bench::RoundsFromArgs(argc, argv);
     std::string pattern =
         (std::filesystem::temp_directory_path() / "oxbrook-bench-XXXXXX").string();
     if (!mkdtemp(pattern.data())) return 1;
@@ -256,24 +267,65 @@ int main(int argc, char** argv) {
     std::vector<std::string> texts(100);
     for (auto& t : texts)
         t = MakeRow(static_cast<int>(rng() % static_cast<unsigned>(n))).fname;
+    const bench::PageCache cache;
+    struct Row {
+        const char* name;
+        const char* what;
+        std::vector<double> ours, lite, ratio;
+    };
+    std::vector<Row> rows = {
+        {"store.append", "append, one post each", {}, {}, {}},
+        {"store.scan", "scan, every field (records)", {}, {}, {}},
+        {"store.index_lookup", "locate through an index", {}, {}, {}},
+        {"store.text_lookup", "locate a text without an index", {}, {}, {}},
+        {"store.delete", "delete every tenth, one post each", {}, {}, {}},
+        {"store.cursor_scan", "cursor scan, every field by name", {}, {}, {}},
+        {"store.cursor_index_locate", "cursor Locate through an index", {}, {}, {}},
+        {"store.cursor_text_locate", "cursor Locate a text, no index", {}, {}, {}},
+    };
     int rc = 0;
     try {
-        Figures ours = RunStore((dir / "store.dat").string(), n, keys, texts);
-        CursorFigures cursor = RunCursor((dir / "store.dat").string(), "hdital", keys, texts);
-        Figures lite = RunSqlite((dir / "sqlite.db").string(), n, keys, texts);
-        std::printf("%d records, rates in operations per second\n", n);
-        std::printf("%-34s %14s %14s %8s\n", "operation", "table store", "SQLite", "ratio");
-        auto line = [](const char* what, double a, double b) {
-            std::printf("%-34s %14.0f %14.0f %8.2f\n", what, a, b, a / b);
-        };
-        line("append, one post each", ours.append, lite.append);
-        line("scan, every field (records)", ours.scan, lite.scan);
-        line("locate through an index", ours.keyLookup, lite.keyLookup);
-        line("locate a text without an index", ours.textLookup, lite.textLookup);
-        line("delete every tenth, one post each", ours.remove, lite.remove);
-        line("cursor scan, every field by name", cursor.scan, lite.scan);
-        line("cursor Locate through an index", cursor.keyLocate, lite.keyLookup);
-        line("cursor Locate a text, no index", cursor.textLocate, lite.textLookup);
+        for (int round = 0; round < rounds; ++round) {
+            // New files every round, so that no round reads what another left in its pages.
+            const std::string storePath = (dir / ("store-" + std::to_string(round) + ".dat"));
+            const std::string litePath = (dir / ("sqlite-" + std::to_string(round) + ".db"));
+            Figures ours{}, lite{};
+            CursorFigures cursor;
+            bench::RunPair(
+                round,
+                [&] {
+                    cache.Settle();
+                    ours = RunStore(storePath, n, keys, texts);
+                    cursor = RunCursor(storePath, "hdital", keys, texts);
+                },
+                [&] {
+                    cache.Settle();
+                    lite = RunSqlite(litePath, n, keys, texts);
+                });
+            const double mine[] = {ours.append, ours.scan,   ours.keyLookup,   ours.textLookup,
+                                   ours.remove, cursor.scan, cursor.keyLocate, cursor.textLocate};
+            const double theirs[] = {lite.append, lite.scan, lite.keyLookup, lite.textLookup,
+                                     lite.remove, lite.scan, lite.keyLookup, lite.textLookup};
+            for (size_t r = 0; r < rows.size(); ++r) {
+                rows[r].ours.push_back(mine[r]);
+                rows[r].lite.push_back(theirs[r]);
+                rows[r].ratio.push_back(mine[r] / theirs[r]);
+            }
+            std::printf("round %d (%s first): cursor scan %.0f/s, SQLite scan %.0f/s\n", round + 1,
+                        bench::AFirst(round) ? "table store" : "SQLite", cursor.scan, lite.scan);
+            std::error_code ec;
+            std::filesystem::remove(storePath, ec);
+            std::filesystem::remove(litePath, ec);
+        }
+        std::printf("%d records, %d rounds, rates in operations per second: median (lowest-highest)"
+                    "\n",
+                    n, rounds);
+        for (const Row& row : rows) {
+            std::printf("%-34s table store %s, SQLite %s\n", row.what,
+                        bench::SpreadText(row.ours, "%.0f").c_str(),
+                        bench::SpreadText(row.lite, "%.0f").c_str());
+            bench::ReportRatio(row.name, row.ratio, {bench::Goal::AtLeast, 1.0});
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "store_bench: %s\n", e.what());
         rc = 1;

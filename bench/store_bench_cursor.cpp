@@ -10,6 +10,18 @@ double secondsSince(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
+// Every field of every record, read as text by name the way the pages read them. Its own
+// function so that its instructions can be counted alone
+// (valgrind --tool=callgrind --toggle-collect='*scanByName*').
+[[gnu::noinline]] size_t scanByName(store::TStoreTable& t, const std::vector<std::string>& names,
+                                    int& records) {
+    size_t checksum = 0;
+    for (t.First(); !t.Eof(); t.Next(), ++records)
+        for (const std::string& name : names)
+            checksum += t.FieldByName(name).AsString().size();
+    return checksum;
+}
+
 } // namespace
 
 CursorFigures RunCursor(const std::string& path, const std::string& table,
@@ -24,11 +36,8 @@ CursorFigures RunCursor(const std::string& path, const std::string& table,
         names.push_back(t.Fields(i).FieldName());
 
     auto start = std::chrono::steady_clock::now();
-    size_t checksum = 0;
     int records = 0;
-    for (t.First(); !t.Eof(); t.Next(), ++records)
-        for (const std::string& name : names)
-            checksum += t.FieldByName(name).AsString().size();
+    const size_t checksum = scanByName(t, names, records);
     f.scan = records / secondsSince(start);
 
     start = std::chrono::steady_clock::now();

@@ -10,6 +10,7 @@
 #include "browser/remote_list_model.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QTimer>
 #include <QTreeView>
@@ -17,6 +18,11 @@
 #include <cmath>
 
 namespace {
+
+// When filling a folder last turned the event loop; one clock serves every page, since all
+// of them fill on the window's thread.
+QElapsedTimer fillPump;
+constexpr qint64 kFillPumpMs = 20;
 
 QString rightsText(const rdatalist& e) {
     return e.ownerRights + e.groupRights + e.otherRights;
@@ -32,8 +38,12 @@ QString TBrowserFrame::SizeText(int64_t size) {
 }
 
 void TBrowserFrame::addEntry(const rdatalist& source, bool isFolder, int64_t size) {
-    // The window stays responsive while a long folder is filled.
-    QCoreApplication::processEvents();
+    // The window stays responsive while a long folder is filled: its event loop turns every
+    // few milliseconds, not for every entry, which would cost more than the entries themselves.
+    if (!fillPump.isValid() || fillPump.elapsed() >= kFillPumpMs) {
+        QCoreApplication::processEvents();
+        fillPump.start();
+    }
     rdatalist e;
     e.seq = QString::number(entries_.size() + 1);
     e.name = source.name;
@@ -117,28 +127,39 @@ void TBrowserFrame::DropCached(const QString& path, const QString& name, int mod
 }
 
 void TBrowserFrame::SortEntries() {
-    const auto caseless = [](const QString& a, const QString& b) {
-        return QString::localeAwareCompare(a.toLower(), b.toLower());
+    // The text columns compare without letter case: each key is lowered once, not at every one
+    // of the n log n comparisons.
+    const bool textColumn = sortColumn_ == 0 || sortColumn_ == 2 || sortColumn_ == 4;
+    std::vector<QString> keys;
+    if (textColumn) {
+        keys.reserve(entries_.size());
+        for (const rdatalist& e : entries_)
+            keys.push_back((sortColumn_ == 0   ? e.name
+                            : sortColumn_ == 4 ? rightsText(e)
+                                               : e.sortType)
+                               .toLower());
+    }
+    const auto compare = [&](size_t a, size_t b) {
+        const rdatalist& x = entries_[a];
+        const rdatalist& y = entries_[b];
+        if (textColumn) return QString::localeAwareCompare(keys[a], keys[b]);
+        if (sortColumn_ == 1) return x.size < y.size ? -1 : (y.size < x.size ? 1 : 0);
+        return x.modified.compare(y.modified);
     };
-    const auto compare = [&](const rdatalist& a, const rdatalist& b) {
-        switch (sortColumn_) {
-        case 0:
-            return caseless(a.name, b.name);
-        case 1:
-            return a.size < b.size ? -1 : (b.size < a.size ? 1 : 0);
-        case 3:
-            return a.modified.compare(b.modified);
-        case 4:
-            return caseless(rightsText(a), rightsText(b));
-        default:
-            return caseless(a.sortType, b.sortType);
-        }
-    };
-    std::stable_sort(entries_.begin(), entries_.end(), [&](const rdatalist& a, const rdatalist& b) {
-        if (a.isFolder != b.isFolder) return a.isFolder;
-        const int order = compare(a, b);
-        return sortDescending_ ? order > 0 : order < 0;
+    std::vector<size_t> order(entries_.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        // Folders stay above files in every order.
+        if (entries_[a].isFolder != entries_[b].isFolder) return entries_[a].isFolder;
+        const int c = compare(a, b);
+        return sortDescending_ ? c > 0 : c < 0;
     });
+    std::vector<rdatalist> sorted;
+    sorted.reserve(entries_.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(entries_[i]));
+    entries_ = std::move(sorted);
     remoteList_->header()->setSortIndicator(sortColumn_, sortDescending_ ? Qt::DescendingOrder
                                                                          : Qt::AscendingOrder);
     fillRemoteList();

@@ -72,6 +72,7 @@ TTransferQueue::TTransferQueue(TBrowserFrame& frame, TDataModule& data)
     TNetFTP& ftp = frame.ftp();
     ftp.OnWorkBegin = [this](TNetComponent*, TWorkMode, int64_t maximum) { onWorkBegin(maximum); };
     ftp.OnWork = [this](TNetComponent*, TWorkMode, int64_t count) { onWork(count); };
+    ftp.OnWorkEnd = [this](TNetComponent*, TWorkMode) { onWorkEnd(); };
     // The frame watches the status too: its handler keeps running first.
     ftp.OnStatus = [this, before = ftp.OnStatus](TNetComponent* sender, TNetStatus status,
                                                  const std::string& text) {
@@ -291,6 +292,8 @@ void TTransferQueue::setGauge(int64_t maximum, int64_t position) {
 
 void TTransferQueue::onWorkBegin(int64_t maximum) {
     transferStart_.start();
+    progressShown_.invalidate();
+    progressPending_ = false;
     if (!busy_) return;
     frame_.ResetIdleTicks();
     resumedTransfer_ = resuming_;
@@ -306,14 +309,29 @@ void TTransferQueue::onWorkBegin(int64_t maximum) {
 void TTransferQueue::onWork(int64_t count) {
     if (!busy_) return;
     frame_.ResetIdleTicks();
-    const int64_t total = resumedTransfer_ ? remainingBytes_ : gaugeMax_;
-    emit countChanged(QString::number(total) + '/' + QString::number(count));
-    setGauge(gaugeMax_, count);
+    // The figures follow every piece (the history takes its speed from them); the window is told
+    // a few times a second and at the end, since formatting and painting three labels for every
+    // 64 KiB piece costs more than receiving it.
+    gaugePos_ = count;
     const double seconds = transferStart_.nsecsElapsed() / 1e9;
-    if (seconds > 0) {
-        speed_ = count / 1024.0 / seconds;
-        emit speedChanged(SpeedText(speed_));
-    }
+    if (seconds > 0) speed_ = count / 1024.0 / seconds;
+    progressPending_ = true;
+    const bool last = gaugeMax_ > 0 && count >= gaugeMax_;
+    if (last || !progressShown_.isValid() || progressShown_.elapsed() >= kProgressIntervalMs)
+        showProgress();
+}
+
+void TTransferQueue::onWorkEnd() {
+    if (busy_ && progressPending_) showProgress();
+}
+
+void TTransferQueue::showProgress() {
+    progressShown_.start();
+    progressPending_ = false;
+    const int64_t total = resumedTransfer_ ? remainingBytes_ : gaugeMax_;
+    emit countChanged(QString::number(total) + '/' + QString::number(gaugePos_));
+    setGauge(gaugeMax_, gaugePos_);
+    if (speed_ > 0) emit speedChanged(SpeedText(speed_));
 }
 
 void TTransferQueue::startJob() {

@@ -126,6 +126,7 @@ public:
     // Engine progress events.
     void onWorkBegin(int64_t maximum);
     void onWork(int64_t count);
+    void onWorkEnd();
 
     // Returns the row of queue item `index`, or null.
     QTreeWidgetItem* row(int index) const;
@@ -184,6 +185,9 @@ private:
     QDateTime jobEnd_;
     int64_t elapsedMs_ = 0;
     double speed_ = 0;
+    // Tells the window the latest count, gauge position and speed.
+    void showProgress();
+
     QMenu* menu_;
     QAction* transferItem_;
     QAction* stopItem_;
@@ -191,6 +195,9 @@ private:
     QAction* clearItem_;
     QAction* downloadAction_ = nullptr;
     QElapsedTimer transferStart_;
+    QElapsedTimer progressShown_; // when the window was last told of a transfer's progress
+    static constexpr qint64 kProgressIntervalMs = 200;
+    bool progressPending_ = false; // the window has not been told of the latest piece
     QElapsedTimer jobTimer_;
     // True from the Resume answer until that transfer's progress has begun.
     bool resuming_ = false;

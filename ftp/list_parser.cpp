@@ -205,6 +205,20 @@ std::string_view trimLeftView(std::string_view s) {
     return s;
 }
 
+// Every entry has five numbers, nearly always short runs of plain digits: those are read here,
+// anything else (a sign, a long or bad number) by from_chars with its checks.
+bool plainDigits(std::string_view s, int64_t& value) {
+    if (s.size() > 18) return false; // could overflow
+    int64_t v = 0;
+    for (char c : s) {
+        const unsigned digit = static_cast<unsigned char>(c) - unsigned('0');
+        if (digit > 9) return false;
+        v = v * 10 + digit;
+    }
+    value = v;
+    return true;
+}
+
 int64_t viewToInt64(std::string_view s, int64_t fallback) {
     while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
         s.remove_prefix(1);
@@ -213,6 +227,7 @@ int64_t viewToInt64(std::string_view s, int64_t fallback) {
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     if (s.empty()) return fallback;
     int64_t v = 0;
+    if (plainDigits(s, v)) return v;
     auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     if (ec != std::errc() || end != s.data() + s.size()) return fallback;
     return v;

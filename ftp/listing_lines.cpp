@@ -1,6 +1,23 @@
 #include "ftp/listing_lines.h"
 
+#include <cstring>
 #include <utility>
+
+namespace {
+
+// Returns the first CR, LF or NUL in [p, end), or end. memchr finds the LF of a whole line in a
+// few vector steps; the line is then searched for a CR or NUL before it (both rare).
+const char* lineEnd(const char* p, const char* end) {
+    const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
+    const char* q = lf ? static_cast<const char*>(lf) : end;
+    const size_t n = static_cast<size_t>(q - p);
+    if (const void* cr = std::memchr(p, '\r', n)) q = static_cast<const char*>(cr);
+    if (const void* nul = std::memchr(p, '\0', static_cast<size_t>(q - p)))
+        q = static_cast<const char*>(nul);
+    return q;
+}
+
+} // namespace
 
 int64_t TNetListingLines::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
@@ -12,9 +29,7 @@ int64_t TNetListingLines::Write(const void* buffer, int64_t count) {
     if (afterCR && *p == '\n') ++p;
     afterCR = false;
     while (p < end) {
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n' && *q != '\0')
-            ++q;
+        const char* q = lineEnd(p, end);
         if (q == end) {
             partial.append(p, q);
             partialStarted = true;

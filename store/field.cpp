@@ -147,7 +147,7 @@ TDateTime NowDateTime() {
 
 std::string GetFieldText(const TRecordBuffer& buf, int field) {
     TFieldType t = buf.FieldType(field);
-    if (IsTextType(t)) return buf.GetText(field);
+    if (IsTextType(t)) return std::string(buf.TextView(field));
     if (IsBlobType(t)) return buf.GetBlob(field);
     if (isWholeNumberType(t)) return std::to_string(buf.GetLargeint(field));
     switch (t) {

@@ -49,13 +49,8 @@ void TRecordBuffer::Clear() {
     std::fill(blobLoaded_.begin(), blobLoaded_.end(), 1);
 }
 
-void TRecordBuffer::Check(int field) const {
-    if (!layout_ || field < 0 || field >= FieldCount()) throw EStoreError("General error");
-}
-
-TFieldType TRecordBuffer::FieldType(int field) const {
-    Check(field);
-    return layout_->fields[static_cast<size_t>(field)].type;
+void TRecordBuffer::BadField() {
+    throw EStoreError("General error");
 }
 
 uint8_t* TRecordBuffer::FieldBytes(int field) {

@@ -43,7 +43,11 @@ public:
     const TRecordLayout& Layout() const { return *layout_; }
     const std::shared_ptr<const TRecordLayout>& LayoutPtr() const { return layout_; }
     int FieldCount() const { return static_cast<int>(layout_->fields.size()); }
-    TFieldType FieldType(int field) const;
+    // Inline: every read of a field asks it, often more than once.
+    TFieldType FieldType(int field) const {
+        Check(field);
+        return layout_->fields[static_cast<size_t>(field)].type;
+    }
 
     // Sets every value to zero, empty text or an empty blob; keeps the active flags.
     void Clear();
@@ -95,7 +99,11 @@ public:
     void MarkBlobUnloaded(int field);
 
 private:
-    void Check(int field) const;
+    void Check(int field) const {
+        if (!layout_ || field < 0 || field >= FieldCount()) [[unlikely]]
+            BadField();
+    }
+    [[noreturn]] static void BadField();
 
     std::shared_ptr<const TRecordLayout> layout_;
     std::vector<uint8_t> fixed_;

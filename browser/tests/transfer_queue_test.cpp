@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSignalSpy>
 
 namespace {
 
@@ -200,6 +201,39 @@ TEST_F(TransferTest, SizesPastFourGibibytesReachTheGaugeAndTheCountWhole) {
     EXPECT_GT(frame->progressGauge()->value(), frame->progressGauge()->maximum() * 99 / 100);
     EXPECT_TRUE(frame->speedLabel()->text().endsWith("KB/S"));
     frame->transferQueue().SetBusy(false);
+}
+
+TEST_F(TransferTest, ProgressReachesTheWindowAFewTimesASecondAndAtTheEnd) {
+    // A 1 GiB file arrives in 16,384 pieces of 64 KiB; the window is told of the first, then
+    // at most every 200 ms, and at the end, while the queue's own figures follow every piece.
+    // The end is the engine's end of work: its last bytes can arrive without a count of their
+    // own, so the last count the window sees may fall short of the size (here by 904 bytes).
+    const int64_t piece = 65536, pieces = 16384, size = piece * pieces;
+    for (const int64_t lastCount : {size, size - 904}) {
+        SCOPED_TRACE(lastCount);
+        frame->transferQueue().SetBusy(true);
+        queue->SetExpectedSize(size);
+        QSignalSpy counts(queue, &TTransferQueue::countChanged);
+        QSignalSpy gauge(queue, &TTransferQueue::progressChanged);
+        QElapsedTimer clock;
+        clock.start();
+        queue->onWorkBegin(0);
+        for (int64_t i = 1; i < pieces; ++i) {
+            queue->onWork(i * piece);
+            EXPECT_EQ(queue->gaugePosition(), i * piece);
+        }
+        queue->onWork(lastCount);
+        queue->onWorkEnd();
+        const qint64 tookMs = clock.elapsed();
+        EXPECT_EQ(gauge.size(), counts.size() + 1); // and the gauge's reset at the start
+        EXPECT_GE(counts.size(), 2);
+        EXPECT_LE(counts.size(), 2 + tookMs / 200);
+        EXPECT_EQ(counts.last().at(0).toString(),
+                  QString::number(size) + "/" + QString::number(lastCount));
+        EXPECT_EQ(gauge.last().at(1).toLongLong(), lastCount);
+        EXPECT_GT(queue->speed(), 0);
+        frame->transferQueue().SetBusy(false);
+    }
 }
 
 TEST_F(TransferTest, AutoModeLooksTheUpperCasedExtensionUp) {

@@ -1,0 +1,103 @@
+#include "bench/bench_stats.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <unistd.h>
+
+namespace bench {
+
+Spread SpreadOf(std::vector<double> values) {
+    Spread s;
+    if (values.empty()) return s;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    s.median = values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+    s.low = values.front();
+    s.high = values.back();
+    return s;
+}
+
+bool Goal::MetBy(double median) const {
+    switch (kind) {
+    case AtLeast:
+        return median >= value;
+    case AtMost:
+        return median <= value;
+    case Below:
+        return median < value;
+    }
+    return false;
+}
+
+std::string Goal::Text() const {
+    char text[32];
+    std::snprintf(text, sizeof text, "%s%g",
+                  kind == AtLeast  ? ">="
+                  : kind == AtMost ? "<="
+                                   : "<",
+                  value);
+    return text;
+}
+
+std::string SpreadText(const std::vector<double>& values, const char* format) {
+    const Spread s = SpreadOf(values);
+    std::string pattern = std::string(format) + " (" + format + "-" + format + ")";
+    char text[128];
+    std::snprintf(text, sizeof text, pattern.c_str(), s.median, s.low, s.high);
+    return text;
+}
+
+namespace {
+
+void report(const char* kind, const std::string& name, const std::vector<double>& values, Goal goal,
+            const char* unit) {
+    const Spread s = SpreadOf(values);
+    const bool met = !values.empty() && goal.MetBy(s.median);
+    std::printf("  %-40s %s%s, median (low-high) of %zu rounds, goal %s: %s\n", name.c_str(),
+                SpreadText(values, "%.2f").c_str(), unit, values.size(), goal.Text().c_str(),
+                met ? "met" : "MISSED");
+    std::printf("%s name=%s median=%.3f low=%.3f high=%.3f goal=%s met=%s\n", kind, name.c_str(),
+                s.median, s.low, s.high, goal.Text().c_str(), met ? "yes" : "no");
+    std::fflush(stdout);
+}
+
+} // namespace
+
+void ReportRatio(const std::string& name, const std::vector<double>& ratios, Goal goal) {
+    report("RATIO", name, ratios, goal, "");
+}
+
+void ReportFigure(const std::string& name, const std::vector<double>& values, Goal goal,
+                  const char* unit) {
+    report("FIGURE", name, values, goal, unit);
+}
+
+PageCache::PageCache() {
+    const char* want = std::getenv("OXBROOK_BENCH_DROP_CACHES");
+    drop_ = want && std::strcmp(want, "1") == 0;
+    if (drop_ && access("/proc/sys/vm/drop_caches", W_OK) != 0) {
+        std::printf("page cache: cannot be dropped here (needs root); kept for both sides\n");
+        drop_ = false;
+        return;
+    }
+    std::printf(drop_ ? "page cache: dropped before every run of both sides\n"
+                      : "page cache: kept for both sides, never dropped (dirty pages written back "
+                        "before every run; OXBROOK_BENCH_DROP_CACHES=1 drops it for both)\n");
+}
+
+void PageCache::Settle() const {
+    sync();
+    if (!drop_) return;
+    std::ofstream("/proc/sys/vm/drop_caches") << "3\n";
+}
+
+int RoundsFromArgs(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--rounds") == 0) return std::max(1, std::atoi(argv[i + 1]));
+    return kDefaultRounds;
+}
+
+} // namespace bench

@@ -1,0 +1,80 @@
+#pragma once
+// What every benchmark shares for its figures: rounds that alternate which side goes first, the
+// page-cache policy said in the output, medians with their spread, and one machine-readable
+// line per ratio that scripts/bench.sh gathers into its summary table:
+//
+//   RATIO name=store.cursor_scan median=1.02 low=0.97 high=1.08 goal=>=1 met=yes
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+constexpr int kDefaultRounds = 5;
+
+// The middle of a set of figures and its two ends.
+struct Spread {
+    double median = 0;
+    double low = 0;
+    double high = 0;
+};
+
+// Returns the median (the mean of the two middle figures for an even count), the lowest and the
+// highest of `values`; zeros when there are none.
+Spread SpreadOf(std::vector<double> values);
+
+// A ratio's goal: the median must be at least, at most or below `value`.
+struct Goal {
+    enum Kind { AtLeast, AtMost, Below } kind = AtLeast;
+    double value = 0;
+    bool MetBy(double median) const;
+    std::string Text() const; // ">=0.9", "<=1" or "<100"
+};
+
+// Prints the ratio's median with its spread and goal for people, then its RATIO line. `ratios`
+// holds one ratio per round, each taken from the two sides of that round.
+void ReportRatio(const std::string& name, const std::vector<double>& ratios, Goal goal);
+
+// The same for a figure measured against a fixed goal rather than a peer (milliseconds, say):
+// its line starts with FIGURE instead of RATIO.
+void ReportFigure(const std::string& name, const std::vector<double>& values, Goal goal,
+                  const char* unit);
+
+// Prints "median (low-high)" of `values` formatted with `format` (e.g. "%.1f").
+std::string SpreadText(const std::vector<double>& values, const char* format);
+
+// True when side A goes first in `round` (counted from 0): the sides take turns, so that
+// neither always meets caches (or a machine) that the other has warmed.
+inline bool AFirst(int round) {
+    return round % 2 == 0;
+}
+
+// Runs `a` and `b` once each in the order AFirst(round) gives.
+template <class A, class B> void RunPair(int round, A&& a, B&& b) {
+    if (AFirst(round)) {
+        a();
+        b();
+    } else {
+        b();
+        a();
+    }
+}
+
+// Whether the page cache is dropped before each side's run: OXBROOK_BENCH_DROP_CACHES=1 drops it
+// for both sides (needs root), otherwise it is kept for both. Prints the policy once.
+class PageCache {
+public:
+    PageCache();
+    // Writes dirty pages back and, under the dropping policy, drops clean ones: every side
+    // starts from the same state and pays for no one else's pages.
+    void Settle() const;
+    bool drops() const { return drop_; }
+
+private:
+    bool drop_ = false;
+};
+
+// Reads "--rounds N" from the command line; at least 1, kDefaultRounds when absent.
+int RoundsFromArgs(int argc, char** argv);
+
+} // namespace bench
