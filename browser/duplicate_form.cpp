@@ -183,7 +183,8 @@ void TDuplicateForm::onRenameClick() {
 }
 
 TDuplicateChoice TDuplicateForm::Choice(int result) const {
-    TDuplicateChoice choice{TDuplicateAnswer::Cancel};
+    TDuplicateChoice choice;
+    choice.answer = TDuplicateAnswer::Cancel;
     switch (result) {
     case QDialog::Accepted:
         choice.answer = TDuplicateAnswer::Rename;

@@ -13,7 +13,7 @@ enum class TDuplicateAnswer;
 // The answer of the dialog: what to do, whether for every further target of the run, the new
 // name (Rename) and where a resumed download continues (Resume).
 struct TDuplicateChoice {
-    TDuplicateAnswer answer;
+    TDuplicateAnswer answer{};
     bool forAll = false;
     QString newName;
     int64_t resumeOffset = 0;
