@@ -1,25 +1,32 @@
 #include "app/main_form.h"
 
+#include "app/application.h"
+#include "app/top_bar.h"
 #include "browser/browser_frame.h"
 #include "browser/queue_handoff.h"
-#include "app/application.h"
+#include "browser/remote_list_menu.h"
 #include "data/data_module.h"
+#include "history/history_page.h"
+#include "local/local_page.h"
+#include "sites/site_list_page.h"
+#include "tasks/task_page.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
-#include "app/top_bar.h"
-#include "sites/site_list_page.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -30,19 +37,16 @@ const char* const kCaption = "caption";
 const char* const kTag = "tag";
 constexpr int kDefaultLeftWidth = 307;
 
-QWidget* makeLeftPage(const QString& objectName) {
-    auto* page = new QWidget;
-    page->setObjectName(objectName);
-    return page;
-}
-
 } // namespace
 
 TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* parent)
     : QMainWindow(parent), paths_(paths), dataModule_(dataModule),
       formInfo_(paths.file(QStringLiteral("forminfo.ini"))), topBar_(new TTopBar),
       splitter_(new QSplitter(Qt::Horizontal)), leftPages_(new QTabWidget),
-      rightPages_(new QTabWidget), siteListPage_(nullptr) {
+      rightPages_(new QTabWidget), siteListPage_(nullptr),
+      localPage_(new TLocalPage(*this, paths.folder())),
+      historyPage_(new THistoryPage(dataModule, *this)),
+      taskPage_(new TTaskPage(dataModule, *this)) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     resize(1024, 700);
@@ -56,9 +60,10 @@ TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* pa
     setCentralWidget(central);
 
     leftPages_->setObjectName(QStringLiteral("leftPages"));
-    leftPages_->addTab(makeLeftPage(QStringLiteral("localPage")), tr("&Local File"));
-    leftPages_->addTab(makeLeftPage(QStringLiteral("historyPage")), tr("&History"));
-    leftPages_->addTab(makeLeftPage(QStringLiteral("tasksPage")), tr("&Tasks"));
+    leftPages_->addTab(localPage_, tr("&Local File"));
+    leftPages_->addTab(historyPage_, tr("&History"));
+    leftPages_->addTab(taskPage_, tr("&Tasks"));
+    localPage_->onAddTask = [this](const QStringList& paths) { taskPage_->AddUploadTask(paths); };
 
     rightPages_->setObjectName(QStringLiteral("rightPages"));
     siteListPage_ = new TSiteListPage(dataModule_, *this);
@@ -131,6 +136,7 @@ bool TMainForm::FormShow() {
         return false;
     }
     LoadSiteList();
+    taskPage_->LoadTaskTree();
     readMainLayout();
     makeSureOfTempFolder();
     return true;
@@ -159,9 +165,10 @@ void TMainForm::readMainLayout() {
 
 void TMainForm::writeMainLayout() {
     formInfo_.WriteInteger(kMain, QStringLiteral("P2"), leftPages_->currentIndex());
-    const bool rootIsFolder = localRoot_ != QLatin1String("-1") && QFileInfo(localRoot_).isDir();
+    const QString root = localRoot();
+    const bool rootIsFolder = root != QLatin1String("-1") && QFileInfo(root).isDir();
     formInfo_.WriteString(kMain, QStringLiteral("LOCALPATH"),
-                          rootIsFolder ? localRoot_ : QStringLiteral("-1"));
+                          rootIsFolder ? root : QStringLiteral("-1"));
     formInfo_.WriteInteger(kMain, QStringLiteral("PWIDTH"), leftWidth());
     formInfo_.WriteInteger(kMain, QStringLiteral("FTPSITEVIEW"), siteListPage_->viewStyleCode());
     formInfo_.WriteInteger(kMain, QStringLiteral("WELCOMEH"), 0);
@@ -268,6 +275,8 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
     frame->siteName = name;
     connect(frame, &TBrowserFrame::connectionChanged, this,
             [this, page](bool up) { onFrameConnectionChanged(page, up); });
+    connect(TRemoteListMenu::Of(*frame).action(TRemoteListMenu::AddTask), &QAction::triggered, this,
+            &TMainForm::onBrowserAddTask);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(frame);
@@ -377,10 +386,68 @@ bool TMainForm::QueueTransfer(const rupdown& entry, bool checkQueued) {
 }
 
 void TMainForm::StartTransfers(bool refresh) {
-    if (TBrowserFrame* frame = ActiveFrame()) QueueHandoff::StartQueue(*frame, dataModule_, refresh);
+    if (TBrowserFrame* frame = ActiveFrame())
+        QueueHandoff::StartQueue(*frame, dataModule_, refresh);
 }
 
 QString TMainForm::ActiveLocalPath() const {
     const TBrowserFrame* frame = ActiveFrame();
     return frame ? frame->localPath : QString();
+}
+
+bool TMainForm::RunTransfersNow() {
+    TBrowserFrame* frame = ActiveFrame();
+    return frame && QueueHandoff::RunNow(*frame, dataModule_);
+}
+
+void TMainForm::SetActiveLocalPath(const QString& path) {
+    if (TBrowserFrame* frame = ActiveFrame()) frame->localPath = path;
+}
+
+bool TMainForm::HasActiveSession() const {
+    return ActiveFrame() != nullptr;
+}
+
+std::vector<TRemoteEntry> TMainForm::ActiveRemoteSelection() const {
+    std::vector<TRemoteEntry> out;
+    const TBrowserFrame* frame = ActiveFrame();
+    if (!frame) return out;
+    QModelIndexList rows = frame->remoteList()->selectionModel()->selectedRows(0);
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : rows) {
+        if (index.row() >= static_cast<int>(frame->entries.size())) continue;
+        const rdatalist& e = frame->entries[static_cast<size_t>(index.row())];
+        out.push_back({e.name, e.isFolder, e.size, e.modified});
+    }
+    return out;
+}
+
+QString TMainForm::localRoot() const {
+    return localPage_->root();
+}
+
+void TMainForm::SetLocalRoot(const QString& root) {
+    localPage_->SetRoot(root);
+}
+
+bool TMainForm::uploadEnabled() const {
+    return localPage_->uploadAction()->isEnabled();
+}
+
+void TMainForm::SetUploadEnabled(bool enabled) {
+    localPage_->SetUploadEnabled(enabled);
+}
+
+void TMainForm::onBrowserAddTask() {
+    const TBrowserFrame* frame = ActiveFrame();
+    if (!frame) return;
+    const std::vector<TRemoteEntry> selection = ActiveRemoteSelection();
+    if (selection.empty()) return;
+    // The page's own local folder; a page without one offers the local list's folder, else home.
+    QString local = frame->localPath;
+    if (local.isEmpty() || !QFileInfo(local).isAbsolute())
+        local = QFileInfo(localRoot()).isDir() ? localRoot() : QDir::homePath();
+    taskPage_->AddDownloadTask(PageCaption(rightPages_->currentIndex()), frame->currentPath, local,
+                               selection);
 }

@@ -18,4 +18,18 @@ void StartQueue(TBrowserFrame& frame, TDataModule& data, bool refresh) {
     TTransferQueue::Of(frame, data).RunSequence(refresh);
 }
 
+bool RunNow(TBrowserFrame& frame, TDataModule& data) {
+    if (frame.busy) return false;
+    TTransferQueue::Of(frame, data).RunSequence(false);
+    return true;
+}
+
+bool IsPlainName(const QString& name) {
+    return TTransferQueue::IsPlainName(name);
+}
+
+QString JoinPath(const QString& folder, const QString& name) {
+    return TTransferQueue::JoinPath(folder, name);
+}
+
 } // namespace QueueHandoff

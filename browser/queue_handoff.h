@@ -18,4 +18,13 @@ bool QueueEntry(TBrowserFrame& frame, TDataModule& data, const rupdown& entry,
 // remote list afterwards when `refresh`. Otherwise the entries wait for the next run.
 void StartQueue(TBrowserFrame& frame, TDataModule& data, bool refresh);
 
+// Runs the page's queue when it is not busy, connected or not, without refreshing the remote
+// list. Returns true when it ran.
+bool RunNow(TBrowserFrame& frame, TDataModule& data);
+// Returns true when `name` may be used as one local path component: no separator, not "." or
+// "..", not empty. Every name that becomes part of a local path passes this first.
+bool IsPlainName(const QString& name);
+// Joins a folder and a name with one native separator.
+QString JoinPath(const QString& folder, const QString& name);
+
 } // namespace QueueHandoff

@@ -4,8 +4,8 @@
 #include "browser/transfer_queue.h"
 
 #include "browser/browser_frame.h"
-#include "ftp/ftp.h"
 #include "data/data_module.h"
+#include "ftp/ftp.h"
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
 
@@ -89,13 +89,24 @@ TTransferQueue::TTransferQueue(TBrowserFrame& frame, TDataModule& data)
     };
 }
 
+QString TTransferQueue::queueKey(const QString& name, const QString& localPath,
+                                 const QString& remoteFolder) {
+    // NUL appears in none of the three texts, so the joined key is unambiguous.
+    return name + QChar(0) + localPath + QChar(0) + remoteFolder;
+}
+
+void TTransferQueue::syncQueuedKeys() const {
+    if (keyedCount_ == frame_.queue.size()) return;
+    queuedKeys_.clear();
+    for (const rupdown& r : frame_.queue)
+        ++queuedKeys_[queueKey(r.name, r.localPath, r.remoteFolder)];
+    keyedCount_ = frame_.queue.size();
+}
+
 bool TTransferQueue::IsQueued(const QString& name, const QString& localPath,
                               const QString& remoteFolder) const {
-    for (const rupdown& r : frame_.queue) {
-        if (r.name == name && r.localPath == localPath && r.remoteFolder == remoteFolder)
-            return true;
-    }
-    return false;
+    syncQueuedKeys();
+    return queuedKeys_.contains(queueKey(name, localPath, remoteFolder));
 }
 
 QString TTransferQueue::ExtensionOf(const QString& name) {
@@ -117,7 +128,10 @@ bool TTransferQueue::IsPlainName(const QString& name) {
 }
 
 void TTransferQueue::AddItem(const rupdown& item, bool fromLocalDrop) {
+    syncQueuedKeys();
     frame_.queue.push_back(item);
+    ++queuedKeys_[queueKey(item.name, item.localPath, item.remoteFolder)];
+    ++keyedCount_;
     auto* row = new QTreeWidgetItem;
     row->setData(0, kImageRole, Waiting);
     row->setText(1, item.name);
@@ -156,6 +170,11 @@ void TTransferQueue::setRowImage(int index, int image) {
 
 void TTransferQueue::removeFirst() {
     if (frame_.queue.empty()) return;
+    syncQueuedKeys();
+    const rupdown& first = frame_.queue.front();
+    auto key = queuedKeys_.find(queueKey(first.name, first.localPath, first.remoteFolder));
+    if (key != queuedKeys_.end() && --key.value() == 0) queuedKeys_.erase(key);
+    --keyedCount_;
     frame_.queue.erase(frame_.queue.begin());
     delete frame_.queueList()->takeTopLevelItem(0);
 }

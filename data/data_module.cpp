@@ -153,6 +153,31 @@ const std::vector<FieldMap<HistoryTransfer>> kTransferFields = {
     {"speed", &HistoryTransfer::speed},   {"isfolder", &HistoryTransfer::isfolder},
 };
 
+const std::vector<FieldMap<TaskRecord>> kTaskFields = {
+    {"taskid", &TaskRecord::taskid}, {"name", &TaskRecord::name},     {"ftp", &TaskRecord::ftp},
+    {"type", &TaskRecord::type},     {"common", &TaskRecord::common},
+};
+
+const std::vector<FieldMap<TaskEntry>> kEntryFields = {
+    {"id", &TaskEntry::id},   {"files", &TaskEntry::files},       {"local", &TaskEntry::local},
+    {"ftp", &TaskEntry::ftp}, {"isfolder", &TaskEntry::isfolder},
+};
+
+// Deletes every record of `t` for which `doomed` holds, in one pass. A delete leaves the cursor
+// on the following record, so the scan moves on only past records it keeps.
+template <class Pred> int deleteWhere(TStoreTable& t, Pred doomed) {
+    int deleted = 0;
+    for (t.First(); !t.Eof();) {
+        if (doomed()) {
+            t.Delete();
+            ++deleted;
+        } else {
+            t.Next();
+        }
+    }
+    return deleted;
+}
+
 SiteRecord readSite(TStoreTable& t) {
     SiteRecord s;
     s.id = integer(t, "id");
@@ -292,25 +317,15 @@ bool TDataModule::DeleteSite(const QString& name) {
     std::set<int> dayKeys;
     {
         OpenedTable days(t.Thm);
-        // A delete leaves the cursor on the following record, so the scan moves on only past
-        // records it keeps.
-        for (t.Thm.First(); !t.Thm.Eof();) {
-            if (integer(t.Thm, "id") == siteId) {
-                dayKeys.insert(integer(t.Thm, "key"));
-                t.Thm.Delete();
-            } else {
-                t.Thm.Next();
-            }
-        }
+        deleteWhere(t.Thm, [&] {
+            if (integer(t.Thm, "id") != siteId) return false;
+            dayKeys.insert(integer(t.Thm, "key"));
+            return true;
+        });
     }
     {
         OpenedTable transfers(t.Thd);
-        for (t.Thd.First(); !t.Thd.Eof();) {
-            if (dayKeys.count(integer(t.Thd, "id")))
-                t.Thd.Delete();
-            else
-                t.Thd.Next();
-        }
+        deleteWhere(t.Thd, [&] { return dayKeys.count(integer(t.Thd, "id")) > 0; });
     }
     t.Tftpsite.Delete();
     return true;
@@ -437,4 +452,147 @@ std::vector<HistoryTransfer> TDataModule::LoadHistoryTransfers() {
         jobs.push_back(h);
     }
     return jobs;
+}
+
+bool TDataModule::DeleteHistoryTransfer(int key) {
+    TStoreTable& t = tables_->Thd;
+    OpenedTable opened(t);
+    if (!t.Locate("key", std::to_string(key))) return false;
+    t.Delete();
+    return true;
+}
+
+bool TDataModule::DeleteHistoryDay(int siteId, const QString& date, const QString& type,
+                                   const std::vector<int>& transferKeys) {
+    Tables& t = *tables_;
+    if (!transferKeys.empty()) {
+        // One pass over the transfers, however many the day holds.
+        const std::set<int> keys(transferKeys.begin(), transferKeys.end());
+        OpenedTable transfers(t.Thd);
+        deleteWhere(t.Thd, [&] { return keys.count(integer(t.Thd, "key")) > 0; });
+    }
+    OpenedTable days(t.Thm);
+    if (!t.Thm.Locate("id;date;type", {std::to_string(siteId), toStore(date), toStore(type)}))
+        return false;
+    t.Thm.Delete();
+    return true;
+}
+
+void TDataModule::ClearHistory() {
+    for (TStoreTable* table : {&tables_->Thm, &tables_->Thd}) {
+        OpenedTable opened(*table);
+        table->EmptyTable();
+    }
+}
+
+std::vector<TaskCategory> TDataModule::LoadCategories() {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    std::vector<TaskCategory> out;
+    for (t.First(); !t.Eof(); t.Next())
+        out.push_back({integer(t, "id"), text(t, "name"), text(t, "desc")});
+    return out;
+}
+
+std::vector<TaskRecord> TDataModule::LoadTasks() {
+    TStoreTable& t = tables_->Ttaskd;
+    OpenedTable opened(t);
+    std::vector<TaskRecord> out;
+    for (t.First(); !t.Eof(); t.Next()) {
+        TaskRecord task;
+        task.id = integer(t, "id");
+        readFields(t, task, kTaskFields);
+        out.push_back(task);
+    }
+    return out;
+}
+
+std::optional<TaskCategory> TDataModule::FindCategory(const QString& name) {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(name))) return std::nullopt;
+    return TaskCategory{integer(t, "id"), text(t, "name"), text(t, "desc")};
+}
+
+int TDataModule::AppendCategory(const QString& name, const QString& desc) {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    t.Append();
+    setText(t, "name", name);
+    setText(t, "desc", desc);
+    t.Post();
+    return integer(t, "id");
+}
+
+bool TDataModule::UpdateCategory(const QString& formerName, const QString& name,
+                                 const QString& desc) {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(formerName))) return false;
+    t.Edit();
+    setText(t, "name", name);
+    setText(t, "desc", desc);
+    t.Post();
+    return true;
+}
+
+bool TDataModule::DeleteCategory(const QString& name) {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(name))) return false;
+    t.Delete();
+    return true;
+}
+
+std::vector<TaskEntry> TDataModule::LoadTaskEntries(int taskId) {
+    TStoreTable& t = tables_->Ttaskd2;
+    OpenedTable opened(t);
+    std::vector<TaskEntry> out;
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (integer(t, "id") != taskId) continue;
+        TaskEntry e;
+        readFields(t, e, kEntryFields);
+        out.push_back(e);
+    }
+    return out;
+}
+
+bool TDataModule::DeleteTask(int taskId) {
+    Tables& t = *tables_;
+    {
+        OpenedTable entries(t.Ttaskd2);
+        deleteWhere(t.Ttaskd2, [&] { return integer(t.Ttaskd2, "id") == taskId; });
+    }
+    OpenedTable tasks(t.Ttaskd);
+    if (!t.Ttaskd.Locate("id", std::to_string(taskId))) return false;
+    t.Ttaskd.Delete();
+    return true;
+}
+
+int TDataModule::SaveTask(const TaskRecord& task, const std::vector<TaskEntry>& entries) {
+    Tables& t = *tables_;
+    int taskId = task.id;
+    {
+        OpenedTable tasks(t.Ttaskd);
+        if (taskId == 0) {
+            t.Ttaskd.Append();
+            writeFields(t.Ttaskd, task, kTaskFields);
+            t.Ttaskd.Post();
+            taskId = integer(t.Ttaskd, "id");
+        } else if (t.Ttaskd.Locate("id", std::to_string(taskId))) {
+            t.Ttaskd.Edit();
+            writeFields(t.Ttaskd, task, kTaskFields);
+            t.Ttaskd.Post();
+        }
+    }
+    OpenedTable opened(t.Ttaskd2);
+    if (task.id != 0) deleteWhere(t.Ttaskd2, [&] { return integer(t.Ttaskd2, "id") == taskId; });
+    for (TaskEntry e : entries) {
+        e.id = taskId;
+        if (!e.local.endsWith(QDir::separator())) e.local += QDir::separator();
+        t.Ttaskd2.Insert();
+        writeFields(t.Ttaskd2, e, kEntryFields);
+        t.Ttaskd2.Post();
+    }
+    return taskId;
 }
