@@ -44,7 +44,9 @@ bool Save(const QString& fileName, const QStringList& entries) {
         entry.replace(1, bytes.size(), bytes);
         out += entry;
     }
-    if (file.write(out) != out.size()) {
+    // A short write (a full disk) shows only in the flush; commit alone would still put the
+    // truncated file in place of the old one.
+    if (file.write(out) != out.size() || !file.flush()) {
         file.cancelWriting();
         return false;
     }
