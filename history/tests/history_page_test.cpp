@@ -96,8 +96,8 @@ TEST_F(HistoryPageTest, TheTreeGroupsBySiteDirectionAndDayNewestFirst) {
 
     QTreeWidgetItem* transfer = site(0)->child(0)->child(1)->child(0);
     select(transfer);
-    EXPECT_EQ(page->details(), QStringList({"10:00:00", "10:00:04", "4sec", "12KB/S", "/pub",
-                                            path("a.txt")}));
+    EXPECT_EQ(page->details(),
+              QStringList({"10:00:00", "10:00:04", "4sec", "12KB/S", "/pub", path("a.txt")}));
     EXPECT_TRUE(page->executeAction()->isEnabled());
     EXPECT_TRUE(page->deleteAction()->isEnabled());
     EXPECT_TRUE(page->contextMenuNow()->actions()[0]->isEnabled());

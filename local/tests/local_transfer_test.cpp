@@ -12,8 +12,8 @@
 #include "ui/styled_list_view.h"
 
 #include <QAction>
-#include <QMimeData>
 #include <QItemSelectionModel>
+#include <QMimeData>
 #include <QTreeView>
 
 namespace {
