@@ -1,10 +1,10 @@
 #include "app/main_form.h"
 
+#include "testing/memory_data_module.h"
+#include "ui/help_form.h"
 #include "app/top_bar.h"
 #include "sites/site_list_page.h"
-#include "testing/memory_data_module.h"
 #include "testing/widget_test_support.h"
-#include "ui/help_form.h"
 
 #include <QFileInfo>
 #include <QTabWidget>

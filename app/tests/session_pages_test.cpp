@@ -1,5 +1,5 @@
-#include "app/main_form.h"
 #include "browser/browser_frame.h"
+#include "app/main_form.h"
 
 #include "ftp/anti_freeze.h"
 #include "testing/memory_data_module.h"

@@ -1,11 +1,11 @@
 #include "browser/browser_frame.h"
 
 #include "ftp/ftp.h"
+#include "testing/test_peer.h"
+#include "ui/help_form.h"
 #include "testing/memory_data_module.h"
 #include "testing/refused_port.h"
-#include "testing/test_peer.h"
 #include "testing/widget_test_support.h"
-#include "ui/help_form.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "browser/download_form.h"
-#include "browser/tests/transfer_test_support.h"
 #include "ui/recent_list.h"
+#include "browser/tests/transfer_test_support.h"
 
 #include <QComboBox>
 #include <QItemSelectionModel>

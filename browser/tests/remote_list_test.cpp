@@ -6,8 +6,8 @@
 #include "browser/transfer_queue.h"
 
 #include "ftp/ftp.h"
-#include "testing/memory_data_module.h"
 #include "testing/test_peer.h"
+#include "testing/memory_data_module.h"
 #include "testing/widget_test_support.h"
 
 #include <QAction>

@@ -2,19 +2,19 @@
 // made in the editor, opened, browsed, closed and reopened, renamed and deleted while its page is
 // open, pages closed in the middle of a connect, and what survives a restart.
 
-#include "app/main_form.h"
 #include "browser/browser_frame.h"
 #include "browser/remote_list_menu.h"
-#include "data/data_module.h"
 #include "ftp/anti_freeze.h"
 #include "ftp/ftp.h"
-#include "sites/site_editor_form.h"
-#include "sites/site_list_page.h"
-#include "testing/silent_listener.h"
 #include "testing/test_peer.h"
-#include "testing/widget_test_support.h"
+#include "data/data_module.h"
 #include "ui/form_info.h"
 #include "ui/icons.h"
+#include "app/main_form.h"
+#include "testing/silent_listener.h"
+#include "testing/widget_test_support.h"
+#include "sites/site_editor_form.h"
+#include "sites/site_list_page.h"
 
 #include <QCheckBox>
 #include <QLabel>

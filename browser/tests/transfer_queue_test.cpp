@@ -1,5 +1,5 @@
-#include "browser/queue_handoff.h"
 #include "browser/tests/transfer_test_support.h"
+#include "browser/queue_handoff.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -1,8 +1,8 @@
 #include "sites/site_editor_form.h"
 
+#include "ui/help_form.h"
 #include "testing/memory_data_module.h"
 #include "testing/widget_test_support.h"
-#include "ui/help_form.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 #include "sites/site_list_page.h"
 
-#include "sites/site_editor_form.h"
+#include "ui/help_form.h"
+#include "ui/session_host.h"
 #include "testing/memory_data_module.h"
 #include "testing/recording_session_host.h"
 #include "testing/widget_test_support.h"
-#include "ui/help_form.h"
-#include "ui/session_host.h"
+#include "sites/site_editor_form.h"
 
 #include <QAction>
 #include <QKeyEvent>
