@@ -94,6 +94,26 @@ template <class R> void readFields(TStoreTable& t, R& record, const std::vector<
         std::visit([&](auto member) { getField(t, f.field, record.*member); }, f.member);
 }
 
+// The fields of `map` looked up once for a scan of many records: a field object stays the same
+// while its table is open.
+template <class R> class BoundFields {
+public:
+    BoundFields(TStoreTable& t, const std::vector<FieldMap<R>>& map) {
+        for (const FieldMap<R>& f : map)
+            fields_.push_back({&t.FieldByName(f.field), f.member});
+    }
+    void Read(R& record) const {
+        for (const auto& [field, member] : fields_)
+            std::visit([&](auto m) { get(*field, record.*m); }, member);
+    }
+
+private:
+    static void get(const store::TStoreField& f, QString& v) { v = fromStore(f.AsString()); }
+    static void get(const store::TStoreField& f, int& v) { v = f.AsInteger(); }
+    static void get(const store::TStoreField& f, bool& v) { v = f.AsBoolean(); }
+    std::vector<std::pair<store::TStoreField*, decltype(FieldMap<R>::member)>> fields_;
+};
+
 template <class R>
 void writeFields(TStoreTable& t, const R& record, const std::vector<FieldMap<R>>& map) {
     for (const FieldMap<R>& f : map)
@@ -165,9 +185,11 @@ const std::vector<FieldMap<TaskEntry>> kEntryFields = {
 
 // Deletes every record of `t` for which `doomed` holds, in one pass. A delete leaves the cursor
 // on the following record, so the scan moves on only past records it keeps.
-template <class Pred> int deleteWhere(TStoreTable& t, Pred doomed) {
+template <class Pred>
+int deleteWhere(TStoreTable& t, Pred doomed, const TDataModule::Tick& tick = {}) {
     int deleted = 0;
     for (t.First(); !t.Eof();) {
+        if (tick) tick();
         if (doomed()) {
             t.Delete();
             ++deleted;
@@ -177,6 +199,21 @@ template <class Pred> int deleteWhere(TStoreTable& t, Pred doomed) {
     }
     return deleted;
 }
+
+const std::vector<FieldMap<HistoryDay>> kDayFields = {
+    {"key", &HistoryDay::key},
+    {"id", &HistoryDay::id},
+    {"date", &HistoryDay::date},
+    {"type", &HistoryDay::type},
+};
+
+// Reading a transfer takes its key and its day's key too.
+const std::vector<FieldMap<HistoryTransfer>> kTransferReadFields = [] {
+    std::vector<FieldMap<HistoryTransfer>> fields = {{"key", &HistoryTransfer::key},
+                                                     {"id", &HistoryTransfer::id}};
+    fields.insert(fields.end(), kTransferFields.begin(), kTransferFields.end());
+    return fields;
+}();
 
 SiteRecord readSite(TStoreTable& t) {
     SiteRecord s;
@@ -431,25 +468,26 @@ int TDataModule::AppendHistory(int siteId, const QString& day, const HistoryTran
     return dayKey;
 }
 
-std::vector<HistoryDay> TDataModule::LoadHistoryDays() {
+std::vector<HistoryDay> TDataModule::LoadHistoryDays(const Tick& tick) {
     TStoreTable& t = tables_->Thm;
     OpenedTable opened(t);
     std::vector<HistoryDay> days;
-    for (t.First(); !t.Eof(); t.Next())
-        days.push_back({integer(t, "key"), integer(t, "id"), text(t, "date"), text(t, "type")});
+    const BoundFields<HistoryDay> fields(t, kDayFields);
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (tick) tick();
+        fields.Read(days.emplace_back());
+    }
     return days;
 }
 
-std::vector<HistoryTransfer> TDataModule::LoadHistoryTransfers() {
+std::vector<HistoryTransfer> TDataModule::LoadHistoryTransfers(const Tick& tick) {
     TStoreTable& t = tables_->Thd;
     OpenedTable opened(t);
     std::vector<HistoryTransfer> jobs;
+    const BoundFields<HistoryTransfer> fields(t, kTransferReadFields);
     for (t.First(); !t.Eof(); t.Next()) {
-        HistoryTransfer h;
-        h.key = integer(t, "key");
-        h.id = integer(t, "id");
-        readFields(t, h, kTransferFields);
-        jobs.push_back(h);
+        if (tick) tick();
+        fields.Read(jobs.emplace_back());
     }
     return jobs;
 }
@@ -463,13 +501,14 @@ bool TDataModule::DeleteHistoryTransfer(int key) {
 }
 
 bool TDataModule::DeleteHistoryDay(int siteId, const QString& date, const QString& type,
-                                   const std::vector<int>& transferKeys) {
+                                   const std::vector<int>& transferKeys, const Tick& tick) {
     Tables& t = *tables_;
     if (!transferKeys.empty()) {
         // One pass over the transfers, however many the day holds.
         const std::set<int> keys(transferKeys.begin(), transferKeys.end());
         OpenedTable transfers(t.Thd);
-        deleteWhere(t.Thd, [&] { return keys.count(integer(t.Thd, "key")) > 0; });
+        deleteWhere(
+            t.Thd, [&] { return keys.count(integer(t.Thd, "key")) > 0; }, tick);
     }
     OpenedTable days(t.Thm);
     if (!t.Thm.Locate("id;date;type", {std::to_string(siteId), toStore(date), toStore(type)}))
@@ -544,11 +583,12 @@ bool TDataModule::DeleteCategory(const QString& name) {
     return true;
 }
 
-std::vector<TaskEntry> TDataModule::LoadTaskEntries(int taskId) {
+std::vector<TaskEntry> TDataModule::LoadTaskEntries(int taskId, const Tick& tick) {
     TStoreTable& t = tables_->Ttaskd2;
     OpenedTable opened(t);
     std::vector<TaskEntry> out;
     for (t.First(); !t.Eof(); t.Next()) {
+        if (tick) tick();
         if (integer(t, "id") != taskId) continue;
         TaskEntry e;
         readFields(t, e, kEntryFields);
@@ -569,7 +609,8 @@ bool TDataModule::DeleteTask(int taskId) {
     return true;
 }
 
-int TDataModule::SaveTask(const TaskRecord& task, const std::vector<TaskEntry>& entries) {
+int TDataModule::SaveTask(const TaskRecord& task, const std::vector<TaskEntry>& entries,
+                          const Tick& tick) {
     Tables& t = *tables_;
     int taskId = task.id;
     {
@@ -586,8 +627,11 @@ int TDataModule::SaveTask(const TaskRecord& task, const std::vector<TaskEntry>& 
         }
     }
     OpenedTable opened(t.Ttaskd2);
-    if (task.id != 0) deleteWhere(t.Ttaskd2, [&] { return integer(t.Ttaskd2, "id") == taskId; });
+    if (task.id != 0)
+        deleteWhere(
+            t.Ttaskd2, [&] { return integer(t.Ttaskd2, "id") == taskId; }, tick);
     for (TaskEntry e : entries) {
+        if (tick) tick();
         e.id = taskId;
         if (!e.local.endsWith(QDir::separator())) e.local += QDir::separator();
         t.Ttaskd2.Insert();

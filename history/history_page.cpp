@@ -4,6 +4,7 @@
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
+#include "ui/window_pump.h"
 
 #include <QFormLayout>
 #include <QHash>
@@ -123,10 +124,13 @@ QStringList THistoryPage::details() const {
 void THistoryPage::BuildTree() {
     tree_->clear();
     items_.clear();
-    // Each table is read once and grouped here; a node never scans a table of its own.
+    // Each table is read once and grouped here; a node never scans a table of its own. A long
+    // history keeps the window painting and its timers running meanwhile.
+    TLoopSlice slice;
+    const TDataModule::Tick tick = [&slice] { slice.Tick(); };
     const std::vector<SiteRecord> sites = dataModule_.LoadSites();
-    const std::vector<HistoryDay> days = dataModule_.LoadHistoryDays();
-    const std::vector<HistoryTransfer> transfers = dataModule_.LoadHistoryTransfers();
+    const std::vector<HistoryDay> days = dataModule_.LoadHistoryDays(tick);
+    const std::vector<HistoryTransfer> transfers = dataModule_.LoadHistoryTransfers(tick);
     QHash<int, std::vector<const HistoryDay*>> daysOfSite;
     // Newest day first: the days are visited from the last record to the first.
     for (auto it = days.rbegin(); it != days.rend(); ++it)
@@ -148,6 +152,7 @@ void THistoryPage::BuildTree() {
             QTreeWidgetItem* dayNode =
                 addNode(day->type == kUpload ? upload : download, day->date, TIcon::Day);
             for (const HistoryTransfer* t : transfersOfDay.value(day->key)) {
+                slice.Tick();
                 rhd r{t->type,   t->date,    t->date2, t->ftppath, t->lopath,   t->ftpfile,
                       t->lofile, t->usetime, t->speed, t->key,     t->isfolder, site.id};
                 QTreeWidgetItem* node =
@@ -239,7 +244,9 @@ void THistoryPage::onDeleteClick() {
             if (const rhd* r = RecordOf(node->child(i))) keys.push_back(r->key);
         QTreeWidgetItem* direction = node->parent();
         const int siteId = direction->parent()->data(0, kDataRole).toInt();
-        dataModule_.DeleteHistoryDay(siteId, node->text(0), direction->text(0), keys);
+        TLoopSlice slice;
+        dataModule_.DeleteHistoryDay(siteId, node->text(0), direction->text(0), keys,
+                                     [&slice] { slice.Tick(); });
         delete node;
     }
     onSelectionChange();

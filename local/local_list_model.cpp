@@ -1,14 +1,17 @@
 #include "local/local_list_model.h"
 
 #include "ui/icons.h"
+#include "ui/window_pump.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMimeDatabase>
 #include <QStorageInfo>
 #include <QUrl>
+#include <algorithm>
 #include <set>
 
 const QString TLocalListModel::kVirtualRoot = QStringLiteral("-1");
@@ -26,29 +29,36 @@ QStringList TLocalListModel::VirtualRootFolders() {
 }
 
 bool TLocalListModel::Load(const QString& root) {
-    beginResetModel();
-    root_ = root;
-    entries_.clear();
+    std::vector<Entry> loaded;
     bool ok = true;
     if (root == kVirtualRoot) {
         for (const QString& folder : VirtualRootFolders())
-            entries_.push_back({folder, folder, true, 0, QString()});
+            loaded.push_back({folder, folder, true, 0, QString()});
     } else {
         const QDir dir(root);
         ok = dir.exists() && dir.isReadable();
-        if (ok) {
-            const QFileInfoList infos = dir.entryInfoList(
-                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                QDir::DirsFirst | QDir::Name | QDir::IgnoreCase);
-            entries_.reserve(static_cast<size_t>(infos.size()));
-            for (const QFileInfo& info : infos) {
-                entries_.push_back(
-                    {info.fileName(), info.absoluteFilePath(), info.isDir(),
-                     info.isDir() ? 0 : info.size(),
-                     info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm"))});
-            }
+        // A folder of many thousands of files keeps the window alive while it is read; the
+        // rows shown change only once it is complete.
+        TLoopSlice slice;
+        QDirIterator it(ok ? root : QString(),
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        while (ok && it.hasNext()) {
+            slice.Tick();
+            const QFileInfo info = it.nextFileInfo();
+            loaded.push_back({info.fileName(), info.absoluteFilePath(), info.isDir(),
+                              info.isDir() ? 0 : info.size(),
+                              info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm"))});
         }
+        // Folders first, then by name without regard to case.
+        std::sort(loaded.begin(), loaded.end(), [](const Entry& a, const Entry& b) {
+            if (a.isFolder != b.isFolder) return a.isFolder;
+            const int c = a.name.compare(b.name, Qt::CaseInsensitive);
+            return c != 0 ? c < 0 : a.name < b.name;
+        });
     }
+    beginResetModel();
+    root_ = root;
+    entries_.swap(loaded);
     endResetModel();
     return ok;
 }

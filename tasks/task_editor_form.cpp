@@ -4,6 +4,7 @@
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
+#include "ui/window_pump.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -175,7 +176,8 @@ void TTaskEditorForm::onOkClick() {
     std::vector<TaskEntry> rows;
     for (const rtaskupdown& e : entries_)
         rows.push_back({0, e.files, e.local, e.ftp, e.isfolder});
-    taskId = dataModule_.SaveTask(task, rows);
+    TLoopSlice slice;
+    taskId = dataModule_.SaveTask(task, rows, [&slice] { slice.Tick(); });
     if (onSaved) onSaved();
     accept();
 }

@@ -8,6 +8,7 @@
 #include "data/data_module.h"
 #include "ui/prompt_service.h"
 #include "ui/session_host.h"
+#include "ui/window_pump.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,7 +29,9 @@ void TTaskPage::onExecuteClick() {
 }
 
 void TTaskPage::runUploads(const rtask& task) {
-    for (const TaskEntry& e : dataModule_.LoadTaskEntries(task.taskId)) {
+    TLoopSlice slice;
+    for (const TaskEntry& e : dataModule_.LoadTaskEntries(task.taskId, [&] { slice.Tick(); })) {
+        slice.Tick();
         const QString path = e.local + e.files;
         const QFileInfo info(path);
         const bool present = e.isfolder ? info.isDir() : info.isFile();
@@ -49,7 +52,9 @@ void TTaskPage::runUploads(const rtask& task) {
 }
 
 void TTaskPage::runDownloads(const rtask& task) {
-    for (const TaskEntry& e : dataModule_.LoadTaskEntries(task.taskId)) {
+    TLoopSlice slice;
+    for (const TaskEntry& e : dataModule_.LoadTaskEntries(task.taskId, [&] { slice.Tick(); })) {
+        slice.Tick();
         // Everything a task downloads stays inside the entry's own absolute folder.
         if (!QueueHandoff::IsPlainName(e.files)) {
             ShowError(this, tr("The local name %1 is not a plain file name.").arg(e.files));
