@@ -103,8 +103,20 @@ void TLocalPage::SetRoot(const QString& path) {
     const bool folder = path != TLocalListModel::kVirtualRoot && QFileInfo(path).isDir();
     model_->Load(folder ? QDir::cleanPath(QFileInfo(path).absoluteFilePath())
                         : TLocalListModel::kVirtualRoot);
-    const int drive = drives_->findData(model_->root());
-    if (drive >= 0) drives_->setCurrentIndex(drive);
+    // The drive list shows the volume (or the home folder) the root lies in.
+    const QString shown = model_->root();
+    int drive = 0;
+    int longest = -1;
+    for (int i = 1; i < drives_->count(); ++i) {
+        const QString volume = drives_->itemData(i).toString();
+        const bool inside =
+            shown == volume || shown.startsWith(volume.endsWith('/') ? volume : volume + '/');
+        if (inside && volume.size() > longest) {
+            drive = i;
+            longest = volume.size();
+        }
+    }
+    drives_->setCurrentIndex(drive);
 }
 
 void TLocalPage::RefreshList() {

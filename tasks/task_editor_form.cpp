@@ -192,6 +192,7 @@ TEntryPathForm::TEntryPathForm(TTaskEditorForm& editor, const rtaskupdown& first
       cancelButton(new QPushButton(tr("&Cancel"))), editor_(editor) {
     setObjectName(QStringLiteral("EntryPathForm"));
     setWindowTitle(tr("Edit"));
+    setMinimumWidth(420);
     browseButton->setIcon(TIcons::Get(TIcon::Browse));
     auto* localRow = new QHBoxLayout;
     localRow->addWidget(localEdit, 1);
