@@ -184,8 +184,8 @@ public:
     void ClearHistory();
 
     // Return every `task` / `taskd` record in table order.
-    std::vector<TaskCategory> LoadCategories();
-    std::vector<TaskRecord> LoadTasks();
+    virtual std::vector<TaskCategory> LoadCategories();
+    virtual std::vector<TaskRecord> LoadTasks();
     // Returns the category named exactly `name`, or nothing.
     std::optional<TaskCategory> FindCategory(const QString& name);
     // Appends a category and returns its id.

@@ -34,6 +34,9 @@ THistoryPage::THistoryPage(TDataModule& dataModule, TSessionHost& host, QWidget*
     : QWidget(parent), dataModule_(dataModule), host_(host), toolBar_(new QToolBar),
       tree_(new QTreeWidget) {
     setObjectName(QStringLiteral("historyPage"));
+    // The toolbar may be cut at the right: the page never holds the left pages wider than the
+    // user made them.
+    setMinimumWidth(120);
     buildToolBar();
     tree_->setObjectName(QStringLiteral("historyTree"));
     tree_->setHeaderHidden(true);

@@ -23,6 +23,9 @@ TLocalPage::TLocalPage(TSessionHost& host, const QString& programFolder, QWidget
     : QWidget(parent), host_(host), programFolder_(programFolder), toolBar_(new QToolBar),
       drives_(new QComboBox), model_(new TLocalListModel(this)), views_(new TStyledListView) {
     setObjectName(QStringLiteral("localPage"));
+    // The toolbar may be cut at the right: the page never holds the left pages wider than the
+    // user made them.
+    setMinimumWidth(120);
     views_->setModel(model_);
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(views_->reportView()),
                                     static_cast<QAbstractItemView*>(views_->iconView())}) {

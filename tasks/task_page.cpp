@@ -29,6 +29,9 @@ TTaskPage::TTaskPage(TDataModule& dataModule, TSessionHost& host, QWidget* paren
     : QWidget(parent), dataModule_(dataModule), host_(host), toolBar_(new QToolBar),
       tree_(new QTreeWidget), description_(new QPlainTextEdit) {
     setObjectName(QStringLiteral("tasksPage"));
+    // The toolbar may be cut at the right: the page never holds the left pages wider than the
+    // user made them.
+    setMinimumWidth(120);
     buildToolBar();
     tree_->setObjectName(QStringLiteral("taskTree"));
     tree_->setHeaderHidden(true);

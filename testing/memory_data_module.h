@@ -69,6 +69,8 @@ public:
     std::optional<ProxyRecord> FindProxy(const QString&) override { return std::nullopt; }
     std::optional<SocksRecord> FindSocks(const QString&) override { return std::nullopt; }
     QStringList ProxyNames() override { return proxies; }
+    std::vector<TaskCategory> LoadCategories() override { return categories; }
+    std::vector<TaskRecord> LoadTasks() override { return tasks; }
     QStringList SocksNames() override { return socks; }
     QString EnsureTempPath(const QString& fallback) override {
         if (temppath.isEmpty() || !QDir(temppath).exists()) {
@@ -88,6 +90,8 @@ public:
     }
 
     std::vector<SiteRecord> sites;
+    std::vector<TaskCategory> categories;
+    std::vector<TaskRecord> tasks;
     QStringList keepAlive;
     OptionsRecord options;
     QStringList proxies;
