@@ -6,6 +6,7 @@
 #include "browser/queue_handoff.h"
 #include "browser/remote_list_menu.h"
 #include "data/data_module.h"
+#include "data/expected_failure.h"
 #include "history/history_page.h"
 #include "local/local_page.h"
 #include "sites/site_list_page.h"
@@ -251,7 +252,7 @@ void TMainForm::PageChange() {
         return;
     }
     // A page without a local folder of its own leaves the local list where it is.
-    if (!frame->localPath.isEmpty()) SetLocalRoot(frame->localPath);
+    if (!frame->settings().localPath.isEmpty()) SetLocalRoot(frame->settings().localPath);
     SetUploadEnabled(frame->Connected());
 }
 
@@ -272,7 +273,7 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
     page->setProperty(kCaption, name);
     page->setProperty(kTag, number);
     auto* frame = new TBrowserFrame(number, dataModule_);
-    frame->siteName = name;
+    frame->SetSiteName(name);
     connect(frame, &TBrowserFrame::connectionChanged, this,
             [this, page](bool up) { onFrameConnectionChanged(page, up); });
     connect(TRemoteListMenu::Of(*frame).action(TRemoteListMenu::AddTask), &QAction::triggered, this,
@@ -301,7 +302,7 @@ void TMainForm::RenameSessionPages(const QString& oldName, const QString& newNam
         tabText.replace('&', QStringLiteral("&&"));
         rightPages_->setTabText(i, tabText);
         if (TBrowserFrame* frame = FrameOfPage(page->property(kTag).toInt()))
-            frame->siteName = newName;
+            frame->SetSiteName(newName);
     }
 }
 
@@ -343,14 +344,15 @@ void TMainForm::PageShutdown() {
     for (int number = pageCounter_; number >= 1; --number) {
         TBrowserFrame* frame = FrameOfPage(number);
         if (!frame) continue;
-        try {
+        // The layout of a page that cannot be written is not worth keeping the window open
+        // for; the page is closed all the same.
+        IgnoreFailure("the layout file may not be writable", [&] {
             frame->DeleteTempFiles();
             formInfo_.WriteInteger(kFtp, QStringLiteral("INFO"), frame->infoPaneHeight());
             formInfo_.WriteInteger(kFtp, QStringLiteral("UPDOWN"), frame->queueListHeight());
             formInfo_.WriteInteger(kFtp, QStringLiteral("LVCVIEW"), frame->viewStyleCode());
-            frame->StopTimers();
-        } catch (...) {
-        }
+        });
+        frame->StopTimers();
         frame->DisconnectQuietly();
         QWidget* page = frame->parentWidget();
         // A frame still inside a blocking call is freed once that call has returned.
@@ -382,26 +384,25 @@ QMenu* TMainForm::onTabBarRightClick(const QPoint& pos) {
 
 bool TMainForm::QueueTransfer(const rupdown& entry, bool checkQueued) {
     TBrowserFrame* frame = ActiveFrame();
-    return frame && QueueHandoff::QueueEntry(*frame, dataModule_, entry, checkQueued);
+    return frame && QueueHandoff::QueueEntry(*frame, entry, checkQueued);
 }
 
 void TMainForm::StartTransfers(bool refresh) {
-    if (TBrowserFrame* frame = ActiveFrame())
-        QueueHandoff::StartQueue(*frame, dataModule_, refresh);
+    if (TBrowserFrame* frame = ActiveFrame()) QueueHandoff::StartQueue(*frame, refresh);
 }
 
 QString TMainForm::ActiveLocalPath() const {
     const TBrowserFrame* frame = ActiveFrame();
-    return frame ? frame->localPath : QString();
+    return frame ? frame->settings().localPath : QString();
 }
 
 bool TMainForm::RunTransfersNow() {
     TBrowserFrame* frame = ActiveFrame();
-    return frame && QueueHandoff::RunNow(*frame, dataModule_);
+    return frame && QueueHandoff::RunNow(*frame);
 }
 
 void TMainForm::SetActiveLocalPath(const QString& path) {
-    if (TBrowserFrame* frame = ActiveFrame()) frame->localPath = path;
+    if (TBrowserFrame* frame = ActiveFrame()) frame->SetLocalPath(path);
 }
 
 bool TMainForm::HasActiveSession() const {
@@ -416,8 +417,8 @@ std::vector<TRemoteEntry> TMainForm::ActiveRemoteSelection() const {
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     for (const QModelIndex& index : rows) {
-        if (index.row() >= static_cast<int>(frame->entries.size())) continue;
-        const rdatalist& e = frame->entries[static_cast<size_t>(index.row())];
+        if (index.row() >= static_cast<int>(frame->entries().size())) continue;
+        const rdatalist& e = frame->entries()[static_cast<size_t>(index.row())];
         out.push_back({e.name, e.isFolder, e.size, e.modified});
     }
     return out;
@@ -445,9 +446,9 @@ void TMainForm::onBrowserAddTask() {
     const std::vector<TRemoteEntry> selection = ActiveRemoteSelection();
     if (selection.empty()) return;
     // The page's own local folder; a page without one offers the local list's folder, else home.
-    QString local = frame->localPath;
+    QString local = frame->settings().localPath;
     if (local.isEmpty() || !QFileInfo(local).isAbsolute())
         local = QFileInfo(localRoot()).isDir() ? localRoot() : QDir::homePath();
-    taskPage_->AddDownloadTask(PageCaption(rightPages_->currentIndex()), frame->currentPath, local,
-                               selection);
+    taskPage_->AddDownloadTask(PageCaption(rightPages_->currentIndex()), frame->currentPath(),
+                               local, selection);
 }

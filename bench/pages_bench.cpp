@@ -47,12 +47,12 @@ public:
     void OpenSession(const QString&, bool) override {}
     void RenameSessionPages(const QString&, const QString&) override {}
     bool QueueTransfer(const rupdown& entry, bool checkQueued) override {
-        return QueueHandoff::QueueEntry(frame_, data_, entry, checkQueued);
+        return QueueHandoff::QueueEntry(frame_, entry, checkQueued);
     }
-    void StartTransfers(bool refresh) override { QueueHandoff::StartQueue(frame_, data_, refresh); }
+    void StartTransfers(bool refresh) override { QueueHandoff::StartQueue(frame_, refresh); }
     bool RunTransfersNow() override { return false; }
-    QString ActiveLocalPath() const override { return frame_.localPath; }
-    void SetActiveLocalPath(const QString& path) override { frame_.localPath = path; }
+    QString ActiveLocalPath() const override { return frame_.settings().localPath; }
+    void SetActiveLocalPath(const QString& path) override { frame_.SetLocalPath(path); }
     bool HasActiveSession() const override { return true; }
     std::vector<TRemoteEntry> ActiveRemoteSelection() const override { return {}; }
 
@@ -283,7 +283,7 @@ int main(int argc, char** argv) {
     seedSqlite(db, transfers);
 
     TBrowserFrame frame(1, data);
-    frame.localPath = folder;
+    frame.SetLocalPath(folder);
     BenchHost host(frame, data);
     TurnWatch watch;
 
@@ -364,15 +364,15 @@ int main(int argc, char** argv) {
         // Every entry asked for once more, as the local page and the re-run do.
         watch.Start();
         clock.restart();
-        TTransferQueue& queue = TTransferQueue::Of(frame, data);
+        TTransferQueue& queue = frame.transferQueue();
         int queued = 0;
-        for (const rupdown& r : std::vector<rupdown>(frame.queue.begin(), frame.queue.end()))
+        for (const rupdown& r : std::vector<rupdown>(queue.items().begin(), queue.items().end()))
             queued += queue.IsQueued(r.name, r.localPath, r.remoteFolder) ? 1 : 0;
         const double lookMs = msSince(clock);
         watch.Stop();
         report("10,000 IsQueued on a 10,000 queue", lookMs, watch);
-        if (queued != taskEntries || frame.queue.size() != static_cast<size_t>(taskEntries))
-            std::printf("  %d of %zu found queued\n", queued, frame.queue.size());
+        if (queued != taskEntries || queue.items().size() != static_cast<size_t>(taskEntries))
+            std::printf("  %d of %zu found queued\n", queued, queue.items().size());
     }
 
     {

@@ -2,6 +2,7 @@
 // Where the program keeps its files. The program is portable: every file it reads or writes lies
 // in one folder, the executable's own, which tests replace by a temporary folder.
 
+#include <QDir>
 #include <QString>
 
 class AppPaths {
@@ -22,3 +23,10 @@ public:
 private:
     QString folder_;
 };
+
+// Joins a local folder and a name with one native separator.
+inline QString JoinPath(const QString& folder, const QString& name) {
+    QString path = folder;
+    if (!path.endsWith(QDir::separator())) path += QDir::separator();
+    return path + name;
+}

@@ -3,8 +3,9 @@
 
 #include "history/history_page.h"
 
-#include "browser/queue_handoff.h"
+#include "data/app_paths.h"
 #include "data/data_module.h"
+#include "data/wire_text.h"
 #include "ui/prompt_service.h"
 #include "ui/session_host.h"
 
@@ -59,7 +60,7 @@ void THistoryPage::rerunDownload(const rhd& job) {
     const QFileInfo local(job.lopath);
     // The stored local name is joined to the recorded folder: it must be one plain name, or
     // the download would land outside that folder.
-    if (!local.isAbsolute() || !QueueHandoff::IsPlainName(job.lofile)) {
+    if (!local.isAbsolute() || !Wire::IsPlainName(job.lofile)) {
         ShowError(this, tr("The local name %1 is not a plain file name.").arg(job.lofile));
         return;
     }
@@ -73,7 +74,7 @@ void THistoryPage::rerunDownload(const rhd& job) {
     rupdown r;
     r.isDownload = 1;
     r.remoteFolder = job.ftppath;
-    r.localPath = QueueHandoff::JoinPath(folder, job.lofile);
+    r.localPath = JoinPath(folder, job.lofile);
     r.size = 0;
     r.name = job.ftpfile;
     r.isFolder = job.isfolder;

@@ -3,7 +3,8 @@
 
 #include "local/local_page.h"
 
-#include "browser/queue_handoff.h"
+#include "data/app_paths.h"
+#include "data/wire_text.h"
 #include "local/local_list_model.h"
 #include "ui/prompt_service.h"
 #include "ui/session_host.h"
@@ -59,13 +60,13 @@ void TLocalPage::DropRemoteEntries(int row) {
     if (!host_.HasActiveSession()) return;
     for (const TRemoteEntry& e : host_.ActiveRemoteSelection()) {
         // A server's name becomes part of a local path only as one plain component.
-        if (!QueueHandoff::IsPlainName(e.name)) continue;
+        if (!Wire::IsPlainName(e.name)) continue;
         rupdown r;
         r.isDownload = 1;
         r.isFolder = e.isFolder;
         r.size = e.size;
         r.remoteFolder = QStringLiteral("0");
-        r.localPath = QueueHandoff::JoinPath(folder, e.name);
+        r.localPath = JoinPath(folder, e.name);
         r.name = e.name;
         r.remoteDate = e.modified;
         r.verifyRemote = false;

@@ -4,8 +4,9 @@
 
 #include "tasks/task_page.h"
 
-#include "browser/queue_handoff.h"
+#include "data/app_paths.h"
 #include "data/data_module.h"
+#include "data/wire_text.h"
 #include "ui/prompt_service.h"
 #include "ui/session_host.h"
 #include "ui/window_pump.h"
@@ -35,7 +36,7 @@ void TTaskPage::runUploads(const rtask& task) {
         const QString path = e.local + e.files;
         const QFileInfo info(path);
         const bool present = e.isfolder ? info.isDir() : info.isFile();
-        if (!QueueHandoff::IsPlainName(e.files) || !present) {
+        if (!Wire::IsPlainName(e.files) || !present) {
             ShowError(this, tr("The file %1 was not exists.").arg(path));
             continue;
         }
@@ -56,7 +57,7 @@ void TTaskPage::runDownloads(const rtask& task) {
     for (const TaskEntry& e : dataModule_.LoadTaskEntries(task.taskId, [&] { slice.Tick(); })) {
         slice.Tick();
         // Everything a task downloads stays inside the entry's own absolute folder.
-        if (!QueueHandoff::IsPlainName(e.files)) {
+        if (!Wire::IsPlainName(e.files)) {
             ShowError(this, tr("The local name %1 is not a plain file name.").arg(e.files));
             continue;
         }
@@ -70,7 +71,7 @@ void TTaskPage::runDownloads(const rtask& task) {
         r.isDownload = 1;
         r.isFolder = e.isfolder;
         r.remoteFolder = e.ftp;
-        r.localPath = QueueHandoff::JoinPath(e.local, e.files);
+        r.localPath = JoinPath(e.local, e.files);
         r.size = 0;
         r.name = e.files;
         r.remoteDate = QStringLiteral("?");

@@ -3,6 +3,7 @@
 
 #include "app/main_form.h"
 #include "browser/browser_frame.h"
+#include "browser/transfer_queue.h"
 #include "data/data_module.h"
 #include "history/history_page.h"
 #include "testing/test_peer.h"
@@ -82,13 +83,13 @@ TEST_F(HistoryRerunTest, AnUploadAndADownloadRunAgainOnTheSitesPage) {
     ASSERT_TRUE(frame->Connected()) << frame->infoLines().join('\n').toStdString();
     EXPECT_EQ(form->PageCaption(form->rightPages()->currentIndex()), "mirror");
     EXPECT_EQ(read(path("root/pub/up.txt")), "from the disk");
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().empty());
 
     page.tree()->setCurrentItem(mirror->child(1)->child(0)->child(0));
     page.onExecuteClick();
     EXPECT_EQ(form->pageCounter(), 1);
     EXPECT_EQ(read(path("back/here/remote.txt")), "from the server");
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().empty());
     EXPECT_TRUE(prompt->messages().isEmpty());
     // Both runs were recorded again.
     EXPECT_EQ(data->LoadHistoryTransfers().size(), 4u);

@@ -86,7 +86,7 @@ TEST_F(LocalTransferTest, FilesGoToTheServerAndComeBackByDragAndByUpload) {
     const QModelIndexList rows = page.views()->selectionModel()->selectedIndexes();
     std::unique_ptr<QMimeData> drag(page.model()->mimeData(rows));
     ASSERT_EQ(drag->urls().size(), 1);
-    TTransferQueue::Of(*frame, *data).DropLocalFiles({drag->urls()[0].toLocalFile()}, QString());
+    frame->transferQueue().DropLocalFiles({drag->urls()[0].toLocalFile()}, QString());
     EXPECT_EQ(read(path("root/up.txt")), "from the disk");
     EXPECT_NE(remoteRow("up.txt"), -1);
 
@@ -94,7 +94,7 @@ TEST_F(LocalTransferTest, FilesGoToTheServerAndComeBackByDragAndByUpload) {
     frame->SelectRemoteRow(remoteRow("remote.txt"));
     page.DropRemoteEntries(page.model()->RowOfPath(path("local/in")));
     EXPECT_EQ(read(path("local/in/remote.txt")), "from the server");
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().empty());
 
     // "Upload" sends the selection to the page's current remote folder.
     page.SelectPaths({path("local/second.txt")});
@@ -105,7 +105,7 @@ TEST_F(LocalTransferTest, FilesGoToTheServerAndComeBackByDragAndByUpload) {
 
     // Going up the local list takes the page's folder along.
     page.onUpClick();
-    EXPECT_EQ(frame->localPath, folder());
+    EXPECT_EQ(frame->settings().localPath, folder());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "app/main_form.h"
 #include "browser/browser_frame.h"
+#include "browser/transfer_queue.h"
 #include "browser/remote_list_menu.h"
 #include "data/data_module.h"
 #include "local/local_page.h"
@@ -83,9 +84,9 @@ TEST_F(TaskFlowTest, TasksFromABrowserPageAndTheLocalPageAreRunEditedAndDeleted)
     TBrowserFrame* frame = form->ActiveFrame();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(frame->Connected()) << frame->infoLines().join('\n').toStdString();
-    ASSERT_EQ(frame->currentPath, "/pub");
+    ASSERT_EQ(frame->currentPath(), "/pub");
     // The browser page's local folder, not the process's current folder, is the task's.
-    frame->localPath = path("elsewhere");
+    frame->SetLocalPath(path("elsewhere"));
     frame->remoteList()->selectAll();
     prompt->QueueFormAction([this](QDialog& d) {
         auto& editor = static_cast<TTaskEditorForm&>(d);
@@ -107,7 +108,7 @@ TEST_F(TaskFlowTest, TasksFromABrowserPageAndTheLocalPageAreRunEditedAndDeleted)
     tasks.onExecuteClick();
     EXPECT_EQ(read(path("elsewhere/one.txt")), "first");
     EXPECT_EQ(read(path("elsewhere/two.txt")), "second");
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().empty());
 
     // An upload task from the local page.
     form->localPage()->SetRoot(path("local"));
