@@ -5,11 +5,15 @@
 #include "browser/browser_frame.h"
 #include "browser/queue_handoff.h"
 #include "browser/remote_bookmarks.h"
+#include "browser/remote_list_menu.h"
 #include "data/data_module.h"
 #include "data/expected_failure.h"
+#include "history/history_page.h"
+#include "local/local_page.h"
 #include "settings/about_form.h"
 #include "settings/options_form.h"
 #include "sites/site_list_page.h"
+#include "tasks/task_page.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
 #include "ui/product_links.h"
@@ -22,14 +26,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -49,19 +56,16 @@ QString toolTipWithKey(const QAction& action) {
                                          action.shortcut().toString(QKeySequence::NativeText));
 }
 
-QWidget* makeLeftPage(const QString& objectName) {
-    auto* page = new QWidget;
-    page->setObjectName(objectName);
-    return page;
-}
-
 } // namespace
 
 TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* parent)
     : QMainWindow(parent), paths_(paths), dataModule_(dataModule),
       formInfo_(paths.file(QStringLiteral("forminfo.ini"))), topBar_(new TTopBar),
       splitter_(new QSplitter(Qt::Horizontal)), leftPages_(new QTabWidget),
-      rightPages_(new QTabWidget), siteListPage_(nullptr) {
+      rightPages_(new QTabWidget), siteListPage_(nullptr),
+      localPage_(new TLocalPage(*this, paths.folder())),
+      historyPage_(new THistoryPage(dataModule, *this)),
+      taskPage_(new TTaskPage(dataModule, *this)) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     resize(1024, 700);
@@ -75,9 +79,10 @@ TMainForm::TMainForm(const AppPaths& paths, TDataModule& dataModule, QWidget* pa
     setCentralWidget(central);
 
     leftPages_->setObjectName(QStringLiteral("leftPages"));
-    leftPages_->addTab(makeLeftPage(QStringLiteral("localPage")), tr("&Local File"));
-    leftPages_->addTab(makeLeftPage(QStringLiteral("historyPage")), tr("&History"));
-    leftPages_->addTab(makeLeftPage(QStringLiteral("tasksPage")), tr("&Tasks"));
+    leftPages_->addTab(localPage_, tr("&Local File"));
+    leftPages_->addTab(historyPage_, tr("&History"));
+    leftPages_->addTab(taskPage_, tr("&Tasks"));
+    localPage_->onAddTask = [this](const QStringList& paths) { taskPage_->AddUploadTask(paths); };
 
     rightPages_->setObjectName(QStringLiteral("rightPages"));
     siteListPage_ = new TSiteListPage(dataModule_, *this);
@@ -168,6 +173,7 @@ bool TMainForm::FormShow() {
         return false;
     }
     LoadSiteList();
+    taskPage_->LoadTaskTree();
     readMainLayout();
     makeSureOfTempFolder();
     return true;
@@ -253,9 +259,10 @@ void TMainForm::readMainLayout() {
 
 void TMainForm::writeMainLayout() {
     formInfo_.WriteInteger(kMain, QStringLiteral("P2"), leftPages_->currentIndex());
-    const bool rootIsFolder = localRoot_ != QLatin1String("-1") && QFileInfo(localRoot_).isDir();
+    const QString root = localRoot();
+    const bool rootIsFolder = root != QLatin1String("-1") && QFileInfo(root).isDir();
     formInfo_.WriteString(kMain, QStringLiteral("LOCALPATH"),
-                          rootIsFolder ? localRoot_ : QStringLiteral("-1"));
+                          rootIsFolder ? root : QStringLiteral("-1"));
     formInfo_.WriteInteger(kMain, QStringLiteral("PWIDTH"), leftWidth());
     formInfo_.WriteInteger(kMain, QStringLiteral("FTPSITEVIEW"), siteListPage_->viewStyleCode());
     formInfo_.WriteInteger(kMain, QStringLiteral("WELCOMEH"), 0);
@@ -377,6 +384,8 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
     TRemoteBookmarks::Of(*frame).FillMenu();
     connect(frame, &TBrowserFrame::connectionChanged, this,
             [this, page](bool up) { onFrameConnectionChanged(page, up); });
+    connect(TRemoteListMenu::Of(*frame).action(TRemoteListMenu::AddTask), &QAction::triggered, this,
+            &TMainForm::onBrowserAddTask);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(frame);
@@ -504,4 +513,61 @@ void TMainForm::StartTransfers(bool refresh) {
 QString TMainForm::ActiveLocalPath() const {
     const TBrowserFrame* frame = ActiveFrame();
     return frame ? frame->settings().localPath : QString();
+}
+
+bool TMainForm::RunTransfersNow() {
+    TBrowserFrame* frame = ActiveFrame();
+    return frame && QueueHandoff::RunNow(*frame);
+}
+
+void TMainForm::SetActiveLocalPath(const QString& path) {
+    if (TBrowserFrame* frame = ActiveFrame()) frame->SetLocalPath(path);
+}
+
+bool TMainForm::HasActiveSession() const {
+    return ActiveFrame() != nullptr;
+}
+
+std::vector<TRemoteEntry> TMainForm::ActiveRemoteSelection() const {
+    std::vector<TRemoteEntry> out;
+    const TBrowserFrame* frame = ActiveFrame();
+    if (!frame) return out;
+    QModelIndexList rows = frame->remoteList()->selectionModel()->selectedRows(0);
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : rows) {
+        if (index.row() >= static_cast<int>(frame->entries().size())) continue;
+        const rdatalist& e = frame->entries()[static_cast<size_t>(index.row())];
+        out.push_back({e.name, e.isFolder, e.size, e.modified});
+    }
+    return out;
+}
+
+QString TMainForm::localRoot() const {
+    return localPage_->root();
+}
+
+void TMainForm::SetLocalRoot(const QString& root) {
+    localPage_->SetRoot(root);
+}
+
+bool TMainForm::uploadEnabled() const {
+    return localPage_->uploadAction()->isEnabled();
+}
+
+void TMainForm::SetUploadEnabled(bool enabled) {
+    localPage_->SetUploadEnabled(enabled);
+}
+
+void TMainForm::onBrowserAddTask() {
+    const TBrowserFrame* frame = ActiveFrame();
+    if (!frame) return;
+    const std::vector<TRemoteEntry> selection = ActiveRemoteSelection();
+    if (selection.empty()) return;
+    // The page's own local folder; a page without one offers the local list's folder, else home.
+    QString local = frame->settings().localPath;
+    if (local.isEmpty() || !QFileInfo(local).isAbsolute())
+        local = QFileInfo(localRoot()).isDir() ? localRoot() : QDir::homePath();
+    taskPage_->AddDownloadTask(PageCaption(rightPages_->currentIndex()), frame->currentPath(),
+                               local, selection);
 }

@@ -16,6 +16,9 @@ class QTabWidget;
 class TBrowserFrame;
 class TDataModule;
 class TSiteListPage;
+class TLocalPage;
+class THistoryPage;
+class TTaskPage;
 class TTopBar;
 
 class TMainForm : public QMainWindow, public TSessionHost, public TSettingsHost {
@@ -56,7 +59,11 @@ public:
     void RenameSessionPages(const QString& oldName, const QString& newName) override;
     bool QueueTransfer(const rupdown& entry, bool checkQueued = true) override;
     void StartTransfers(bool refresh) override;
+    bool RunTransfersNow() override;
     QString ActiveLocalPath() const override;
+    void SetActiveLocalPath(const QString& path) override;
+    bool HasActiveSession() const override;
+    std::vector<TRemoteEntry> ActiveRemoteSelection() const override;
 
     // TSettingsHost.
     void ShowOptions(int page) override;
@@ -82,12 +89,12 @@ public:
     QMenu* onTabBarRightClick(const QPoint& pos);
     QMenu* tabMenu() const { return tabMenu_; }
     // The local page's "Upload" button state, set by the page-change step.
-    bool uploadEnabled() const { return uploadEnabled_; }
-    void SetUploadEnabled(bool enabled) { uploadEnabled_ = enabled; }
+    bool uploadEnabled() const;
+    void SetUploadEnabled(bool enabled);
 
     // Root folder of the local list; "-1" stands for the virtual root that is no folder.
-    const QString& localRoot() const { return localRoot_; }
-    void SetLocalRoot(const QString& root) { localRoot_ = root; }
+    QString localRoot() const;
+    void SetLocalRoot(const QString& root);
     // Width of the left page control in pixels.
     int leftWidth() const;
     void SetLeftWidth(int width);
@@ -98,6 +105,11 @@ public:
     QTabWidget* leftPages() const { return leftPages_; }
     QTabWidget* rightPages() const { return rightPages_; }
     TSiteListPage* siteListPage() const { return siteListPage_; }
+    TLocalPage* localPage() const { return localPage_; }
+    THistoryPage* historyPage() const { return historyPage_; }
+    TTaskPage* taskPage() const { return taskPage_; }
+    // "Add task" of the active browser page: a download task of its selected remote entries.
+    void onBrowserAddTask();
     TFormInfo& formInfo() { return formInfo_; }
     TDataModule& dataModule() const { return dataModule_; }
     const AppPaths& paths() const { return paths_; }
@@ -129,11 +141,12 @@ private:
     QTabWidget* leftPages_;
     QTabWidget* rightPages_;
     TSiteListPage* siteListPage_;
+    TLocalPage* localPage_;
+    THistoryPage* historyPage_;
+    TTaskPage* taskPage_;
     QMenu* tabMenu_ = nullptr;
-    QString localRoot_ = QStringLiteral("-1");
     int pageCounter_ = 0;
     bool settingPage_ = false;
-    bool uploadEnabled_ = false;
     QString tempPath_;
     // The values the next quick-connect page connects with.
     QuickConnectValues quickValues_;

@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "bench/bench_stats.h"
+#include "bench/turn_watch.h"
 #include "browser/browser_frame.h"
 #include "browser/tests/frame_settings.h"
 #include "data/data_module.h"
@@ -30,42 +31,6 @@
 #include <cstring>
 
 namespace {
-
-// Counts event-loop turns with a 0 ms timer and keeps the longest wait between two of them.
-class TurnWatch {
-public:
-    TurnWatch() {
-        timer_.setInterval(0);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            if (last_ >= 0) longest_ = std::max(longest_, now - last_);
-            last_ = now;
-            ++turns_;
-        });
-    }
-    void Start() {
-        longest_ = 0;
-        turns_ = 0;
-        last_ = -1;
-        clock_.start();
-        timer_.start();
-    }
-    // Stops watching; the time since the last turn counts as a gap too.
-    void Stop() {
-        const qint64 now = clock_.nsecsElapsed();
-        if (last_ >= 0) longest_ = std::max(longest_, now - last_);
-        timer_.stop();
-    }
-    double longestMs() const { return static_cast<double>(longest_) / 1e6; }
-    long turns() const { return turns_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = -1;
-    qint64 longest_ = 0;
-    long turns_ = 0;
-};
 
 void report(const char* what, const TurnWatch& watch, double goalMs) {
     std::printf("%-44s longest gap %8.1f ms  (%ld turns)  goal < %.0f ms: %s\n", what,

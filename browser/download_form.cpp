@@ -3,7 +3,7 @@
 #include "browser/download_form.h"
 
 #include "browser/browser_frame.h"
-#include "browser/recent_list.h"
+#include "ui/recent_list.h"
 #include "browser/transfer_queue.h"
 #include "data/app_paths.h"
 #include "data/data_module.h"

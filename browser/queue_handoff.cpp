@@ -19,4 +19,11 @@ void StartQueue(TBrowserFrame& frame, bool refresh) {
     queue.RunSequence(refresh);
 }
 
+bool RunNow(TBrowserFrame& frame) {
+    TTransferQueue& queue = frame.transferQueue();
+    if (queue.busy()) return false;
+    queue.RunSequence(false);
+    return true;
+}
+
 } // namespace QueueHandoff

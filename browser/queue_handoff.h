@@ -17,4 +17,8 @@ bool QueueEntry(TBrowserFrame& frame, const rupdown& entry, bool checkQueued = t
 // remote list afterwards when `refresh`. Otherwise the entries wait for the next run.
 void StartQueue(TBrowserFrame& frame, bool refresh);
 
+// Runs the page's queue when it is not busy, connected or not, without refreshing the remote
+// list. Returns true when it ran.
+bool RunNow(TBrowserFrame& frame);
+
 } // namespace QueueHandoff

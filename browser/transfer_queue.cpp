@@ -89,13 +89,24 @@ TTransferQueue::TTransferQueue(TBrowserFrame& frame, TDataModule& data)
     };
 }
 
+QString TTransferQueue::queueKey(const QString& name, const QString& localPath,
+                                 const QString& remoteFolder) {
+    // NUL appears in none of the three texts, so the joined key is unambiguous.
+    return name + QChar(0) + localPath + QChar(0) + remoteFolder;
+}
+
+void TTransferQueue::syncQueuedKeys() const {
+    if (keyedCount_ == items_.size()) return;
+    queuedKeys_.clear();
+    for (const rupdown& r : items_)
+        ++queuedKeys_[queueKey(r.name, r.localPath, r.remoteFolder)];
+    keyedCount_ = items_.size();
+}
+
 bool TTransferQueue::IsQueued(const QString& name, const QString& localPath,
                               const QString& remoteFolder) const {
-    for (const rupdown& r : items_) {
-        if (r.name == name && r.localPath == localPath && r.remoteFolder == remoteFolder)
-            return true;
-    }
-    return false;
+    syncQueuedKeys();
+    return queuedKeys_.contains(queueKey(name, localPath, remoteFolder));
 }
 
 QString TTransferQueue::ExtensionOf(const QString& name) {
@@ -106,7 +117,10 @@ QString TTransferQueue::ExtensionOf(const QString& name) {
 }
 
 void TTransferQueue::AddItem(const rupdown& item, bool fromLocalDrop) {
+    syncQueuedKeys();
     items_.push_back(item);
+    ++queuedKeys_[queueKey(item.name, item.localPath, item.remoteFolder)];
+    ++keyedCount_;
     auto* row = new QTreeWidgetItem;
     row->setData(0, kImageRole, Waiting);
     row->setText(1, item.name);
@@ -145,6 +159,11 @@ void TTransferQueue::setRowImage(int index, int image) {
 
 void TTransferQueue::removeFirst() {
     if (items_.empty()) return;
+    syncQueuedKeys();
+    const rupdown& first = items_.front();
+    auto key = queuedKeys_.find(queueKey(first.name, first.localPath, first.remoteFolder));
+    if (key != queuedKeys_.end() && --key.value() == 0) queuedKeys_.erase(key);
+    --keyedCount_;
     items_.pop_front();
     delete frame_.queueList()->takeTopLevelItem(0);
 }

@@ -210,6 +210,15 @@ private:
     // The `ascext` answers of the running queue: a tree of many files asks the store once per
     // extension, not once per file.
     QHash<QString, bool> asciiKnown_;
+    // How many queued items carry each (name, local path, remote folder), so IsQueued is one
+    // lookup also in a queue of many thousands. AddItem and removeFirst keep it; RemoveAt and
+    // Clear leave it counting more than the queue holds, which the next use notices and answers
+    // by counting afresh.
+    mutable QHash<QString, int> queuedKeys_;
+    mutable size_t keyedCount_ = 0;
+    static QString queueKey(const QString& name, const QString& localPath,
+                            const QString& remoteFolder);
+    void syncQueuedKeys() const;
     int64_t gaugeMax_ = 0;
     int64_t gaugePos_ = 0;
 };

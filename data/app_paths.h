@@ -3,6 +3,7 @@
 // user's ($XDG_DATA_HOME/oxbrook) for an installed program, or the program's own folder for a
 // portable copy. Tests replace it by a temporary folder.
 
+#include <QDir>
 #include <QString>
 
 class AppPaths {
@@ -29,3 +30,10 @@ public:
 private:
     QString folder_;
 };
+
+// Joins a local folder and a name with one native separator.
+inline QString JoinPath(const QString& folder, const QString& name) {
+    QString path = folder;
+    if (!path.endsWith(QDir::separator())) path += QDir::separator();
+    return path + name;
+}

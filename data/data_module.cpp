@@ -22,6 +22,9 @@ namespace {
 
 using namespace data_detail;
 
+// The fields of `map` looked up once for a scan of many records: a field object stays the same
+// while its table is open.
+
 // Every field but the auto-increment id, which the store assigns.
 const std::vector<FieldMap<SiteRecord>> kSiteFields = {
     {"name", &SiteRecord::name},
@@ -54,6 +57,48 @@ const std::vector<FieldMap<HistoryTransfer>> kTransferFields = {
     {"lopath", &HistoryTransfer::lopath}, {"usetime", &HistoryTransfer::usetime},
     {"speed", &HistoryTransfer::speed},   {"isfolder", &HistoryTransfer::isfolder},
 };
+
+const std::vector<FieldMap<TaskRecord>> kTaskFields = {
+    {"taskid", &TaskRecord::taskid}, {"name", &TaskRecord::name},     {"ftp", &TaskRecord::ftp},
+    {"type", &TaskRecord::type},     {"common", &TaskRecord::common},
+};
+
+const std::vector<FieldMap<TaskEntry>> kEntryFields = {
+    {"id", &TaskEntry::id},   {"files", &TaskEntry::files},       {"local", &TaskEntry::local},
+    {"ftp", &TaskEntry::ftp}, {"isfolder", &TaskEntry::isfolder},
+};
+
+// Deletes every record of `t` for which `doomed` holds, in one pass. A delete leaves the cursor
+// on the following record, so the scan moves on only past records it keeps.
+template <class Pred>
+int deleteWhere(TStoreTable& t, Pred doomed, const TDataModule::Tick& tick = {}) {
+    int deleted = 0;
+    for (t.First(); !t.Eof();) {
+        if (tick) tick();
+        if (doomed()) {
+            t.Delete();
+            ++deleted;
+        } else {
+            t.Next();
+        }
+    }
+    return deleted;
+}
+
+const std::vector<FieldMap<HistoryDay>> kDayFields = {
+    {"key", &HistoryDay::key},
+    {"id", &HistoryDay::id},
+    {"date", &HistoryDay::date},
+    {"type", &HistoryDay::type},
+};
+
+// Reading a transfer takes its key and its day's key too.
+const std::vector<FieldMap<HistoryTransfer>> kTransferReadFields = [] {
+    std::vector<FieldMap<HistoryTransfer>> fields = {{"key", &HistoryTransfer::key},
+                                                     {"id", &HistoryTransfer::id}};
+    fields.insert(fields.end(), kTransferFields.begin(), kTransferFields.end());
+    return fields;
+}();
 
 SiteRecord readSite(TStoreTable& t) {
     SiteRecord s;
@@ -178,25 +223,15 @@ bool TDataModule::DeleteSite(const QString& name) {
     std::set<int> dayKeys;
     {
         OpenedTable days(t.Thm);
-        // A delete leaves the cursor on the following record, so the scan moves on only past
-        // records it keeps.
-        for (t.Thm.First(); !t.Thm.Eof();) {
-            if (integer(t.Thm, "id") == siteId) {
-                dayKeys.insert(integer(t.Thm, "key"));
-                t.Thm.Delete();
-            } else {
-                t.Thm.Next();
-            }
-        }
+        deleteWhere(t.Thm, [&] {
+            if (integer(t.Thm, "id") != siteId) return false;
+            dayKeys.insert(integer(t.Thm, "key"));
+            return true;
+        });
     }
     {
         OpenedTable transfers(t.Thd);
-        for (t.Thd.First(); !t.Thd.Eof();) {
-            if (dayKeys.count(integer(t.Thd, "id")))
-                t.Thd.Delete();
-            else
-                t.Thd.Next();
-        }
+        deleteWhere(t.Thd, [&] { return dayKeys.count(integer(t.Thd, "id")) > 0; });
     }
     t.Tftpsite.Delete();
     return true;
@@ -268,25 +303,26 @@ int TDataModule::AppendHistory(int siteId, const QString& day, const HistoryTran
     return dayKey;
 }
 
-std::vector<HistoryDay> TDataModule::LoadHistoryDays() {
+std::vector<HistoryDay> TDataModule::LoadHistoryDays(const Tick& tick) {
     TStoreTable& t = tables_->Thm;
     OpenedTable opened(t);
     std::vector<HistoryDay> days;
-    for (t.First(); !t.Eof(); t.Next())
-        days.push_back({integer(t, "key"), integer(t, "id"), text(t, "date"), text(t, "type")});
+    const BoundFields<HistoryDay> fields(t, kDayFields);
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (tick) tick();
+        fields.Read(days.emplace_back());
+    }
     return days;
 }
 
-std::vector<HistoryTransfer> TDataModule::LoadHistoryTransfers() {
+std::vector<HistoryTransfer> TDataModule::LoadHistoryTransfers(const Tick& tick) {
     TStoreTable& t = tables_->Thd;
     OpenedTable opened(t);
     std::vector<HistoryTransfer> jobs;
+    const BoundFields<HistoryTransfer> fields(t, kTransferReadFields);
     for (t.First(); !t.Eof(); t.Next()) {
-        HistoryTransfer h;
-        h.key = integer(t, "key");
-        h.id = integer(t, "id");
-        readFields(t, h, kTransferFields);
-        jobs.push_back(h);
+        if (tick) tick();
+        fields.Read(jobs.emplace_back());
     }
     return jobs;
 }
@@ -329,6 +365,86 @@ bool TDataModule::AddBookmark(int siteId, const QString& path) {
     t.Append();
     setInteger(t, "ftpid", siteId);
     setText(t, "path", path);
+
+bool TDataModule::DeleteHistoryTransfer(int key) {
+    TStoreTable& t = tables_->Thd;
+    OpenedTable opened(t);
+    if (!t.Locate("key", std::to_string(key))) return false;
+    t.Delete();
+    return true;
+}
+
+bool TDataModule::DeleteHistoryDay(int siteId, const QString& date, const QString& type,
+                                   const std::vector<int>& transferKeys, const Tick& tick) {
+    Tables& t = *tables_;
+    if (!transferKeys.empty()) {
+        // One pass over the transfers, however many the day holds.
+        const std::set<int> keys(transferKeys.begin(), transferKeys.end());
+        OpenedTable transfers(t.Thd);
+        deleteWhere(
+            t.Thd, [&] { return keys.count(integer(t.Thd, "key")) > 0; }, tick);
+    }
+    OpenedTable days(t.Thm);
+    if (!t.Thm.Locate("id;date;type", {std::to_string(siteId), toStore(date), toStore(type)}))
+        return false;
+    t.Thm.Delete();
+    return true;
+}
+
+void TDataModule::ClearHistory() {
+    for (TStoreTable* table : {&tables_->Thm, &tables_->Thd}) {
+        OpenedTable opened(*table);
+        table->EmptyTable();
+    }
+}
+
+std::vector<TaskCategory> TDataModule::LoadCategories() {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    std::vector<TaskCategory> out;
+    for (t.First(); !t.Eof(); t.Next())
+        out.push_back({integer(t, "id"), text(t, "name"), text(t, "desc")});
+    return out;
+}
+
+std::vector<TaskRecord> TDataModule::LoadTasks() {
+    TStoreTable& t = tables_->Ttaskd;
+    OpenedTable opened(t);
+    std::vector<TaskRecord> out;
+    for (t.First(); !t.Eof(); t.Next()) {
+        TaskRecord task;
+        task.id = integer(t, "id");
+        readFields(t, task, kTaskFields);
+        out.push_back(task);
+    }
+    return out;
+}
+
+std::optional<TaskCategory> TDataModule::FindCategory(const QString& name) {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(name))) return std::nullopt;
+    return TaskCategory{integer(t, "id"), text(t, "name"), text(t, "desc")};
+}
+
+int TDataModule::AppendCategory(const QString& name, const QString& desc) {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    t.Append();
+    setText(t, "name", name);
+    setText(t, "desc", desc);
+    t.Post();
+    return integer(t, "id");
+}
+
+bool TDataModule::UpdateCategory(const QString& formerName, const QString& name,
+                                 const QString& desc) {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(formerName))) return false;
+    t.Edit();
+    setText(t, "name", name);
+    setText(t, "desc", desc);
     t.Post();
     return true;
 }
@@ -349,4 +465,69 @@ void TDataModule::ReplaceBookmarks(int siteId, const QStringList& paths) {
         setText(t, "path", path);
         t.Post();
     }
+
+bool TDataModule::DeleteCategory(const QString& name) {
+    TStoreTable& t = tables_->Ttask;
+    OpenedTable opened(t);
+    if (!t.Locate("name", toStore(name))) return false;
+    t.Delete();
+    return true;
+}
+
+std::vector<TaskEntry> TDataModule::LoadTaskEntries(int taskId, const Tick& tick) {
+    TStoreTable& t = tables_->Ttaskd2;
+    OpenedTable opened(t);
+    std::vector<TaskEntry> out;
+    for (t.First(); !t.Eof(); t.Next()) {
+        if (tick) tick();
+        if (integer(t, "id") != taskId) continue;
+        TaskEntry e;
+        readFields(t, e, kEntryFields);
+        out.push_back(e);
+    }
+    return out;
+}
+
+bool TDataModule::DeleteTask(int taskId) {
+    Tables& t = *tables_;
+    {
+        OpenedTable entries(t.Ttaskd2);
+        deleteWhere(t.Ttaskd2, [&] { return integer(t.Ttaskd2, "id") == taskId; });
+    }
+    OpenedTable tasks(t.Ttaskd);
+    if (!t.Ttaskd.Locate("id", std::to_string(taskId))) return false;
+    t.Ttaskd.Delete();
+    return true;
+}
+
+int TDataModule::SaveTask(const TaskRecord& task, const std::vector<TaskEntry>& entries,
+                          const Tick& tick) {
+    Tables& t = *tables_;
+    int taskId = task.id;
+    {
+        OpenedTable tasks(t.Ttaskd);
+        if (taskId == 0) {
+            t.Ttaskd.Append();
+            writeFields(t.Ttaskd, task, kTaskFields);
+            t.Ttaskd.Post();
+            taskId = integer(t.Ttaskd, "id");
+        } else if (t.Ttaskd.Locate("id", std::to_string(taskId))) {
+            t.Ttaskd.Edit();
+            writeFields(t.Ttaskd, task, kTaskFields);
+            t.Ttaskd.Post();
+        }
+    }
+    OpenedTable opened(t.Ttaskd2);
+    if (task.id != 0)
+        deleteWhere(
+            t.Ttaskd2, [&] { return integer(t.Ttaskd2, "id") == taskId; }, tick);
+    for (TaskEntry e : entries) {
+        if (tick) tick();
+        e.id = taskId;
+        if (!e.local.endsWith(QDir::separator())) e.local += QDir::separator();
+        t.Ttaskd2.Insert();
+        writeFields(t.Ttaskd2, e, kEntryFields);
+        t.Ttaskd2.Post();
+    }
+    return taskId;
 }

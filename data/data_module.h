@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -121,6 +122,32 @@ struct HistoryDay {
     QString type;
 };
 
+// One `task` record: a task category.
+struct TaskCategory {
+    int id = 0;
+    QString name;
+    QString desc;
+};
+
+// One `taskd` record: a task.
+struct TaskRecord {
+    int id = 0;
+    int taskid = 0;
+    QString name;
+    QString ftp;
+    QString type;
+    QString common;
+};
+
+// One `taskd2` record: a file or folder of a task.
+struct TaskEntry {
+    int id = 0;
+    QString files;
+    QString local;
+    QString ftp;
+    bool isfolder = false;
+};
+
 class TDataModule {
 public:
     // Requires the program's folder, where "all.dat" and "FTPBookmark.dat" lie. Connects nothing.
@@ -178,9 +205,41 @@ public:
     // Records one finished job: finds or appends the `hmaster` day (`siteId`, `day`, `job.type`)
     // and appends `job` to `hdital` under that day's key. Returns the day's key.
     virtual int AppendHistory(int siteId, const QString& day, const HistoryTransfer& job);
+    // Calls the caller's tick now and then during long scans, so the window can stay alive.
+    using Tick = std::function<void()>;
     // Return every `hmaster` / `hdital` record in table order.
-    virtual std::vector<HistoryDay> LoadHistoryDays();
-    virtual std::vector<HistoryTransfer> LoadHistoryTransfers();
+    virtual std::vector<HistoryDay> LoadHistoryDays(const Tick& tick = {});
+    virtual std::vector<HistoryTransfer> LoadHistoryTransfers(const Tick& tick = {});
+
+    // Deletes the `hdital` record with key `key`; false when there is none.
+    bool DeleteHistoryTransfer(int key);
+    // Deletes the `hdital` records whose keys are in `transferKeys` (in one pass over the table)
+    // and the `hmaster` day (`siteId`, `date`, `type`). Returns false when there was no such day.
+    bool DeleteHistoryDay(int siteId, const QString& date, const QString& type,
+                          const std::vector<int>& transferKeys, const Tick& tick = {});
+    // Empties `hmaster` and `hdital`.
+    void ClearHistory();
+
+    // Return every `task` / `taskd` record in table order.
+    virtual std::vector<TaskCategory> LoadCategories();
+    virtual std::vector<TaskRecord> LoadTasks();
+    // Returns the category named exactly `name`, or nothing.
+    std::optional<TaskCategory> FindCategory(const QString& name);
+    // Appends a category and returns its id.
+    int AppendCategory(const QString& name, const QString& desc);
+    // Sets name and description of the category named `formerName`; false when there is none.
+    bool UpdateCategory(const QString& formerName, const QString& name, const QString& desc);
+    // Deletes the category named `name` (not its tasks); false when there is none.
+    bool DeleteCategory(const QString& name);
+    // Returns the entries of task `taskId` in table order.
+    std::vector<TaskEntry> LoadTaskEntries(int taskId, const Tick& tick = {});
+    // Deletes the entries of task `taskId` and its `taskd` record; false when there was no record.
+    bool DeleteTask(int taskId);
+    // Saves a task with its entries, replacing the former ones. With `task.id` 0 a new record is
+    // appended; otherwise the record with that id is updated (when it is gone, only the entries
+    // are written under the id). Returns the task's id.
+    int SaveTask(const TaskRecord& task, const std::vector<TaskEntry>& entries,
+                 const Tick& tick = {});
 
     // Returns the `editor` program of the first `editor` record whose `ext` is exactly
     // `extension`, or nothing.

@@ -74,6 +74,8 @@ public:
     std::vector<ProxyRecord> LoadProxies() override { return {}; }
     std::vector<SocksRecord> LoadSocks() override { return {}; }
     std::vector<QuickServer> LoadQuickServers() override { return {}; }
+    std::vector<TaskCategory> LoadCategories() override { return categories; }
+    std::vector<TaskRecord> LoadTasks() override { return tasks; }
     QStringList SocksNames() override { return socks; }
     QString EnsureTempPath(const QString& fallback) override {
         if (temppath.isEmpty() || !QDir(temppath).exists()) {
@@ -118,6 +120,8 @@ public:
     }
 
     std::vector<SiteRecord> sites;
+    std::vector<TaskCategory> categories;
+    std::vector<TaskRecord> tasks;
     QStringList keepAlive;
     OptionsRecord options;
     QStringList proxies;

@@ -26,11 +26,22 @@ public:
         return true;
     }
     void StartTransfers(bool refresh) override { starts << refresh; }
+    bool RunTransfersNow() override {
+        ++runsNow;
+        return true;
+    }
     QString ActiveLocalPath() const override { return localPath; }
+    void SetActiveLocalPath(const QString& path) override { localPath = path; }
+    bool HasActiveSession() const override { return session; }
+    std::vector<TRemoteEntry> ActiveRemoteSelection() const override { return remoteSelection; }
 
     QStringList opened;
     QStringList renamed;
     std::vector<rupdown> queued;
     QList<bool> starts;
     QString localPath;
+    int runsNow = 0;
+    // Whether a browser page counts as active, and what its remote list has selected.
+    bool session = true;
+    std::vector<TRemoteEntry> remoteSelection;
 };

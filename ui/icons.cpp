@@ -51,6 +51,25 @@ void drawPlus(QPainter& p) {
     p.drawLine(QPointF(18, 24), QPointF(30, 24));
 }
 
+// An arrow up (uploads) or down (downloads).
+void drawUpDown(QPainter& p, bool up) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(up ? QColor(30, 110, 210) : QColor(30, 150, 60));
+    const qreal tip = up ? 3 : 29, back = up ? 15 : 17;
+    p.drawPolygon(
+        QPolygonF({QPointF(16, tip), QPointF(4, back), QPointF(11, back), QPointF(11, 32 - tip),
+                   QPointF(21, 32 - tip), QPointF(21, back), QPointF(28, back)}));
+}
+
+void drawBox(QPainter& p, bool plus) {
+    p.setPen(QPen(QColor(80, 80, 80), 1.5));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(5, 5, 22, 22));
+    p.setPen(QPen(QColor(30, 30, 30), 3));
+    p.drawLine(QPointF(10, 16), QPointF(22, 16));
+    if (plus) p.drawLine(QPointF(16, 10), QPointF(16, 22));
+}
+
 void drawIcon(QPainter& p, TIcon kind) {
     switch (kind) {
     case TIcon::File:
@@ -158,6 +177,41 @@ void drawIcon(QPainter& p, TIcon kind) {
         p.drawPolygon(QPolygonF({QPointF(18, 2), QPointF(27, 8), QPointF(18, 13)}));
         break;
     }
+    case TIcon::Upload:
+    case TIcon::Download:
+        drawUpDown(p, kind == TIcon::Upload);
+        break;
+    case TIcon::Day:
+        p.setPen(QPen(QColor(90, 90, 90), 1.2));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4, 6, 24, 22));
+        p.setBrush(QColor(200, 50, 50));
+        p.drawRect(QRectF(4, 6, 24, 6));
+        p.setPen(QPen(QColor(120, 120, 120), 2));
+        for (int x : {9, 16, 23})
+            for (int y : {17, 23})
+                p.drawPoint(QPointF(x, y));
+        break;
+    case TIcon::Execute:
+        p.setPen(QPen(QColor(20, 110, 30), 1.2));
+        p.setBrush(QColor(40, 170, 60));
+        p.drawPolygon(QPolygonF({QPointF(8, 4), QPointF(27, 16), QPointF(8, 28)}));
+        break;
+    case TIcon::Expand:
+    case TIcon::Collapse:
+        drawBox(p, kind == TIcon::Expand);
+        break;
+    case TIcon::Bookmark:
+        p.setPen(QPen(QColor(150, 30, 30), 1.2));
+        p.setBrush(QColor(220, 60, 60));
+        p.drawPolygon(QPolygonF(
+            {QPointF(8, 3), QPointF(24, 3), QPointF(24, 29), QPointF(16, 22), QPointF(8, 29)}));
+        break;
+    case TIcon::Task:
+        drawPage(p, QColor(220, 220, 220));
+        p.setPen(QPen(QColor(30, 140, 60), 3, Qt::SolidLine, Qt::RoundCap));
+        p.drawPolyline(QPolygonF({QPointF(11, 18), QPointF(15, 23), QPointF(23, 12)}));
+        break;
     case TIcon::LogError:
         p.setPen(QPen(QColor(150, 20, 20), 1.5));
         p.setBrush(QColor(220, 40, 40));

@@ -22,6 +22,14 @@ enum class TIcon {
     LogError,
     Back,
     Refresh,
+    Upload,
+    Download,
+    Day,
+    Execute,
+    Expand,
+    Collapse,
+    Bookmark,
+    Task,
 };
 
 class TIcons {

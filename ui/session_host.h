@@ -5,6 +5,7 @@
 #include "ui/transfer_item.h"
 
 #include <QString>
+#include <vector>
 
 // The values a quick-connect session takes from its dialog instead of a stored site.
 struct QuickConnectValues {
@@ -37,6 +38,15 @@ public:
     // Runs the active page's queue when its connection is up and it is idle, refreshing its
     // remote list afterwards when `refresh`; otherwise the entries wait for the next run.
     virtual void StartTransfers(bool refresh) = 0;
+    // Runs the active page's queue when it is idle, without testing its connection and without
+    // refreshing its remote list (a drop on the local list). Returns true when the queue ran.
+    virtual bool RunTransfersNow() = 0;
     // The local folder of the active browser page, empty when none is active.
     virtual QString ActiveLocalPath() const = 0;
+    // Makes `path` the local folder of the active browser page; nothing when none is active.
+    virtual void SetActiveLocalPath(const QString& path) = 0;
+    // True when the active page is a browser page.
+    virtual bool HasActiveSession() const = 0;
+    // The entries selected in the active browser page's remote list, in list order.
+    virtual std::vector<TRemoteEntry> ActiveRemoteSelection() const = 0;
 };

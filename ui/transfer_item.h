@@ -17,3 +17,12 @@ struct rupdown {
     QString remoteDate;
     bool verifyRemote = false;
 };
+
+// One selected entry of a browser page's remote list, as the pages on the left see it.
+struct TRemoteEntry {
+    QString name;
+    bool isFolder = false;
+    int64_t size = 0;
+    // "yyyy-mm-dd hh:mm:ss" as the listing gave it.
+    QString modified;
+};

@@ -11,3 +11,17 @@
 void InstallWindowPump(TNetAntiFreeze& antiFreeze);
 // Removes the pump hook; blocking calls then wait without processing events.
 void RemoveWindowPump();
+
+// Keeps the window alive through a long piece of work on the user-interface thread: the work
+// calls Tick() often, and once per slice pending events are processed. User input waits until
+// the work is done, so no handler of the user's runs in the middle of it.
+class TLoopSlice {
+public:
+    explicit TLoopSlice(int sliceMs = 40);
+    void Tick();
+
+private:
+    int sliceMs_;
+    long long last_ = 0;
+    unsigned calls_ = 0;
+};

@@ -1,5 +1,5 @@
 #include "browser/download_form.h"
-#include "browser/recent_list.h"
+#include "ui/recent_list.h"
 #include "browser/tests/transfer_test_support.h"
 
 #include <QComboBox>

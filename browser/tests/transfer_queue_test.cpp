@@ -187,6 +187,21 @@ TEST_F(TransferTest, IsQueuedComparesNameLocalPathAndRemoteFolder) {
     EXPECT_TRUE(queue->IsQueued("a", path("local/a"), "0"));
     EXPECT_FALSE(queue->IsQueued("A", path("local/a"), "0"));
     EXPECT_FALSE(queue->IsQueued("a", path("local/a"), "/pub"));
+    // Entries taken out by Delete, Clear or a closed page are no longer queued; one of two
+    // equal entries still is after the other went.
+    queue->AddItem(download("b", 1));
+    queue->AddItem(download("b", 1));
+    frame->queueList()->setCurrentItem(queue->row(0));
+    queue->onDeleteClick();
+    EXPECT_FALSE(queue->IsQueued("a", path("local/a"), "0"));
+    EXPECT_TRUE(queue->IsQueued("b", path("local/b"), "0"));
+    frame->queueList()->setCurrentItem(queue->row(1));
+    queue->onDeleteClick();
+    EXPECT_TRUE(queue->IsQueued("b", path("local/b"), "0"));
+    frame->ClearSession();
+    EXPECT_FALSE(queue->IsQueued("b", path("local/b"), "0"));
+    queue->AddItem(download("a", 1));
+    EXPECT_TRUE(queue->IsQueued("a", path("local/a"), "0"));
 }
 
 TEST_F(TransferTest, SizesPastFourGibibytesReachTheGaugeAndTheCountWhole) {

@@ -1,6 +1,7 @@
-#include "browser/recent_list.h"
+#include "ui/recent_list.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QtEndian>
 
 namespace RecentList {
@@ -32,8 +33,8 @@ QStringList Load(const QString& fileName) {
 }
 
 bool Save(const QString& fileName, const QStringList& entries) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) return false;
     QByteArray out(4, '\0');
     qToLittleEndian<qint32>(static_cast<qint32>(entries.size()), out.data());
     for (const QString& text : entries) {
@@ -43,7 +44,13 @@ bool Save(const QString& fileName, const QStringList& entries) {
         entry.replace(1, bytes.size(), bytes);
         out += entry;
     }
-    return file.write(out) == out.size();
+    // A short write (a full disk) shows only in the flush; commit alone would still put the
+    // truncated file in place of the old one.
+    if (file.write(out) != out.size() || !file.flush()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 } // namespace RecentList

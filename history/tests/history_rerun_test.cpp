@@ -1,0 +1,98 @@
+// Re-running recorded transfers from the history page of the main window against a real FTP
+// server: an upload goes to its recorded folder again, a download comes back into its folder.
+
+#include "app/main_form.h"
+#include "browser/browser_frame.h"
+#include "browser/transfer_queue.h"
+#include "data/data_module.h"
+#include "history/history_page.h"
+#include "testing/test_peer.h"
+#include "testing/widget_test_support.h"
+
+#include <QTreeWidget>
+
+namespace {
+
+class HistoryRerunTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        QDir().mkpath(path("root/pub"));
+        QDir().mkpath(path("ftpd"));
+        QDir().mkpath(path("local"));
+        write(path("root/pub/remote.txt"), "from the server");
+        write(path("local/up.txt"), "from the disk");
+        server = std::make_unique<oxbrook::testing::FtpdPeer>(path("ftpd").toStdString(),
+                                                              path("root").toStdString());
+        data = std::make_unique<TDataModule>(folder());
+        form = std::make_unique<TMainForm>(AppPaths(folder()), *data);
+        form->show();
+        ASSERT_FALSE(form->startFailed());
+        SiteRecord site;
+        site.name = "mirror";
+        site.address = "127.0.0.1";
+        site.port = server->port();
+        site.username = "oxuser";
+        site.password = "oxpass";
+        site.timeout = 5;
+        data->AppendSite(site);
+    }
+    void TearDown() override {
+        if (form) form->close();
+        form.reset();
+        data.reset();
+        server.reset();
+        UiTest::TearDown();
+    }
+    static void write(const QString& file, const QByteArray& bytes) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    static QByteArray read(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void record(const QString& type, const QString& name, const QString& lopath) {
+        HistoryTransfer job;
+        job.type = type;
+        job.ftpfile = name;
+        job.lofile = name;
+        job.ftppath = "/pub";
+        job.lopath = lopath;
+        data->AppendHistory(data->FindSite("mirror")->id, "Monday", job);
+    }
+
+    std::unique_ptr<oxbrook::testing::FtpdPeer> server;
+    std::unique_ptr<TDataModule> data;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(HistoryRerunTest, AnUploadAndADownloadRunAgainOnTheSitesPage) {
+    record("Upload", "up.txt", path("local/up.txt"));
+    record("Download", "remote.txt", path("back/here/remote.txt"));
+    THistoryPage& page = *form->historyPage();
+    page.onRefreshClick();
+    QTreeWidgetItem* mirror = page.tree()->topLevelItem(0);
+    ASSERT_NE(mirror, nullptr);
+
+    page.tree()->setCurrentItem(mirror->child(0)->child(0)->child(0));
+    page.onExecuteClick();
+    TBrowserFrame* frame = form->ActiveFrame();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(frame->Connected()) << frame->infoLines().join('\n').toStdString();
+    EXPECT_EQ(form->PageCaption(form->rightPages()->currentIndex()), "mirror");
+    EXPECT_EQ(read(path("root/pub/up.txt")), "from the disk");
+    EXPECT_TRUE(frame->transferQueue().empty());
+
+    page.tree()->setCurrentItem(mirror->child(1)->child(0)->child(0));
+    page.onExecuteClick();
+    EXPECT_EQ(form->pageCounter(), 1);
+    EXPECT_EQ(read(path("back/here/remote.txt")), "from the server");
+    EXPECT_TRUE(frame->transferQueue().empty());
+    EXPECT_TRUE(prompt->messages().isEmpty());
+    // Both runs were recorded again.
+    EXPECT_EQ(data->LoadHistoryTransfers().size(), 4u);
+}
+
+} // namespace
