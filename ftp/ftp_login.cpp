@@ -99,6 +99,7 @@ void TNetFTP::Login() {
         throw ENetException("Command not supported.");
     }
     LoginReply = LastReply;
+    AskFeatures();
     SendTransferType();
 }
 

@@ -63,7 +63,7 @@ void TNetFTP::copyDataSettings(TNetTCPConnection& data) {
 }
 
 void TNetFTP::openPassiveData(const std::string& commandFirst) {
-    auto [announced, port] = RequestPassive();
+    auto [announced, port] = requestDataPort();
     if (!commandFirst.empty()) WriteLine(commandFirst);
     auto* control = dynamic_cast<TNetIOHandlerSocket*>(IOHandler());
     auto data = std::make_unique<TNetTCPClient>();
@@ -84,6 +84,7 @@ void TNetFTP::openPassiveData(const std::string& commandFirst) {
         }
         data->SetOwnedIOHandler(std::move(transport));
     }
+    if (announced.empty()) announced = target;
     ReportStatus(TNetStatus::StatusText, "Passive data port " + announced + ":" +
                                              std::to_string(port) + ", connecting to " + target +
                                              ":" + std::to_string(port));
@@ -107,7 +108,7 @@ TNetSimpleServer& TNetFTP::listenActiveData() {
     TNetSimpleServer* raw = server.get();
     dataConnection = std::move(server);
     raw->StartListening();
-    SendPort(raw->ListenDescriptor()->IP, raw->ListenDescriptor()->Port);
+    sendDataPort(raw->ListenDescriptor()->IP, raw->ListenDescriptor()->Port);
     return *raw;
 }
 

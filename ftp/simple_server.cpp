@@ -2,6 +2,7 @@
 
 #include "ftp/socket/io_handler_socket.h"
 #include "ftp/socket/net_exception.h"
+#include "ftp/socket/socket_address.h"
 
 TNetSimpleServer::TNetSimpleServer() = default;
 
@@ -14,7 +15,7 @@ void TNetSimpleServer::StartListening() {
         if (!IOHandler()) SetOwnedIOHandler(std::make_unique<TNetIOHandlerSocket>());
         if (!listener) {
             auto handle = std::make_unique<TNetSocketHandle>();
-            handle->AllocateSocket();
+            handle->AllocateSocket(NetAddressFamily(BoundIP));
             handle->IP = BoundIP;
             handle->Port = BoundPort;
             handle->Bind();

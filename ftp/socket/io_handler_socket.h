@@ -61,6 +61,9 @@ public:
 
 private:
     int receive(void* buffer, int length, int flags);
+    // Allocates a socket of ip's family, binds it and connects it to ip:port.
+    void connectOne(const std::string& ip, int port, int timeoutMs, const std::string& boundIP,
+                    int boundPort);
 
     std::unique_ptr<TNetSocketHandle> endpoint;
 };
