@@ -15,6 +15,8 @@
 #include <vector>
 
 class TNetSimpleServer;
+class TNetTLSContext;
+class TNetIOHandlerSocket;
 
 enum TNetFTPTransferType { ftASCII, ftBinary };
 
@@ -89,6 +91,22 @@ public:
     bool UseExtendedPorts = true;
     // List folders with MLSD when the server offers MLST.
     bool UseMlsd = true;
+
+    // How the connections are secured (explicit and implicit FTPS; see ftp_feat.h).
+    TNetFtpEncryption Encryption = feNone;
+    // Authorities trusted besides the system's (a PEM file), or "".
+    std::string CaFile;
+    // SHA-256 fingerprints accepted without the checks (any form NetCanonicalFingerprint reads).
+    std::vector<std::string> TrustedFingerprints;
+    // Asked when the server's certificate fails the checks; without it such a certificate is
+    // refused. "Always trust" adds the fingerprint to TrustedFingerprints.
+    TNetCertificateEvent OnCertificate;
+    // The control connection's certificate, filled once TLS is on.
+    TNetCertificateInfo ServerCertificate;
+    // True while the control connection runs TLS.
+    bool TLSActive() const;
+    // True when data connections run TLS (PROT P was accepted).
+    bool DataProtected() const { return dataProtected; }
 
     // Asks FEAT and, when the server offers UTF8, turns it on. Called by Login.
     void AskFeatures();
@@ -190,8 +208,16 @@ private:
     void ReceiveOverData(const std::string& command, TNetStream& stream, bool resume);
     void SendOverData(const std::string& command, TNetStream& stream, bool fromStart);
     void releaseDataConnection();
+    // TLS: AUTH TLS (or the implicit handshake) on the control connection; PBSZ and PROT
+    // after the login; the data connection's transport and its handshake.
+    void startControlTLS(bool required);
+    void protectData();
+    std::unique_ptr<TNetIOHandlerSocket> makeDataTransport();
+    void secureDataConnection();
     void loadMachineListing(TNetFTPListItems& items) const;
 
+    std::unique_ptr<TNetTLSContext> tlsContext;
+    bool dataProtected = false;
     // Extended port commands refused by this server (500/502) in this login.
     bool epsvRefused = false;
     bool eprtRefused = false;

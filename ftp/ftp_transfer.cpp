@@ -73,7 +73,7 @@ void TNetFTP::openPassiveData(const std::string& commandFirst) {
     // the host the SOCKS server was asked for, reached through the same SOCKS server.
     std::string target = announced;
     if (control) {
-        auto transport = std::make_unique<TNetIOHandlerSocket>();
+        auto transport = makeDataTransport();
         if (auto* socks = dynamic_cast<TNetSocksInfo*>(control->SocksInfo);
             socks && socks->UsesSocks()) {
             dataSocks.Assign(*socks);
@@ -97,6 +97,7 @@ void TNetFTP::openPassiveData(const std::string& commandFirst) {
 TNetSimpleServer& TNetFTP::listenActiveData() {
     auto server = std::make_unique<TNetSimpleServer>();
     copyDataSettings(*server);
+    server->SetOwnedIOHandler(makeDataTransport());
     if (auto* control = dynamic_cast<TNetIOHandlerSocket*>(IOHandler());
         control && control->Endpoint()) {
         server->BoundIP = control->Endpoint()->IP;
@@ -157,6 +158,7 @@ void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bo
             if (resume) SendCommand("REST " + std::to_string(stream.Position()), {350});
             WriteLine(command);
             ReadReply({125, 150, 154});
+            secureDataConnection();
             dataConnection->ReadToStream(stream);
         } else {
             TNetSimpleServer& server = listenActiveData();
@@ -164,6 +166,7 @@ void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bo
             // The preliminary reply comes before the server connects to us.
             SendCommand(command, {125, 150, 154});
             server.AcceptOne();
+            secureDataConnection();
             dataConnection->ReadToStream(stream);
         }
     });
@@ -171,6 +174,7 @@ void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bo
 
 void TNetFTP::SendOverData(const std::string& command, TNetStream& stream, bool fromStart) {
     auto writeData = [&] {
+        secureDataConnection();
         try {
             dataConnection->WriteFromStream(stream, fromStart);
         } catch (const ENetSocketError& e) {

@@ -24,7 +24,11 @@ struct FtpToolOptions {
     std::string password = "anonymous@";
     std::string host;
     int port = 21;
-    std::string folder; // entered first when not empty
+    TNetFtpEncryption encryption = feNone;
+    std::string caFile;
+    std::vector<std::string> trusted; // SHA-256 fingerprints, canonical form
+    bool mlsd = false;                // ls lists with MLSD when the server offers it
+    std::string folder;               // entered first when not empty
     std::string command;
     std::vector<std::string> arguments;
 };
