@@ -108,6 +108,16 @@ public:
     // True when data connections run TLS (PROT P was accepted).
     bool DataProtected() const { return dataProtected; }
 
+    // After each file transfer in binary mode, compare the server's digest of the file (or,
+    // where it offers none, its size) with the bytes that passed.
+    bool VerifyTransfers = true;
+    // After each file transfer, give the copy the original's modification time (MDTM, MFMT).
+    bool KeepFileTimes = false;
+    // True when the last transfer was ended by AbortTransfer.
+    bool TransferAborted() const { return abortRequested; }
+    // How the last file transfer was verified ("SHA-256 <hex>", "size N"), or "".
+    std::string LastVerification;
+
     // Asks FEAT and, when the server offers UTF8, turns it on. Called by Login.
     void AskFeatures();
     // Sends command and reads its reply keeping continuation lines that do not start with the
@@ -232,6 +242,34 @@ private:
     bool abortRequested = false;
     // The lines in RawListing are MLSD facts.
     bool machineListing = false;
+};
+
+class TNetDigest;
+class TNetDigestStream;
+
+// Checks one file transfer: hands out the stream the transfer uses (the bytes pass through a
+// digest), then Finish compares with the server and keeps the file time. Raises
+// ENetTransferVerifyError on a mismatch.
+class TNetTransferCheck {
+public:
+    // whole: the transfer moves the file from its first byte (no resume, no append).
+    TNetTransferCheck(TNetFTP& ftp, const std::string& remoteName, TNetStream& stream,
+                      bool download, bool whole);
+    ~TNetTransferCheck();
+    TNetStream& Stream();
+    void Finish();
+
+private:
+    std::string serverDigest();
+    void keepTime();
+
+    TNetFTP& ftp;
+    std::string remoteName;
+    TNetStream& stream;
+    bool download, whole, verify = false;
+    std::string command;
+    std::unique_ptr<TNetDigest> digest;
+    std::unique_ptr<TNetDigestStream> passing;
 };
 
 // Reads a YYYYMMDDHHMMSS[.sss] time of MDTM and the modify fact; false when it is not one.

@@ -72,10 +72,14 @@ int TNetFTP::SendCommandWholeLines(const std::string& command) {
     const std::string first = lines.front();
     if (first.size() > 3 && first[3] == '-') {
         const std::string marker = first.substr(0, 3) + " ";
+        // Short lines ("CCC", "MDTM") are features here, not the end of the reply.
+        constexpr size_t MaxLines = 10000;
         for (;;) {
             lines.push_back(ReadNonBlankLine(INT_MAX));
             const std::string& line = lines.back();
-            if (line.size() < 4 || strncasecmp(line.c_str(), marker.c_str(), 4) == 0) break;
+            if (strncasecmp(line.c_str(), marker.c_str(), 4) == 0) break;
+            if (lines.size() > MaxLines)
+                throw ENetProtocolReplyError(0, "The reply to " + command + " does not end.");
         }
     }
     LastReply.Clear();

@@ -201,7 +201,9 @@ void TNetFTP::SendOverData(const std::string& command, TNetStream& stream, bool 
 
 void TNetFTP::RetrieveToStream(const std::string& remoteName, TNetStream& stream, bool resume) {
     resume = resume && ProbeResume();
-    ReceiveOverData("RETR " + remoteName, stream, resume);
+    TNetTransferCheck check(*this, remoteName, stream, true, !resume || stream.Position() == 0);
+    ReceiveOverData("RETR " + remoteName, check.Stream(), resume);
+    check.Finish();
     if (OnAfterGet) OnAfterGet(this, stream);
 }
 
@@ -226,12 +228,15 @@ void TNetFTP::Retrieve(const std::string& remoteName, const std::string& localFi
 }
 
 void TNetFTP::Store(TNetStream& stream, const std::string& remoteName, bool append) {
+    // STOU names the file itself: only the stored name could be checked, so it is not.
+    TNetTransferCheck check(*this, remoteName, stream, false, !append);
     if (remoteName.empty())
-        SendOverData("STOU ", stream, true);
+        SendOverData("STOU ", check.Stream(), true);
     else if (append)
-        SendOverData("APPE " + remoteName, stream, false);
+        SendOverData("APPE " + remoteName, check.Stream(), false);
     else
-        SendOverData("STOR " + remoteName, stream, true);
+        SendOverData("STOR " + remoteName, check.Stream(), true);
+    check.Finish();
 }
 
 void TNetFTP::StoreFile(const std::string& localFileName, const std::string& remoteName,
