@@ -24,7 +24,9 @@ bool TNetFTP::TLSActive() const {
 
 std::unique_ptr<TNetIOHandlerSocket> TNetFTP::makeDataTransport() {
     if (!dataProtected || !tlsContext) return std::make_unique<TNetIOHandlerSocket>();
-    return std::make_unique<TNetIOHandlerTLS>(*tlsContext);
+    auto transport = std::make_unique<TNetIOHandlerTLS>(*tlsContext);
+    transport->DrainOnClose = true;
+    return transport;
 }
 
 void TNetFTP::startControlTLS(bool required) {
@@ -77,7 +79,8 @@ void TNetFTP::secureDataConnection() {
     if (!data || !control || data->TLSActive()) return;
     // Servers that insist on it refuse a data connection that does not resume the control
     // connection's session; the session is taken now, after any tickets have arrived.
-    ssl_session_st* session = control->TakeSession();
+    ssl_session_st* session = tlsContext->TakeFreshSession();
+    if (!session) session = control->TakeSession();
     try {
         data->StartTLS(controlTarget, session);
     } catch (...) {

@@ -4,6 +4,7 @@
 #include "ftp/socket/stack.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -55,6 +56,8 @@ TNetTLSContext::TNetTLSContext(const std::string& caFile) {
     SSL_CTX_set_default_verify_paths(ctx);
     // Data connections resume the control connection's session; the cache is ours.
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL);
+    SSL_CTX_set_app_data(ctx, this);
+    SSL_CTX_sess_set_new_cb(ctx, &TNetTLSContext::onNewSession);
     // Many servers end data connections without a close_notify; the transfer's own checks
     // (size, digest, the final reply) tell a cut transfer.
     SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
@@ -69,7 +72,31 @@ TNetTLSContext::TNetTLSContext(const std::string& caFile) {
 }
 
 TNetTLSContext::~TNetTLSContext() {
+    for (auto* session : fresh)
+        SSL_SESSION_free(session);
     SSL_CTX_free(ctx);
+}
+
+int TNetTLSContext::onNewSession(ssl_st* ssl, ssl_session_st* session) {
+    auto* self = static_cast<TNetTLSContext*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    if (!self) return 0;
+    constexpr size_t Kept = 16;
+    self->fresh.push_back(session);
+    if (self->fresh.size() > Kept) {
+        SSL_SESSION_free(self->fresh.front());
+        self->fresh.pop_front();
+    }
+    return 1; // the reference is ours now
+}
+
+ssl_session_st* TNetTLSContext::TakeFreshSession() {
+    while (!fresh.empty()) {
+        ssl_session_st* session = fresh.back();
+        fresh.pop_back();
+        if (SSL_SESSION_is_resumable(session)) return session;
+        SSL_SESSION_free(session);
+    }
+    return nullptr;
 }
 
 void NetFreeSession(ssl_session_st* session) {
@@ -189,12 +216,31 @@ void TNetIOHandlerTLS::CloseTransport() {
         if (TransportConnected()) {
             ERR_clear_error();
             SSL_shutdown(ssl);
+            if (DrainOnClose) drain();
         }
         SSL_free(ssl);
         ssl = nullptr;
         ERR_clear_error();
     }
     TNetIOHandlerSocket::CloseTransport();
+}
+
+void TNetIOHandlerTLS::drain() {
+    // A socket closed with unread bytes sends a reset, and a reset makes the server drop the
+    // end of an upload still in its buffers. After an upload the server's session tickets are
+    // often unread: read until the server closes (its tickets go to the next data
+    // connection), within a short limit.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    char scratch[4096];
+    const int fd = Endpoint()->SocketDescriptor();
+    while (std::chrono::steady_clock::now() < deadline) {
+        ERR_clear_error();
+        int rc = SSL_read(ssl, scratch, sizeof scratch);
+        if (rc > 0) continue;
+        if (SSL_get_error(ssl, rc) != SSL_ERROR_WANT_READ) return;
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 100);
+    }
 }
 
 bool TNetIOHandlerTLS::WaitReadable(int ms) {

@@ -7,6 +7,7 @@
 #include "ftp/socket/io_handler_socket.h"
 #include "ftp/socket/net_exception.h"
 
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -36,9 +37,16 @@ public:
     TNetTLSContext& operator=(const TNetTLSContext&) = delete;
 
     ssl_ctx_st* Handle() const { return ctx; }
+    // Returns the newest session ticket not used yet (the caller owns it), or null. TLS 1.3
+    // servers that keep sessions on their side accept each ticket once: every data connection
+    // needs a fresh one, and every connection brings new ones.
+    ssl_session_st* TakeFreshSession();
 
 private:
+    static int onNewSession(ssl_st* ssl, ssl_session_st* session);
+
     ssl_ctx_st* ctx = nullptr;
+    std::deque<ssl_session_st*> fresh;
 };
 
 class TNetIOHandlerTLS : public TNetIOHandlerSocket {
@@ -46,6 +54,9 @@ public:
     explicit TNetIOHandlerTLS(TNetTLSContext& context) : context(context) {}
     ~TNetIOHandlerTLS() override;
 
+    // Data connections: on close, read until the server closes too (bounded), so that no
+    // unread bytes turn the close into a reset.
+    bool DrainOnClose = false;
     // Longest wait for one TLS step (handshake round, a record's rest, a blocked send).
     int StepTimeoutMs = 60000;
 
@@ -74,6 +85,7 @@ public:
 private:
     // Waits for the socket to become readable (or writable); raises ENetReadTimeout.
     void waitFor(bool write);
+    void drain();
     [[noreturn]] void fail(const std::string& what);
 
     TNetTLSContext& context;
