@@ -214,6 +214,9 @@ private:
     void connected();
     void onEngineDisconnected();
     int retryWaitSeconds() const;
+    // Gives the engine the site's security choices and remembered certificates, and the
+    // question it asks about an untrusted certificate.
+    void applySiteSecurity(int id, const QString& host, int port);
     QWidget* buildRemoteArea();
     QWidget* buildQueueArea();
 

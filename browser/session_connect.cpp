@@ -3,8 +3,9 @@
 
 #include "browser/browser_frame.h"
 
-#include "ftp/ftp.h"
 #include "data/data_module.h"
+#include "ftp/ftp.h"
+#include "ftp/socket/tls_io_handler.h"
 #include "ui/prompt_service.h"
 
 #include <QAction>
@@ -83,6 +84,7 @@ bool TBrowserFrame::LoadSessionSettings(bool quick) {
         retryDelayMs = site->rd * 1000;
         localPath = site->localpath;
         siteId = site->id;
+        applySiteSecurity(site->id, site->address, site->port);
     }
     keepAliveCommands = dataModule_.KeepAliveCommands();
     const OptionsRecord options = dataModule_.ReadOptions();
@@ -140,6 +142,10 @@ void TBrowserFrame::ConnectSite(bool quick) {
     const int epoch = timerEpoch_;
     try {
         ftp_->Connect(true, connectTimeoutMs);
+    } catch (const ENetCertificateRefused& e) {
+        // The user (or the checks) said no: asking again at every retry would not change it.
+        LogMessage(QString::fromStdString(e.what()), 2);
+        return;
     } catch (...) {
         LogMessage(tr("Error occured,wait %1 second for retry").arg(retryWaitSeconds()), 2);
         // A page closed while it was connecting stays closed: no retry reconnects it.
@@ -229,6 +235,10 @@ void TBrowserFrame::onRetryTimer() {
     CallScope call(callDepth_);
     try {
         ftp_->Connect(true, connectTimeoutMs);
+    } catch (const ENetCertificateRefused& e) {
+        LogMessage(QString::fromStdString(e.what()), 2);
+        retryTimer_->stop();
+        return;
     } catch (...) {
         LogMessage(tr("Error occured,wait %1 second for retry. (%2)")
                        .arg(retryWaitSeconds())

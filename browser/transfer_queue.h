@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 
 class QMenu;
 class QAction;
@@ -144,6 +145,9 @@ private:
     void setGauge(int64_t maximum, int64_t position);
     void resetProgress();
     void changeRemote(const QString& path);
+    // Runs attempt; when its copy fails verification, runs fromStart once.
+    void verifiedOrRetried(const std::function<void()>& attempt,
+                           const std::function<void()>& fromStart);
     void storeFile(const QString& localFile, const QString& remoteName);
     void retrieve(const QString& remoteName, const QString& localFile, bool overwrite, bool resume);
 

@@ -3,6 +3,7 @@
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
 #include "ftp/ftp.h"
+#include "ftp/ftp_digest.h"
 #include "ui/prompt_service.h"
 
 #include <QDir>
@@ -18,12 +19,28 @@ std::string wire(const QString& text) {
 
 } // namespace
 
+void TTransferQueue::verifiedOrRetried(const std::function<void()>& attempt,
+                                       const std::function<void()>& fromStart) {
+    try {
+        attempt();
+    } catch (const ENetTransferVerifyError& e) {
+        // A copy that differs from the server's is made once more from its first byte; a
+        // second difference fails the job.
+        frame_.LogMessage(
+            QString::fromStdString(e.what()) + tr(" Trying once more from the start."), 2);
+        fromStart();
+    }
+}
+
 void TTransferQueue::storeFile(const QString& localFile, const QString& remoteName) {
     transferring_ = true;
     stopRequested_ = false;
     transferAborted_ = false;
     try {
-        frame_.ftp().StoreFile(wire(localFile), wire(remoteName), false);
+        const auto store = [&] {
+            frame_.ftp().StoreFile(wire(localFile), wire(remoteName), false);
+        };
+        verifiedOrRetried(store, store);
     } catch (...) {
         transferring_ = false;
         throw;
@@ -39,7 +56,9 @@ void TTransferQueue::retrieve(const QString& remoteName, const QString& localFil
     transferAborted_ = false;
     const bool existed = QFileInfo::exists(localFile);
     try {
-        frame_.ftp().Retrieve(wire(remoteName), wire(localFile), overwrite, resume);
+        verifiedOrRetried(
+            [&] { frame_.ftp().Retrieve(wire(remoteName), wire(localFile), overwrite, resume); },
+            [&] { frame_.ftp().Retrieve(wire(remoteName), wire(localFile), true, false); });
     } catch (...) {
         transferring_ = false;
         resuming_ = false;
