@@ -45,12 +45,18 @@ void TNetIOHandlerSocket::ConnectTransport(const std::string& host, int port, in
     if (!endpoint) OpenTransport();
     if (!TNetStack::IsIPAddress(targetHost) && !NetIsIPv6Address(targetHost))
         ReportStatus(StatusResolving, targetHost);
-    std::vector<std::string> addresses = NetResolveAll(targetHost);
+    ConnectToFirst(NetResolveAll(targetHost), targetPort, timeoutMs, boundIP, boundPort);
+    if (socks) SocksInfo->NegotiateSocks(*this, host, port);
+}
+
+void TNetIOHandlerSocket::ConnectToFirst(const std::vector<std::string>& addresses, int port,
+                                         int timeoutMs, const std::string& boundIP, int boundPort) {
+    if (!endpoint) OpenTransport();
     // A name with several addresses (IPv6 and IPv4, or several hosts) is tried address by
     // address; the error of the last one is the one reported.
     for (size_t i = 0; i < addresses.size(); ++i) {
         try {
-            connectOne(addresses[i], targetPort, timeoutMs, boundIP, boundPort);
+            connectOne(addresses[i], port, timeoutMs, boundIP, boundPort);
             break;
         } catch (const ENetException&) {
             if (i + 1 == addresses.size()) throw;
@@ -58,8 +64,6 @@ void TNetIOHandlerSocket::ConnectTransport(const std::string& host, int port, in
                          "Could not connect to " + addresses[i] + ", trying " + addresses[i + 1]);
         }
     }
-
-    if (socks) SocksInfo->NegotiateSocks(*this, host, port);
 }
 
 void TNetIOHandlerSocket::connectOne(const std::string& ip, int port, int timeoutMs,

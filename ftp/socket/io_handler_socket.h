@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TNetIOHandlerSocket;
 
@@ -45,6 +46,10 @@ public:
     // ENetConnectException or the SOCKS errors.
     void ConnectTransport(const std::string& host, int port, int timeoutMs,
                           const std::string& boundIP, int boundPort) override;
+    // Connects to the first of addresses that takes the connection on port, in order.
+    // Raises the last address's error when none does.
+    void ConnectToFirst(const std::vector<std::string>& addresses, int port, int timeoutMs,
+                        const std::string& boundIP, int boundPort);
     bool TransportConnected() const override;
     bool WaitReadable(int ms) override;
     int ReceiveSome(void* buffer, int length) override;

@@ -6,6 +6,8 @@
 #include "ftp/connection_intercept.h"
 #include "ftp/ftp.h"
 #include "ftp/ftp_digest.h"
+#include "ftp/socket/io_handler_socket.h"
+#include "testing/refused_port.h"
 #include "testing/scripted_peer.h"
 #include "testing/temp_dir.h"
 #include "testing/tls_peers.h"
@@ -257,6 +259,32 @@ TEST(Mlsd, FactsOfOddLinesAndEpsvReplies) {
     for (const char* bad :
          {"(|||0|)", "(|||70000|)", "(|||12a|)", "(||6446|)", "no parens", "(|||-5|)"})
         EXPECT_THROW(TNetFTP::ParseExtendedPassive(bad), ENetConvertError) << bad;
+}
+
+} // namespace
+
+namespace {
+
+// A name with several addresses: the first refuses (nothing listens on ::1 at that port), the
+// next takes the connection; with every address refusing, the last error is raised.
+TEST(Addresses, EachAddressIsTriedInTurn) {
+    ScriptedPeer peer([](ScriptedSession& s) { s.reply("220 ready"); });
+    TNetIOHandlerSocket transport;
+    std::vector<std::string> statuses;
+    transport.OnStatus = [&](TNetComponent*, TNetStatus, const std::string& text) {
+        statuses.push_back(text);
+    };
+    transport.ConnectToFirst({"::1", "127.0.0.1"}, peer.port(), 5000, "", 0);
+    EXPECT_TRUE(transport.TransportConnected());
+    EXPECT_EQ(transport.Endpoint()->RemoteIP, "127.0.0.1");
+    EXPECT_NE(
+        std::find(statuses.begin(), statuses.end(), "Could not connect to ::1, trying 127.0.0.1"),
+        statuses.end());
+    transport.CloseTransport();
+    EXPECT_TRUE(peer.waitDone());
+    TNetIOHandlerSocket nowhere;
+    EXPECT_THROW(nowhere.ConnectToFirst({"::1", "127.0.0.1"}, RefusedPort(), 5000, "", 0),
+                 ENetException);
 }
 
 } // namespace
