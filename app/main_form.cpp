@@ -1,14 +1,15 @@
 #include "app/main_form.h"
 
+#include "app/application.h"
+#include "app/top_bar.h"
 #include "browser/browser_frame.h"
 #include "browser/queue_handoff.h"
-#include "app/application.h"
 #include "data/data_module.h"
+#include "data/expected_failure.h"
+#include "sites/site_list_page.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
-#include "app/top_bar.h"
-#include "sites/site_list_page.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -244,7 +245,7 @@ void TMainForm::PageChange() {
         return;
     }
     // A page without a local folder of its own leaves the local list where it is.
-    if (!frame->localPath.isEmpty()) SetLocalRoot(frame->localPath);
+    if (!frame->settings().localPath.isEmpty()) SetLocalRoot(frame->settings().localPath);
     SetUploadEnabled(frame->Connected());
 }
 
@@ -265,7 +266,7 @@ void TMainForm::OpenSession(const QString& name, bool quick) {
     page->setProperty(kCaption, name);
     page->setProperty(kTag, number);
     auto* frame = new TBrowserFrame(number, dataModule_);
-    frame->siteName = name;
+    frame->SetSiteName(name);
     connect(frame, &TBrowserFrame::connectionChanged, this,
             [this, page](bool up) { onFrameConnectionChanged(page, up); });
     auto* layout = new QVBoxLayout(page);
@@ -292,7 +293,7 @@ void TMainForm::RenameSessionPages(const QString& oldName, const QString& newNam
         tabText.replace('&', QStringLiteral("&&"));
         rightPages_->setTabText(i, tabText);
         if (TBrowserFrame* frame = FrameOfPage(page->property(kTag).toInt()))
-            frame->siteName = newName;
+            frame->SetSiteName(newName);
     }
 }
 
@@ -334,14 +335,15 @@ void TMainForm::PageShutdown() {
     for (int number = pageCounter_; number >= 1; --number) {
         TBrowserFrame* frame = FrameOfPage(number);
         if (!frame) continue;
-        try {
+        // The layout of a page that cannot be written is not worth keeping the window open
+        // for; the page is closed all the same.
+        IgnoreFailure("the layout file may not be writable", [&] {
             frame->DeleteTempFiles();
             formInfo_.WriteInteger(kFtp, QStringLiteral("INFO"), frame->infoPaneHeight());
             formInfo_.WriteInteger(kFtp, QStringLiteral("UPDOWN"), frame->queueListHeight());
             formInfo_.WriteInteger(kFtp, QStringLiteral("LVCVIEW"), frame->viewStyleCode());
-            frame->StopTimers();
-        } catch (...) {
-        }
+        });
+        frame->StopTimers();
         frame->DisconnectQuietly();
         QWidget* page = frame->parentWidget();
         // A frame still inside a blocking call is freed once that call has returned.
@@ -373,14 +375,14 @@ QMenu* TMainForm::onTabBarRightClick(const QPoint& pos) {
 
 bool TMainForm::QueueTransfer(const rupdown& entry, bool checkQueued) {
     TBrowserFrame* frame = ActiveFrame();
-    return frame && QueueHandoff::QueueEntry(*frame, dataModule_, entry, checkQueued);
+    return frame && QueueHandoff::QueueEntry(*frame, entry, checkQueued);
 }
 
 void TMainForm::StartTransfers(bool refresh) {
-    if (TBrowserFrame* frame = ActiveFrame()) QueueHandoff::StartQueue(*frame, dataModule_, refresh);
+    if (TBrowserFrame* frame = ActiveFrame()) QueueHandoff::StartQueue(*frame, refresh);
 }
 
 QString TMainForm::ActiveLocalPath() const {
     const TBrowserFrame* frame = ActiveFrame();
-    return frame ? frame->localPath : QString();
+    return frame ? frame->settings().localPath : QString();
 }

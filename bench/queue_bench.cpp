@@ -7,16 +7,17 @@
 //
 // Skips with a message when less than 4 GiB are free or a reference client is missing.
 
+#include "app/application.h"
 #include "bench/bench_clients.h"
 #include "browser/browser_frame.h"
+#include "browser/tests/frame_settings.h"
 #include "browser/transfer_queue.h"
+#include "data/data_module.h"
 #include "ftp/anti_freeze.h"
+#include "testing/scripted_prompt_service.h"
 #include "testing/temp_dir.h"
 #include "testing/test_peer.h"
-#include "app/application.h"
-#include "data/data_module.h"
 #include "ui/desktop_service.h"
-#include "testing/scripted_prompt_service.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -139,13 +140,13 @@ int main(int argc, char** argv) {
     site.pasv = true;
     data.AppendSite(site);
     TBrowserFrame frame(1, data);
-    frame.siteName = "bench";
+    SetSetting(frame, &TSessionSettings::siteName, "bench");
     frame.ConnectSite(false);
     if (!frame.Connected()) {
         std::printf("queue_bench: the program could not connect\n%s\n", vsftpd.log().c_str());
         return 1;
     }
-    TTransferQueue& queue = TTransferQueue::Of(frame, data);
+    TTransferQueue& queue = frame.transferQueue();
     LoopWatch watch;
 
     auto runQueue = [&](const rupdown& item, qint64& gap) {
@@ -157,13 +158,14 @@ int main(int argc, char** argv) {
         Figure f;
         f.seconds = clock.nsecsElapsed() / 1e9;
         gap = watch.Stop();
-        f.ok = frame.queue.empty() && prompt.messages().isEmpty() && prompt.formsRun().isEmpty();
+        f.ok = frame.transferQueue().items().empty() && prompt.messages().isEmpty() &&
+               prompt.formsRun().isEmpty();
         if (!f.ok) {
             std::printf("  the queue did not finish cleanly:\n");
             for (const QString& line :
                  frame.infoLines().mid(std::max(0, int(frame.infoLines().size()) - 5)))
                 std::printf("    %s\n", qPrintable(line));
-            frame.queue.clear();
+            frame.transferQueue().Clear();
         }
         return f;
     };

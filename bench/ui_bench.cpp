@@ -5,15 +5,16 @@
 //
 // Usage: ui_bench [--files N]
 
+#include "app/application.h"
 #include "browser/browser_frame.h"
+#include "browser/tests/frame_settings.h"
+#include "data/data_module.h"
 #include "ftp/anti_freeze.h"
 #include "ftp/ftp.h"
-#include "testing/test_peer.h"
-#include "app/application.h"
-#include "data/data_module.h"
 #include "testing/recording_desktop_service.h"
 #include "testing/scripted_prompt_service.h"
 #include "testing/silent_listener.h"
+#include "testing/test_peer.h"
 #include "ui/window_pump.h"
 
 #include <QCoreApplication>
@@ -73,7 +74,7 @@ void report(const char* what, const TurnWatch& watch, double goalMs) {
 
 int rowOf(TBrowserFrame& frame, const QString& name) {
     for (int row = 0; row < frame.remoteRowCount(); ++row)
-        if (frame.entries[static_cast<size_t>(row)].name == name) return row;
+        if (frame.entries()[static_cast<size_t>(row)].name == name) return row;
     return -1;
 }
 
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     {
         TBrowserFrame frame(1, data);
-        frame.siteName = "bench";
+        SetSetting(frame, &TSessionSettings::siteName, "bench");
         frame.resize(900, 700);
         frame.show();
         watch.Start();
@@ -199,7 +200,7 @@ int main(int argc, char** argv) {
         quiet.port = silent.port();
         data.AppendSite(quiet);
         TBrowserFrame frame(2, data);
-        frame.siteName = "silent";
+        SetSetting(frame, &TSessionSettings::siteName, "silent");
         frame.show();
         QTimer::singleShot(2000, &frame, [&frame] { frame.DisconnectQuietly(); });
         watch.Start();

@@ -4,6 +4,7 @@
 #include "browser/remote_list_menu.h"
 #include "browser/remote_list_model.h"
 #include "browser/transfer_queue.h"
+#include "data/expected_failure.h"
 #include "ftp/ftp.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
@@ -25,6 +26,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <climits>
 
 namespace {
 
@@ -107,12 +109,16 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
     };
 
     SetBrowseEnabled(false);
-    retryTimer_->setInterval(retryDelayMs);
+    retryTimer_->setInterval(settings_.retryDelayMs);
     keepAliveTimer_->setInterval(1000);
     connect(retryTimer_, &QTimer::timeout, this, &TBrowserFrame::onRetryTimer);
     connect(keepAliveTimer_, &QTimer::timeout, this, &TBrowserFrame::onKeepAliveTimer);
     // The queue brings its menu, the Download button and the drop of local files.
-    TTransferQueue::Of(*this, dataModule_);
+    queue_ = std::make_unique<TTransferQueue>(*this, dataModule_);
+    connect(queue_.get(), &TTransferQueue::progressShown, progressPanel_, &QWidget::setVisible);
+    connect(queue_.get(), &TTransferQueue::progressChanged, this, &TBrowserFrame::ShowProgress);
+    connect(queue_.get(), &TTransferQueue::countChanged, countPanel_, &QLabel::setText);
+    connect(queue_.get(), &TTransferQueue::speedChanged, speedLabel_, &QLabel::setText);
     // The list's pop-up menu, its selection-governed commands and keys.
     TRemoteListMenu::Of(*this);
 }
@@ -123,11 +129,14 @@ TBrowserFrame::~TBrowserFrame() {
     ftp_->OnConnected = nullptr;
     ftp_->OnDisconnected = nullptr;
     ftp_->OnStatus = nullptr;
+    ftp_->OnWorkBegin = nullptr;
+    ftp_->OnWork = nullptr;
+    queue_.reset();
     DisconnectQuietly();
     ftp_->Intercept = nullptr;
     // The list's model outlives these members (it goes with the QWidget base), and hiding a
     // shown list still asks it for rows: leave it none to ask for.
-    entries.clear();
+    entries_.clear();
     remoteModel_->Reset();
 }
 
@@ -156,7 +165,7 @@ QWidget* TBrowserFrame::buildRemoteArea() {
     QAction* help = toolBar_->addAction(TIcons::Get(TIcon::Help), tr("Help"));
     connect(help, &QAction::triggered, this, &TBrowserFrame::onHelpClick);
 
-    remoteModel_ = new TRemoteListModel(entries, this);
+    remoteModel_ = new TRemoteListModel(entries_, this);
     views_->setObjectName(QStringLiteral("remoteList"));
     views_->setModel(remoteModel_);
     remoteList_ = views_->reportView();
@@ -215,15 +224,13 @@ QWidget* TBrowserFrame::buildQueueArea() {
 }
 
 void TBrowserFrame::LogMessage(const QString& text, int icon) {
-    try {
+    IgnoreFailure("a line that cannot be shown is not worth stopping the session for", [&] {
         if (infoPane_->count() == kMaxInfoLines) infoPane_->clear();
         auto* line = new QListWidgetItem(logIcon(icon), text);
         line->setData(kIconRole, icon);
         infoPane_->addItem(line);
         infoPane_->scrollToItem(line);
-    } catch (...) {
-        // A line that cannot be shown is not worth stopping the session for.
-    }
+    });
 }
 
 void TBrowserFrame::LogText(const QString& text, int icon) {
@@ -326,36 +333,36 @@ void TBrowserFrame::StopTimers() {
 }
 
 void TBrowserFrame::DeleteTempFiles() {
-    for (const QString& file : tempFiles)
+    for (const QString& file : tempFiles_)
         QFile::remove(file);
 }
 
 void TBrowserFrame::DisconnectQuietly() {
-    try {
-        ftp_->Disconnect();
-    } catch (...) {
-    }
-    try {
-        ftp_->CloseSocketQuietly();
-    } catch (...) {
-    }
+    IgnoreFailure("the connection may be gone already", [&] { ftp_->Disconnect(); });
+    IgnoreFailure("the socket may be closed already", [&] { ftp_->CloseSocketQuietly(); });
+}
+
+void TBrowserFrame::ShowProgress(qint64 maximum, qint64 position) {
+    // The gauge counts in int; past its range it counts in larger steps.
+    const int64_t step = maximum > INT_MAX ? maximum / INT_MAX + 1 : 1;
+    progressGauge_->setMaximum(static_cast<int>(std::max<int64_t>(maximum / step, 0)));
+    progressGauge_->setValue(
+        static_cast<int>(std::min<int64_t>(position, std::max<int64_t>(maximum, 0)) / step));
 }
 
 void TBrowserFrame::ClearSession() {
-    entries.clear();
-    cache.clear();
-    queue.clear();
+    entries_.clear();
+    cache_.clear();
+    queue_->Clear();
     infoPane_->clear();
     remoteModel_->Reset();
-    queueList_->clear();
 }
 
 bool TBrowserFrame::Connected() const {
-    try {
-        return ftp_->Connected();
-    } catch (...) {
-        return false;
-    }
+    bool connected = false;
+    IgnoreFailure("a transport in an odd state counts as not connected",
+                  [&] { connected = ftp_->Connected(); });
+    return connected;
 }
 
 void TBrowserFrame::onInfoClearClick() {

@@ -27,6 +27,7 @@ class TFrameLog;
 class TNetFTP;
 class TRemoteListModel;
 class TStyledListView;
+class TTransferQueue;
 
 // The values a quick-connect session takes from its dialog instead of a stored site.
 struct QuickConnectValues {
@@ -35,6 +36,27 @@ struct QuickConnectValues {
     QString username;
     QString password;
     bool passive = true;
+};
+
+// What a session runs with: the site (or the quick-connect values), the options, the keep-alive
+// commands and the names of the proxy and SOCKS entries. LoadSessionSettings reads it whole
+// from the store before each connect.
+struct TSessionSettings {
+    QString siteName;
+    int siteId = 0;
+    QString defaultPath;
+    bool autoRefresh = false;
+    int connectTimeoutMs = 30000;
+    int retryLimit = 20;
+    int retryDelayMs = 10000;
+    QString proxyName;
+    QString socksName;
+    QString localPath;
+    QStringList keepAliveCommands;
+    int keepAliveInterval = 0;
+    QString transferMode;
+    QString tempPath;
+    QuickConnectValues quickValues;
 };
 
 class TBrowserFrame : public QWidget {
@@ -105,6 +127,8 @@ public:
     // Applies a stored code; unknown codes leave the style unchanged.
     void SetViewStyleCode(int code);
 
+    // Shows the running transfer's progress on the gauge.
+    void ShowProgress(qint64 maximum, qint64 position);
     // Stops the connection-retry and keep-alive timers.
     void StopTimers();
     // Deletes every file in `tempFiles`; failures are ignored.
@@ -148,34 +172,35 @@ public:
     void onRetryTimer();
     void onKeepAliveTimer();
 
-    QString siteName;
-    int siteId = 0;
-    QString currentPath;
-    QString homePath;
-    QString defaultPath;
-    bool autoRefresh = false;
-    int connectTimeoutMs = 30000;
-    int retryLimit = 20;
-    int retryDelayMs = 10000;
-    int retryCount = 0;
-    QString proxyName;
-    QString socksName;
-    QString localPath;
-    QStringList keepAliveCommands;
-    int keepAliveInterval = 0;
-    int64_t idleTicks = 0;
-    QString transferMode;
-    QString tempPath;
-    bool busy = false;
-    bool askOnConflict = true;
-    int conflictChoice = -1;
-    int sortColumn = 2;
-    QStringList tempFiles;
-    QuickConnectValues quickValues;
-    std::vector<rdatalist> entries;
-    std::vector<rdatalist> cache;
-    // Items leave from the front, one by one, also in a queue of many thousands.
-    std::deque<rupdown> queue;
+    // The session's settings, as last loaded; SetSettings replaces them whole (the page's
+    // opening and renaming set the site name, quick connect its values).
+    const TSessionSettings& settings() const { return settings_; }
+    void SetSettings(const TSessionSettings& settings) { settings_ = settings; }
+    void SetSiteName(const QString& name) { settings_.siteName = name; }
+    void SetQuickValues(const QuickConnectValues& values) { settings_.quickValues = values; }
+    void SetLocalPath(const QString& path) { settings_.localPath = path; }
+
+    // The remote folder shown, and the folder the login started in.
+    const QString& currentPath() const { return currentPath_; }
+    void SetCurrentPath(const QString& path) { currentPath_ = path; }
+    const QString& homePath() const { return homePath_; }
+    // Seconds of keep-alive ticks since the last command; any transfer or browsing restarts it.
+    int64_t idleTicks() const { return idleTicks_; }
+    void ResetIdleTicks() { idleTicks_ = 0; }
+    void SetIdleTicks(int64_t ticks) { idleTicks_ = ticks; }
+    // The remote list's sort key: 0 name, 1 size, 2 type, 3 modified, 4 attributes.
+    int sortColumn() const { return sortColumn_; }
+    void SetSortColumn(int column) { sortColumn_ = column; }
+    // Local copies made for viewing and editing, deleted when the page closes.
+    const QStringList& tempFiles() const { return tempFiles_; }
+    void AddTempFile(const QString& path) { tempFiles_ << path; }
+    // The entries of the folder shown, in the list's order, and the listing cache.
+    const std::vector<rdatalist>& entries() const { return entries_; }
+    void SetEntries(std::vector<rdatalist> entries) { entries_ = std::move(entries); }
+    const std::vector<rdatalist>& cache() const { return cache_; }
+    void SetCache(std::vector<rdatalist> cache) { cache_ = std::move(cache); }
+    // The page's transfer queue.
+    TTransferQueue& transferQueue() const { return *queue_; }
 
     TNetFTP& ftp() const { return *ftp_; }
     QLabel* pathBar() const { return pathBar_; }
@@ -221,6 +246,15 @@ private:
     QWidget* buildQueueArea();
 
     TDataModule& dataModule_;
+    TSessionSettings settings_;
+    QString currentPath_;
+    QString homePath_;
+    int retryCount_ = 0;
+    int64_t idleTicks_ = 0;
+    int sortColumn_ = 2;
+    QStringList tempFiles_;
+    std::vector<rdatalist> entries_;
+    std::vector<rdatalist> cache_;
     std::unique_ptr<TNetFTP> ftp_;
     std::unique_ptr<TFrameLog> log_;
     QLabel* pathBar_;
@@ -249,4 +283,6 @@ private:
     int callDepth_ = 0;
     // Counts StopTimers calls, so a call that was running when the page closed starts no timer.
     int timerEpoch_ = 0;
+    // Last: made when the widgets it works on exist, gone before they are.
+    std::unique_ptr<TTransferQueue> queue_;
 };

@@ -5,7 +5,9 @@
 #include "browser/browser_frame.h"
 #include "browser/recent_list.h"
 #include "browser/transfer_queue.h"
+#include "data/app_paths.h"
 #include "data/data_module.h"
+#include "data/wire_text.h"
 #include "ui/desktop_service.h"
 #include "ui/prompt_service.h"
 
@@ -83,7 +85,7 @@ TDownloadForm::TDownloadForm(TTransferQueue& queue, std::vector<int> rows, QWidg
     const QPixmap file = Desktop().FileIcon(QString()).pixmap(32, 32);
     const QPixmap folder = Desktop().FolderIcon().pixmap(32, 32);
     if (rows_.size() == 1) {
-        const rdatalist& e = frame.entries.at(static_cast<size_t>(rows_.front()));
+        const rdatalist& e = frame.entries().at(static_cast<size_t>(rows_.front()));
         (e.isFolder ? folderIcon : fileIcon)->setPixmap(e.isFolder ? folder : file);
         (e.isFolder ? fileIcon : folderIcon)->hide();
         nameLabel->setText(e.name);
@@ -93,7 +95,7 @@ TDownloadForm::TDownloadForm(TTransferQueue& queue, std::vector<int> rows, QWidg
     } else {
         int folders = 0;
         for (int r : rows_)
-            folders += frame.entries.at(static_cast<size_t>(r)).isFolder ? 1 : 0;
+            folders += frame.entries().at(static_cast<size_t>(r)).isFolder ? 1 : 0;
         const int files = static_cast<int>(rows_.size()) - folders;
         nameLabel->setText(QString::number(folders) + tr(" Folders , ") + QString::number(files) +
                            tr(" Files ."));
@@ -107,19 +109,14 @@ TDownloadForm::TDownloadForm(TTransferQueue& queue, std::vector<int> rows, QWidg
 }
 
 QString TDownloadForm::recentFile() const {
-    return TTransferQueue::JoinPath(queue_.data().programFolder(), QStringLiteral("Downloads.dat"));
+    return AppPaths::join(queue_.data().programFolder(), QStringLiteral("Downloads.dat"));
 }
 
 void TDownloadForm::onPathEdited(const QString& text) {
-    static const QString forbidden = QStringLiteral("/*?\"<>|");
     // The local separator is the one character of the set a folder path needs here.
-    for (QChar c : forbidden) {
-        if (c == QDir::separator()) continue;
-        if (text.contains(c)) {
-            ShowError(this, tr("The following characters can not be contained in the name of "
-                               "files: /\\*?\"<>|"));
-            return;
-        }
+    if (Wire::containsAnyOf(text, Wire::folderPathForbidden(), QDir::separator())) {
+        ShowError(this, tr("The following characters can not be contained in the name of "
+                           "files: /\\*?\"<>|"));
     }
 }
 
@@ -154,11 +151,8 @@ void TDownloadForm::onOkClick() {
     }
     TBrowserFrame& frame = queue_.frame();
     if (rows_.size() == 1) {
-        const QString name = frame.entries.at(static_cast<size_t>(rows_.front())).name;
-        static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
-        const bool bad = std::any_of(forbidden.begin(), forbidden.end(),
-                                     [&](QChar c) { return name.contains(c); });
-        if (bad || !TTransferQueue::IsPlainName(name)) {
+        const QString name = frame.entries().at(static_cast<size_t>(rows_.front())).name;
+        if (Wire::containsAnyOf(name, Wire::fileNameForbidden()) || !Wire::IsPlainName(name)) {
             ShowError(this, tr("The following characters can not be contained in the name of "
                                "files: \\/:*?\"<>|"));
             return;
@@ -170,14 +164,13 @@ void TDownloadForm::onOkClick() {
         return;
     }
     for (int r : rows_) {
-        const rdatalist& e = frame.entries.at(static_cast<size_t>(r));
+        const rdatalist& e = frame.entries().at(static_cast<size_t>(r));
         // A listed name never leads the local path out of the chosen folder.
-        if (!TTransferQueue::IsPlainName(e.name)) {
+        if (!Wire::IsPlainName(e.name)) {
             queue_.SkipUnsafeName(e.name);
             continue;
         }
-        const QString local = TTransferQueue::JoinPath(text, e.name);
-        if (queue_.IsQueued(e.name, local, QStringLiteral("0"))) continue;
+        const QString local = AppPaths::join(text, e.name);
         rupdown item;
         item.isDownload = 1;
         item.localPath = local;
@@ -187,7 +180,7 @@ void TDownloadForm::onOkClick() {
         item.isFolder = e.isFolder;
         item.remoteDate = e.modified;
         item.verifyRemote = false;
-        queue_.AddItem(item);
+        chosen_.push_back(item);
     }
     if (pathBox->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
         pathBox->addItem(text);
@@ -210,9 +203,13 @@ void TTransferQueue::onDownloadClick() {
         rows.push_back(index.row());
     if (rows.empty()) return;
     std::sort(rows.begin(), rows.end());
+    std::vector<rupdown> chosen;
     {
         TDownloadForm form(*this, rows, &frame_);
-        Prompt().ExecForm(&form);
+        if (Prompt().ExecForm(&form) == QDialog::Accepted) chosen = form.chosen();
     }
-    if (!frame_.queue.empty() && !frame_.busy) RunSequence(false);
+    for (const rupdown& item : chosen) {
+        if (!IsQueued(item.name, item.localPath, item.remoteFolder)) AddItem(item);
+    }
+    if (!items_.empty() && !busy_) RunSequence(false);
 }

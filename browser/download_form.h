@@ -2,6 +2,8 @@
 // The dialog "Download": what is about to be downloaded, and the local folder to put it in,
 // with the folders used before from "Downloads.dat".
 
+#include "ui/transfer_item.h"
+
 #include <QDialog>
 #include <vector>
 
@@ -30,6 +32,9 @@ public:
     static bool CreateFolderPath(const QString& path);
     // Returns the full path of "Downloads.dat" in the program's folder.
     QString recentFile() const;
+    // The downloads chosen by OK, one item per selected row that may be downloaded, in list
+    // order; the queue adds those it does not hold already.
+    const std::vector<rupdown>& chosen() const { return chosen_; }
 
     QLabel* fileIcon;
     QLabel* folderIcon;
@@ -46,4 +51,5 @@ public:
 private:
     TTransferQueue& queue_;
     std::vector<int> rows_;
+    std::vector<rupdown> chosen_;
 };

@@ -4,6 +4,8 @@
 
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
+#include "data/app_paths.h"
+#include "data/wire_text.h"
 #include "ui/desktop_service.h"
 #include "ui/prompt_service.h"
 
@@ -115,8 +117,8 @@ TDuplicateForm::TDuplicateForm(TTransferQueue& queue, const rtmpinfo& info, bool
         second.size->setText(QString::number(localSize));
         second.modified->setText(localTime);
         if (!isFolder && localSize < info.size) {
-            queue.remainingBytes = info.size - localSize;
-            queue.resumeOffset = localSize;
+            remainingBytes_ = info.size - localSize;
+            resumeOffset_ = localSize;
             resumeButton->setEnabled(true);
         }
     } else {
@@ -133,8 +135,7 @@ void TDuplicateForm::onOverwriteClick() {
 }
 
 void TDuplicateForm::onOverwriteAllClick() {
-    queue_.frame().askOnConflict = false;
-    queue_.frame().conflictChoice = Yes;
+    forAll_ = true;
     done(Yes);
 }
 
@@ -143,8 +144,7 @@ void TDuplicateForm::onSkipClick() {
 }
 
 void TDuplicateForm::onSkipAllClick() {
-    queue_.frame().askOnConflict = false;
-    queue_.frame().conflictChoice = No;
+    forAll_ = true;
     done(No);
 }
 
@@ -163,7 +163,7 @@ void TDuplicateForm::onRenameClick() {
         name = first.name->text();
     bool taken = false;
     if (firstHeading->text() != tr("Local file")) {
-        taken = QFileInfo(TTransferQueue::JoinPath(QFileInfo(infoName_).path(), name)).isDir();
+        taken = QFileInfo(AppPaths::join(QFileInfo(infoName_).path(), name)).isDir();
     } else {
         rtmpinfo probe;
         taken = queue_.FindRemoteEntry(name, probe, true) >= 0;
@@ -174,48 +174,68 @@ void TDuplicateForm::onRenameClick() {
     }
     if (!queue_.ValidateName(name)) return;
     // "." and ".." pass the character check but would lead out of the target folder.
-    if (!TTransferQueue::IsPlainName(name)) {
+    if (!Wire::IsPlainName(name)) {
         ShowError(this, tr("The name %1 is not a valid file name.").arg(name));
         return;
     }
-    queue_.newName = name;
+    newName_ = name;
     done(Accepted);
+}
+
+TDuplicateChoice TDuplicateForm::Choice(int result) const {
+    TDuplicateChoice choice;
+    choice.answer = TDuplicateAnswer::Cancel;
+    switch (result) {
+    case QDialog::Accepted:
+        choice.answer = TDuplicateAnswer::Rename;
+        choice.newName = newName_;
+        break;
+    case Retry:
+        choice.answer = TDuplicateAnswer::Resume;
+        choice.resumeOffset = resumeOffset_;
+        choice.remainingBytes = remainingBytes_;
+        break;
+    case Ignore:
+        choice.answer = TDuplicateAnswer::Append;
+        break;
+    case Yes:
+        choice.answer = TDuplicateAnswer::Overwrite;
+        choice.forAll = forAll_;
+        break;
+    case No:
+        choice.answer = TDuplicateAnswer::Skip;
+        choice.forAll = forAll_;
+        break;
+    default:
+        break;
+    }
+    return choice;
 }
 
 TDuplicateAnswer TTransferQueue::ResolveDuplicate(const rtmpinfo& info, bool isFolder,
                                                   bool isDownload) {
-    resumeOffset = 0;
-    int result = frame_.conflictChoice;
-    if (frame_.askOnConflict) {
-        TDuplicateForm form(*this, info, isFolder, isDownload, &frame_);
-        result = Prompt().ExecForm(&form);
+    resumeOffset_ = 0;
+    if (!askOnConflict_) return conflictAnswer_;
+    TDuplicateForm form(*this, info, isFolder, isDownload, &frame_);
+    const TDuplicateChoice choice = form.Choice(Prompt().ExecForm(&form));
+    if (choice.forAll) {
+        askOnConflict_ = false;
+        conflictAnswer_ = choice.answer;
     }
-    switch (result) {
-    case QDialog::Accepted:
-        return TDuplicateAnswer::Rename;
-    case TDuplicateForm::Retry:
-        return TDuplicateAnswer::Resume;
-    case TDuplicateForm::Ignore:
-        return TDuplicateAnswer::Append;
-    case TDuplicateForm::Yes:
-        return TDuplicateAnswer::Overwrite;
-    case TDuplicateForm::No:
-        return TDuplicateAnswer::Skip;
-    default:
-        return TDuplicateAnswer::Cancel;
+    if (choice.answer == TDuplicateAnswer::Rename) newName_ = choice.newName;
+    if (choice.answer == TDuplicateAnswer::Resume) {
+        resumeOffset_ = choice.resumeOffset;
+        remainingBytes_ = choice.remainingBytes;
     }
+    return choice.answer;
 }
 
 bool TTransferQueue::ValidateName(const QString& name) {
     bool valid = true;
-    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
-    for (QChar c : forbidden) {
-        if (name.contains(c)) {
-            ShowError(&frame_, tr("The following characters can not be contained in the name of "
-                                  "files: \\/:*?\"<>|"));
-            valid = false;
-            break;
-        }
+    if (Wire::containsAnyOf(name, Wire::fileNameForbidden())) {
+        ShowError(&frame_, tr("The following characters can not be contained in the name of "
+                              "files: \\/:*?\"<>|"));
+        valid = false;
     }
     for (int i = 0; i < frame_.remoteRowCount(); ++i) {
         if (frame_.remoteRow(i).value(0) == name) {

@@ -8,6 +8,17 @@ class QLabel;
 class QPushButton;
 class TTransferQueue;
 struct rtmpinfo;
+enum class TDuplicateAnswer;
+
+// The answer of the dialog: what to do, whether for every further target of the run, the new
+// name (Rename) and where a resumed download continues (Resume).
+struct TDuplicateChoice {
+    TDuplicateAnswer answer{};
+    bool forAll = false;
+    QString newName;
+    int64_t resumeOffset = 0;
+    int64_t remainingBytes = 0;
+};
 
 // One side of the dialog: icon, name, size, modified time and type.
 struct TDuplicateBlock {
@@ -27,6 +38,8 @@ public:
     // Builds the dialog for `info` on behalf of `queue`, which outlives it.
     TDuplicateForm(TTransferQueue& queue, const rtmpinfo& info, bool isFolder, bool isDownload,
                    QWidget* parent = nullptr);
+    // The answer given by the dialog result `result`.
+    TDuplicateChoice Choice(int result) const;
 
     // Button handlers.
     void onOverwriteClick();
@@ -53,4 +66,8 @@ public:
 private:
     TTransferQueue& queue_;
     QString infoName_;
+    bool forAll_ = false;
+    QString newName_;
+    int64_t resumeOffset_ = 0;
+    int64_t remainingBytes_ = 0;
 };

@@ -37,6 +37,6 @@ void TFrameLog::LogReceived(const std::string&, const std::string& data) {
 }
 
 void TFrameLog::LogSent(const std::string&, const std::string& data) {
-    frame_.idleTicks = 0;
+    frame_.ResetIdleTicks();
     frame_.LogText(withoutPassword(withoutFinalLineEnd(data)), 0);
 }

@@ -3,6 +3,8 @@
 
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
+#include "data/expected_failure.h"
+#include "data/wire_text.h"
 #include "ftp/ftp.h"
 #include "ui/prompt_service.h"
 
@@ -11,31 +13,33 @@
 #include <QLabel>
 #include <QTreeWidget>
 
-void TTransferQueue::AbortOperation() {
+void TTransferQueue::AbortOperation(AbortMode mode) {
     TNetFTP& ftp = frame_.ftp();
-    try {
-        ftp.AbortTransfer();
-    } catch (...) {
-    }
+    IgnoreFailure("no transfer may be running, or the connection is gone already",
+                  [&] { ftp.AbortTransfer(); });
     // Inside a running transfer the closed data connection ends it, and the loop's error guard
     // comes back here once it has unwound.
     if (transferring_) {
         stopRequested_ = true;
         return;
     }
+    const bool wasOpen = frame_.Connected();
     // The reply to ABOR may still be on its way; a fresh control connection leaves no stray
     // reply to be taken for the answer to the next command.
     frame_.DisconnectQuietly();
+    if (wasOpen && mode == AbortMode::EndIdleSession) return;
     try {
-        ftp.Connect(true, frame_.connectTimeoutMs);
-    } catch (...) {
+        ftp.Connect(true, frame_.settings().connectTimeoutMs);
+    } catch (const std::exception& e) {
+        frame_.LogMessage(QString::fromUtf8(e.what()).trimmed(), 2);
         return;
     }
     if (!frame_.Connected()) return;
     try {
-        frame_.ListFolder(frame_.currentPath);
-        frame_.pathBar()->setText(frame_.currentPath);
-    } catch (...) {
+        frame_.ListFolder(frame_.currentPath());
+        frame_.pathBar()->setText(frame_.currentPath());
+    } catch (const std::exception& e) {
+        frame_.LogMessage(QString::fromUtf8(e.what()).trimmed(), 2);
     }
     frame_.SetBrowseEnabled(true);
 }
@@ -56,8 +60,8 @@ void TTransferQueue::UpdateMenu() {
 }
 
 void TTransferQueue::onTransferClick() {
-    if (frame_.queue.empty()) return;
-    const QString folder = frame_.queue.front().remoteFolder;
+    if (items_.empty()) return;
+    const QString folder = items_.front().remoteFolder;
     if (folder != QLatin1String("0")) {
         try {
             changeRemote(folder);
@@ -79,16 +83,13 @@ void TTransferQueue::onDeleteClick() {
     if (selected.isEmpty()) return;
     const int index = list->indexOfTopLevelItem(selected.first());
     if (index < 0 || rowImage(index) == Active) return;
-    frame_.queue.erase(frame_.queue.begin() + index);
-    delete list->takeTopLevelItem(index);
+    RemoveAt(index);
 }
 
 void TTransferQueue::onClearClick() {
     QTreeWidget* list = frame_.queueList();
     for (int index = list->topLevelItemCount() - 1; index >= 0; --index) {
-        if (rowImage(index) == Active) continue;
-        frame_.queue.erase(frame_.queue.begin() + index);
-        delete list->takeTopLevelItem(index);
+        if (rowImage(index) != Active) RemoveAt(index);
     }
 }
 
@@ -102,7 +103,7 @@ void TTransferQueue::DropLocalFiles(const QStringList& paths, const QString& dro
         QString target = QStringLiteral("0");
         if (!dropFolder.isEmpty()) {
             try {
-                target = QString::fromUtf8(frame_.ftp().CurrentDirectory());
+                target = Wire::fromWire(frame_.ftp().CurrentDirectory());
             } catch (const std::exception& e) {
                 frame_.LogMessage(QString::fromUtf8(e.what()).trimmed(), 2);
                 return;
@@ -122,5 +123,5 @@ void TTransferQueue::DropLocalFiles(const QStringList& paths, const QString& dro
         r.remoteDate = QStringLiteral("?");
         AddItem(r, true);
     }
-    if (frame_.Connected() && !frame_.busy) RunSequence(true);
+    if (frame_.Connected() && !busy_) RunSequence(true);
 }

@@ -5,17 +5,18 @@
 
 namespace QueueHandoff {
 
-bool QueueEntry(TBrowserFrame& frame, TDataModule& data, const rupdown& entry, bool checkQueued) {
-    TTransferQueue& queue = TTransferQueue::Of(frame, data);
+bool QueueEntry(TBrowserFrame& frame, const rupdown& entry, bool checkQueued) {
+    TTransferQueue& queue = frame.transferQueue();
     if (checkQueued && queue.IsQueued(entry.name, entry.localPath, entry.remoteFolder))
         return false;
     queue.AddItem(entry);
     return true;
 }
 
-void StartQueue(TBrowserFrame& frame, TDataModule& data, bool refresh) {
-    if (!frame.Connected() || frame.busy) return;
-    TTransferQueue::Of(frame, data).RunSequence(refresh);
+void StartQueue(TBrowserFrame& frame, bool refresh) {
+    TTransferQueue& queue = frame.transferQueue();
+    if (!frame.Connected() || queue.busy()) return;
+    queue.RunSequence(refresh);
 }
 
 } // namespace QueueHandoff

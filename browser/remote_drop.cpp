@@ -40,8 +40,8 @@ bool TTransferQueue::eventFilter(QObject* watched, QEvent* event) {
     drop->acceptProposedAction();
     QString folder;
     const QModelIndex at = list->indexAt(drop->position().toPoint());
-    if (at.isValid() && at.row() < static_cast<int>(frame_.entries.size())) {
-        const rdatalist& entry = frame_.entries[static_cast<size_t>(at.row())];
+    if (at.isValid() && at.row() < static_cast<int>(frame_.entries().size())) {
+        const rdatalist& entry = frame_.entries()[static_cast<size_t>(at.row())];
         if (entry.isFolder) folder = entry.name;
     }
     DropLocalFiles(paths, folder);

@@ -23,8 +23,7 @@ TRemoteListMenu::TRemoteListMenu(TBrowserFrame& frame)
     menu_->setObjectName(QStringLiteral("remoteMenu"));
     // The download command is the transfer queue's; the menu shows the queue's own action so
     // both stay one command.
-    if (TTransferQueue* queue = TTransferQueue::Find(frame))
-        actions_[Download] = queue->downloadAction();
+    actions_[Download] = frame.transferQueue().downloadAction();
     if (actions_[Download]) menu_->addAction(actions_[Download]);
     add(View, tr("View"));
     add(Edit, tr("Edit"));
@@ -109,7 +108,7 @@ void TRemoteListMenu::UpdateCommands() {
     bool oneFile = false;
     if (count == 1) {
         const size_t row = static_cast<size_t>(rows.first().row());
-        oneFile = row < frame_.entries.size() && !frame_.entries[row].isFolder;
+        oneFile = row < frame_.entries().size() && !frame_.entries()[row].isFolder;
     }
     for (Command c :
          {Download, Delete, Move, Properties, MakeDirectory, ExportSelected, Find, AddTask}) {
@@ -130,7 +129,7 @@ void TRemoteListMenu::onContextMenu(const QPoint& viewportPos) {
 }
 
 void TRemoteListMenu::onSortClick(int column) {
-    frame_.sortColumn = column;
+    frame_.SetSortColumn(column);
     frame_.SortEntries();
 }
 

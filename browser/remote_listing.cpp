@@ -1,7 +1,8 @@
-// The remote listing of a browser frame: listing a folder from the server, the listing cache,
-// sorting and showing the entries.
+// The remote listing of a browser frame: listing a folder from the server, the listing cache_,
+// sorting and showing the entries_.
 
 #include "browser/browser_frame.h"
+#include "data/wire_text.h"
 
 #include "ftp/ftp.h"
 #include "ui/desktop_service.h"
@@ -33,7 +34,7 @@ void TBrowserFrame::addEntry(const rdatalist& source, bool isFolder, int64_t siz
     // The window stays responsive while a long folder is filled.
     QCoreApplication::processEvents();
     rdatalist e;
-    e.seq = QString::number(entries.size() + 1);
+    e.seq = QString::number(entries_.size() + 1);
     e.name = source.name;
     e.modified = source.modified;
     e.owner = source.owner;
@@ -53,52 +54,52 @@ void TBrowserFrame::addEntry(const rdatalist& source, bool isFolder, int64_t siz
         e.size = size;
         e.sizeText = SizeText(size);
     }
-    entries.push_back(e);
+    entries_.push_back(e);
 }
 
 void TBrowserFrame::ListFolder(const QString& path) {
     retryTimer_->stop();
-    entries.clear();
-    ftp_->ChangeDirectory(path.toUtf8().toStdString());
+    entries_.clear();
+    ftp_->ChangeDirectory(Wire::toWire(path));
     ftp_->SetTransferType(ftASCII);
-    currentPath = QString::fromUtf8(ftp_->CurrentDirectory());
+    currentPath_ = Wire::fromWire(ftp_->CurrentDirectory());
     ftp_->ListDirectory(nullptr, std::string(), true);
     const TNetFTPListItems& listing = ftp_->DirectoryListing();
-    DropCached(currentPath, QString(), 0);
+    DropCached(currentPath_, QString(), 0);
     for (const TNetFTPListItem& item : listing) {
-        const QString name = QString::fromUtf8(item.EntryName);
+        const QString name = Wire::fromWire(item.EntryName);
         if (name == QLatin1String(".") || name == QLatin1String("..")) continue;
         const bool isFolder = item.EntryKind == EntryDirectory;
         rdatalist e;
         e.name = name;
         e.modified = QString::fromStdString(item.ModifiedAt.ToText());
-        e.owner = QString::fromUtf8(item.OwnerUser);
-        e.group = QString::fromUtf8(item.OwnerGroup);
+        e.owner = Wire::fromWire(item.OwnerUser);
+        e.group = Wire::fromWire(item.OwnerGroup);
         e.ownerRights = (isFolder ? QStringLiteral("d") : QStringLiteral("-")) +
                         QString::fromStdString(item.OwnerRights);
         e.groupRights = QString::fromStdString(item.GroupRights);
         e.otherRights = QString::fromStdString(item.OthersRights);
         rdatalist cached = e;
-        cached.seq = QString::number(cache.size() + 1);
+        cached.seq = QString::number(cache_.size() + 1);
         cached.typeText = isFolder ? tr("Folder") : QString();
         cached.sizeText = QString::number(item.ByteSize);
-        cached.folderPath = currentPath;
-        cache.push_back(cached);
+        cached.folderPath = currentPath_;
+        cache_.push_back(cached);
         addEntry(e, isFolder, item.ByteSize);
     }
     SortEntries();
 }
 
 void TBrowserFrame::ShowCachedFolder(const QString& path) {
-    entries.clear();
+    entries_.clear();
     fillRemoteList();
-    for (const rdatalist& cached : cache) {
+    for (const rdatalist& cached : cache_) {
         if (cached.folderPath != path) continue;
         const bool isFolder = cached.typeText == tr("Folder");
         addEntry(cached, isFolder, cached.sizeText.toLongLong());
     }
     // A folder that was empty when listed is listed again on every visit.
-    if (entries.empty())
+    if (entries_.empty())
         ListFolder(path);
     else
         SortEntries();
@@ -106,10 +107,10 @@ void TBrowserFrame::ShowCachedFolder(const QString& path) {
 
 void TBrowserFrame::DropCached(const QString& path, const QString& name, int mode) {
     if (mode == 1) {
-        cache.clear();
+        cache_.clear();
         return;
     }
-    std::erase_if(cache, [&](const rdatalist& e) {
+    std::erase_if(cache_, [&](const rdatalist& e) {
         return e.folderPath == path && (mode == 0 || (mode == 2 && e.name == name));
     });
 }
@@ -118,8 +119,8 @@ void TBrowserFrame::SortEntries() {
     const auto caseless = [](const QString& a, const QString& b) {
         return QString::localeAwareCompare(a.toLower(), b.toLower()) < 0;
     };
-    std::sort(entries.begin(), entries.end(), [&](const rdatalist& a, const rdatalist& b) {
-        switch (sortColumn) {
+    std::sort(entries_.begin(), entries_.end(), [&](const rdatalist& a, const rdatalist& b) {
+        switch (sortColumn_) {
         case 0:
             return caseless(a.name, b.name);
         case 1:

@@ -2,6 +2,7 @@
 // column, and the switch that keeps the list from acting while a command runs.
 
 #include "browser/browser_frame.h"
+#include "data/wire_text.h"
 
 #include "ftp/ftp.h"
 
@@ -36,16 +37,16 @@ void TBrowserFrame::enterFolder(const QString& name) {
         // A failure leaves browsing disabled until a later command succeeds, as the list is
         // then in an unknown state.
         CallScope call(callDepth_);
-        if (autoRefresh) {
+        if (settings_.autoRefresh) {
             ListFolder(name);
         } else {
-            ftp_->ChangeDirectory(name.toUtf8().toStdString());
-            currentPath = QString::fromUtf8(ftp_->CurrentDirectory());
-            ShowCachedFolder(currentPath);
+            ftp_->ChangeDirectory(Wire::toWire(name));
+            currentPath_ = Wire::fromWire(ftp_->CurrentDirectory());
+            ShowCachedFolder(currentPath_);
         }
     }
     SetBrowseEnabled(true);
-    pathBar_->setText(currentPath);
+    pathBar_->setText(currentPath_);
     clearRemoteSelection();
 }
 
@@ -60,7 +61,7 @@ void TBrowserFrame::onRemoteDoubleClick() {
     const QStringList cells = remoteRow(rows.first().row());
     // Only a folder row (type "Folder", no size) is entered; a file does nothing.
     if (cells.value(2) != tr("Folder") || !cells.value(1).isEmpty()) return;
-    idleTicks = 0;
+    idleTicks_ = 0;
     enterFolder(cells.value(0));
 }
 
@@ -80,7 +81,7 @@ void TBrowserFrame::onRefreshClick() {
     SetBrowseEnabled(false);
     {
         CallScope call(callDepth_);
-        ListFolder(currentPath);
+        ListFolder(currentPath_);
     }
     SetBrowseEnabled(true);
     clearRemoteSelection();
@@ -88,6 +89,6 @@ void TBrowserFrame::onRefreshClick() {
 
 void TBrowserFrame::onColumnClick(int column) {
     if (!browseEnabled_) return;
-    sortColumn = column;
+    sortColumn_ = column;
     SortEntries();
 }

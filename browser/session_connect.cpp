@@ -2,6 +2,9 @@
 // its engine, connecting, retrying, keeping the connection alive and ending it.
 
 #include "browser/browser_frame.h"
+#include "browser/transfer_queue.h"
+#include "data/expected_failure.h"
+#include "data/wire_text.h"
 
 #include "data/data_module.h"
 #include "ftp/ftp.h"
@@ -17,10 +20,6 @@
 #include <cmath>
 
 namespace {
-
-std::string utf8(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 bool proxyTypeOf(const QString& name, TNetFtpProxyType& type) {
     static const std::pair<const char*, TNetFtpProxyType> types[] = {
@@ -56,70 +55,70 @@ bool socksVersionOf(const QString& name, TSocksVersion& version) {
 
 bool TBrowserFrame::LoadSessionSettings(bool quick) {
     if (quick) {
-        ftp_->Host = utf8(quickValues.host);
-        ftp_->Port = quickValues.port;
-        ftp_->Username = utf8(quickValues.username);
-        ftp_->Password = utf8(quickValues.password);
-        ftp_->Passive = quickValues.passive;
-        autoRefresh = false;
-        connectTimeoutMs = 30000;
+        ftp_->Host = Wire::toWire(settings_.quickValues.host);
+        ftp_->Port = settings_.quickValues.port;
+        ftp_->Username = Wire::toWire(settings_.quickValues.username);
+        ftp_->Password = Wire::toWire(settings_.quickValues.password);
+        ftp_->Passive = settings_.quickValues.passive;
+        settings_.autoRefresh = false;
+        settings_.connectTimeoutMs = 30000;
         ftp_->ReadTimeout = 30000;
-        retryLimit = 20;
-        retryDelayMs = 10000;
+        settings_.retryLimit = 20;
+        settings_.retryDelayMs = 10000;
     } else {
-        const std::optional<SiteRecord> site = dataModule_.TouchSite(siteName);
+        const std::optional<SiteRecord> site = dataModule_.TouchSite(settings_.siteName);
         if (!site) return false;
-        ftp_->Host = utf8(site->address);
+        ftp_->Host = Wire::toWire(site->address);
         ftp_->Port = site->port;
-        ftp_->Username = utf8(site->username);
-        ftp_->Password = utf8(site->password);
+        ftp_->Username = Wire::toWire(site->username);
+        ftp_->Password = Wire::toWire(site->password);
         ftp_->Passive = site->pasv;
-        proxyName = site->proxy;
-        socksName = site->socks;
-        defaultPath = site->defaultpath;
-        autoRefresh = site->autorefresh;
-        connectTimeoutMs = site->timeout * 1000;
-        ftp_->ReadTimeout = connectTimeoutMs;
-        retryLimit = site->nor;
-        retryDelayMs = site->rd * 1000;
-        localPath = site->localpath;
-        siteId = site->id;
+        settings_.proxyName = site->proxy;
+        settings_.socksName = site->socks;
+        settings_.defaultPath = site->defaultpath;
+        settings_.autoRefresh = site->autorefresh;
+        settings_.connectTimeoutMs = site->timeout * 1000;
+        ftp_->ReadTimeout = settings_.connectTimeoutMs;
+        settings_.retryLimit = site->nor;
+        settings_.retryDelayMs = site->rd * 1000;
+        settings_.localPath = site->localpath;
+        settings_.siteId = site->id;
         applySiteSecurity(site->id, site->address, site->port);
     }
-    keepAliveCommands = dataModule_.KeepAliveCommands();
+    settings_.keepAliveCommands = dataModule_.KeepAliveCommands();
     const OptionsRecord options = dataModule_.ReadOptions();
-    keepAliveInterval = options.interval;
-    transferMode = options.transfermode;
-    tempPath = options.temppath;
+    settings_.keepAliveInterval = options.interval;
+    settings_.transferMode = options.transfermode;
+    settings_.tempPath = options.temppath;
     ftp_->RecvBufferSize = options.recvb;
     ftp_->SendBufferSize = options.sendb;
     if (quick) return true;
     // A proxy or SOCKS entry that is gone, or names an unknown type, leaves the settings as
     // they were.
-    if (proxyName != QLatin1String("None")) {
+    if (settings_.proxyName != QLatin1String("None")) {
         TNetFtpProxyType type;
-        const std::optional<ProxyRecord> proxy = dataModule_.FindProxy(proxyName);
+        const std::optional<ProxyRecord> proxy = dataModule_.FindProxy(settings_.proxyName);
         if (proxy) {
-            ftp_->ProxySettings.Host = utf8(proxy->server);
+            ftp_->ProxySettings.Host = Wire::toWire(proxy->server);
             ftp_->ProxySettings.Port = proxy->port;
             if (proxyTypeOf(proxy->typeName, type)) ftp_->ProxySettings.ProxyType = type;
             if (proxy->login) {
-                ftp_->ProxySettings.UserName = utf8(proxy->username);
-                ftp_->ProxySettings.Password = utf8(proxy->password);
+                ftp_->ProxySettings.UserName = Wire::toWire(proxy->username);
+                ftp_->ProxySettings.Password = Wire::toWire(proxy->password);
             }
         }
     }
-    if (socksName != QLatin1String("None")) {
+    if (settings_.socksName != QLatin1String("None")) {
         TSocksVersion version;
-        const std::optional<SocksRecord> socks = dataModule_.FindSocks(socksName);
+        const std::optional<SocksRecord> socks = dataModule_.FindSocks(settings_.socksName);
         if (socks) {
-            ftp_->SocksInfo.Host = utf8(socks->host);
+            ftp_->SocksInfo.Host = Wire::toWire(socks->host);
             ftp_->SocksInfo.Port = socks->port;
             if (socksVersionOf(socks->svname, version)) ftp_->SocksInfo.Version = version;
             ftp_->SocksInfo.Authentication = socks->login ? saUsernamePassword : saNoAuthentication;
             if (socks->login) {
-                ftp_->SocksInfo.Username = utf8(socks->user);
-                ftp_->SocksInfo.Password = utf8(socks->pass);
+                ftp_->SocksInfo.Username = Wire::toWire(socks->user);
+                ftp_->SocksInfo.Password = Wire::toWire(socks->pass);
             }
         }
     }
@@ -128,11 +127,11 @@ bool TBrowserFrame::LoadSessionSettings(bool quick) {
 
 int TBrowserFrame::retryWaitSeconds() const {
     // Rounded to the nearest whole second, ties to even, as the wait is shown to the user.
-    return static_cast<int>(std::nearbyint(retryDelayMs / 1000.0));
+    return static_cast<int>(std::nearbyint(settings_.retryDelayMs / 1000.0));
 }
 
 void TBrowserFrame::ConnectSite(bool quick) {
-    retryCount = 0;
+    retryCount_ = 0;
     if (!LoadSessionSettings(quick)) {
         ShowError(this, tr("Can not read the information of the FTP site."));
         return;
@@ -141,7 +140,7 @@ void TBrowserFrame::ConnectSite(bool quick) {
     CallScope call(callDepth_);
     const int epoch = timerEpoch_;
     try {
-        ftp_->Connect(true, connectTimeoutMs);
+        ftp_->Connect(true, settings_.connectTimeoutMs);
     } catch (const ENetCertificateRefused& e) {
         // The user (or the checks) said no: asking again at every retry would not change it.
         LogMessage(QString::fromStdString(e.what()), 2);
@@ -150,51 +149,39 @@ void TBrowserFrame::ConnectSite(bool quick) {
         LogMessage(tr("Error occured,wait %1 second for retry").arg(retryWaitSeconds()), 2);
         // A page closed while it was connecting stays closed: no retry reconnects it.
         if (epoch != timerEpoch_) return;
-        retryTimer_->setInterval(retryDelayMs);
+        retryTimer_->setInterval(settings_.retryDelayMs);
         retryTimer_->start();
         return;
     }
     if (!ftp_->Connected()) return;
-    currentPath = QString::fromStdString(ftp_->CurrentDirectory());
-    homePath = currentPath;
-    ListFolder(currentPath);
-    if (!defaultPath.isEmpty() && defaultPath != QLatin1String("/")) {
-        currentPath = defaultPath;
+    currentPath_ = QString::fromStdString(ftp_->CurrentDirectory());
+    homePath_ = currentPath_;
+    ListFolder(currentPath_);
+    if (!settings_.defaultPath.isEmpty() && settings_.defaultPath != QLatin1String("/")) {
+        currentPath_ = settings_.defaultPath;
         try {
-            ListFolder(defaultPath);
+            ListFolder(settings_.defaultPath);
         } catch (const ENetException&) {
             ShowError(this, tr("The default folder was not existed, the program will change "
                                "to root automactically."));
-            currentPath = QString::fromStdString(ftp_->CurrentDirectory());
-            ListFolder(currentPath);
+            currentPath_ = QString::fromStdString(ftp_->CurrentDirectory());
+            ListFolder(currentPath_);
         }
     }
-    pathBar_->setText(currentPath);
+    pathBar_->setText(currentPath_);
     connected();
 }
 
 void TBrowserFrame::onAbortClick() {
-    try {
-        ftp_->AbortTransfer();
-    } catch (...) {
-    }
     CallScope call(callDepth_);
-    // With the control connection still open this connect fails and the engine closes it, so
-    // the session ends disconnected; with it lost, this reconnects and logs in again.
-    try {
-        ftp_->Connect(true, connectTimeoutMs);
-    } catch (...) {
-    }
-    if (!ftp_->Connected()) return;
-    ListFolder(currentPath);
-    SetBrowseEnabled(true);
+    queue_->AbortOperation(TTransferQueue::AbortMode::EndIdleSession);
 }
 
 void TBrowserFrame::onEngineDisconnected() {
     // However the connection ended, nothing may browse or run the queue on it any more.
     clearRemoteSelection();
     SetBrowseEnabled(false);
-    busy = false;
+    queue_->SetBusy(false);
     keepAliveTimer_->stop();
 }
 
@@ -203,7 +190,7 @@ void TBrowserFrame::connected() {
     setToggleConnected(true);
     SetBrowseEnabled(true);
     abortAction_->setEnabled(true);
-    idleTicks = 0;
+    idleTicks_ = 0;
     keepAliveTimer_->start();
     emit connectionChanged(true);
 }
@@ -211,22 +198,19 @@ void TBrowserFrame::connected() {
 void TBrowserFrame::DisconnectSession() {
     LogMessage(tr("Disconnected from server."), 2);
     SetBrowseEnabled(false);
-    entries.clear();
-    cache.clear();
+    entries_.clear();
+    cache_.clear();
     fillRemoteList();
-    busy = false;
+    queue_->SetBusy(false);
     retryTimer_->stop();
     setToggleConnected(false);
-    try {
-        ftp_->Disconnect();
-    } catch (...) {
-    }
+    IgnoreFailure("the server may have closed the connection already", [&] { ftp_->Disconnect(); });
     emit connectionChanged(false);
 }
 
 void TBrowserFrame::onRetryTimer() {
-    ++retryCount;
-    if (retryCount == retryLimit) {
+    ++retryCount_;
+    if (retryCount_ == settings_.retryLimit) {
         LogMessage(tr("Encountered maximum error.This part job is halted."), 2);
         retryTimer_->stop();
         return;
@@ -234,7 +218,7 @@ void TBrowserFrame::onRetryTimer() {
     LogMessage(tr("Connecting ") + QString::fromStdString(ftp_->Host), 0);
     CallScope call(callDepth_);
     try {
-        ftp_->Connect(true, connectTimeoutMs);
+        ftp_->Connect(true, settings_.connectTimeoutMs);
     } catch (const ENetCertificateRefused& e) {
         LogMessage(QString::fromStdString(e.what()), 2);
         retryTimer_->stop();
@@ -242,25 +226,25 @@ void TBrowserFrame::onRetryTimer() {
     } catch (...) {
         LogMessage(tr("Error occured,wait %1 second for retry. (%2)")
                        .arg(retryWaitSeconds())
-                       .arg(retryCount),
+                       .arg(retryCount_),
                    2);
         return;
     }
     if (!ftp_->Connected()) return;
-    currentPath = QString::fromStdString(ftp_->CurrentDirectory());
-    ListFolder(currentPath);
+    currentPath_ = QString::fromStdString(ftp_->CurrentDirectory());
+    ListFolder(currentPath_);
     connected();
 }
 
 void TBrowserFrame::onKeepAliveTimer() {
     if (!Connected()) return;
-    ++idleTicks;
-    if (idleTicks != keepAliveInterval) return;
+    ++idleTicks_;
+    if (idleTicks_ != settings_.keepAliveInterval) return;
     // With no enabled command nothing may be sent; the count simply starts again.
-    if (!keepAliveCommands.isEmpty()) {
-        const int pick = QRandomGenerator::global()->bounded(keepAliveCommands.size());
+    if (!settings_.keepAliveCommands.isEmpty()) {
+        const int pick = QRandomGenerator::global()->bounded(settings_.keepAliveCommands.size());
         CallScope call(callDepth_);
-        ftp_->SendCommand(keepAliveCommands[pick].toStdString(), {});
+        ftp_->SendCommand(Wire::toWire(settings_.keepAliveCommands[pick]), {});
     }
-    idleTicks = 0;
+    idleTicks_ = 0;
 }

@@ -4,8 +4,11 @@
 #include "browser/transfer_queue.h"
 
 #include "browser/browser_frame.h"
-#include "ftp/ftp.h"
+#include "data/app_paths.h"
 #include "data/data_module.h"
+#include "data/expected_failure.h"
+#include "data/wire_text.h"
+#include "ftp/ftp.h"
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
 
@@ -26,10 +29,6 @@ namespace {
 
 constexpr int kImageRole = Qt::UserRole + 1;
 
-std::string wire(const QString& text) {
-    return text.toUtf8().toStdString();
-}
-
 // A reply of several lines is logged as one line of the pane.
 QString oneLine(const char* text) {
     return QString::fromUtf8(text).simplified();
@@ -45,17 +44,8 @@ QString upperAscii(const QString& text) {
 
 } // namespace
 
-TTransferQueue* TTransferQueue::Find(const TBrowserFrame& frame) {
-    return frame.findChild<TTransferQueue*>(QString(), Qt::FindDirectChildrenOnly);
-}
-
-TTransferQueue& TTransferQueue::Of(TBrowserFrame& frame, TDataModule& data) {
-    if (TTransferQueue* queue = Find(frame)) return *queue;
-    return *new TTransferQueue(frame, data);
-}
-
 TTransferQueue::TTransferQueue(TBrowserFrame& frame, TDataModule& data)
-    : QObject(&frame), frame_(frame), data_(data), menu_(new QMenu(frame.queueList())) {
+    : frame_(frame), data_(data), menu_(new QMenu(frame.queueList())) {
     transferItem_ = menu_->addAction(tr("Transfer"), this, &TTransferQueue::onTransferClick);
     stopItem_ = menu_->addAction(tr("Stop"), this, &TTransferQueue::onStopClick);
     deleteItem_ = menu_->addAction(tr("Delete"), this, &TTransferQueue::onDeleteClick);
@@ -68,7 +58,8 @@ TTransferQueue::TTransferQueue(TBrowserFrame& frame, TDataModule& data)
     });
 
     if (auto* bar = frame.findChild<QToolBar*>(QStringLiteral("browserToolBar"))) {
-        downloadAction_ = new QAction(TIcons::Get(TIcon::File), tr("Download..."), this);
+        // The frame owns the action: the list's menu shows it until the frame is gone.
+        downloadAction_ = new QAction(TIcons::Get(TIcon::File), tr("Download..."), &frame);
         bar->insertAction(frame.backAction(), downloadAction_);
         connect(downloadAction_, &QAction::triggered, this, &TTransferQueue::onDownloadClick);
     }
@@ -91,7 +82,7 @@ TTransferQueue::TTransferQueue(TBrowserFrame& frame, TDataModule& data)
 
 bool TTransferQueue::IsQueued(const QString& name, const QString& localPath,
                               const QString& remoteFolder) const {
-    for (const rupdown& r : frame_.queue) {
+    for (const rupdown& r : items_) {
         if (r.name == name && r.localPath == localPath && r.remoteFolder == remoteFolder)
             return true;
     }
@@ -105,19 +96,8 @@ QString TTransferQueue::ExtensionOf(const QString& name) {
     return name.mid(dot);
 }
 
-QString TTransferQueue::JoinPath(const QString& folder, const QString& name) {
-    QString path = folder;
-    if (!path.endsWith(QDir::separator())) path += QDir::separator();
-    return path + name;
-}
-
-bool TTransferQueue::IsPlainName(const QString& name) {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains('/') && !name.contains('\\');
-}
-
 void TTransferQueue::AddItem(const rupdown& item, bool fromLocalDrop) {
-    frame_.queue.push_back(item);
+    items_.push_back(item);
     auto* row = new QTreeWidgetItem;
     row->setData(0, kImageRole, Waiting);
     row->setText(1, item.name);
@@ -125,7 +105,7 @@ void TTransferQueue::AddItem(const rupdown& item, bool fromLocalDrop) {
     const bool noSize = (item.isFolder && item.isDownload == 1) ||
                         (item.size == 0 && (fromLocalDrop || item.isDownload == 0));
     row->setText(2, noSize ? QString() : QString::number(item.size));
-    row->setText(4, JoinPath(QFileInfo(item.localPath).path(), QString()));
+    row->setText(4, AppPaths::join(QFileInfo(item.localPath).path(), QString()));
     frame_.queueList()->addTopLevelItem(row);
 }
 
@@ -155,27 +135,47 @@ void TTransferQueue::setRowImage(int index, int image) {
 }
 
 void TTransferQueue::removeFirst() {
-    if (frame_.queue.empty()) return;
-    frame_.queue.erase(frame_.queue.begin());
+    if (items_.empty()) return;
+    items_.pop_front();
     delete frame_.queueList()->takeTopLevelItem(0);
 }
 
+void TTransferQueue::RemoveAt(int index) {
+    if (index < 0 || index >= static_cast<int>(items_.size())) return;
+    items_.erase(items_.begin() + index);
+    delete frame_.queueList()->takeTopLevelItem(index);
+}
+
+void TTransferQueue::Clear() {
+    items_.clear();
+    frame_.queueList()->clear();
+}
+
+void TTransferQueue::ResetConflictAnswer() {
+    askOnConflict_ = true;
+    conflictAnswer_ = TDuplicateAnswer::Cancel;
+}
+
+QString TTransferQueue::SpeedText(double kibPerSecond) {
+    return QString::number(kibPerSecond, 'f', 2) + QStringLiteral("KB/S");
+}
+
 void TTransferQueue::RunQueue() {
-    if (frame_.queue.empty()) return;
-    if (!frame_.busy) {
+    if (items_.empty()) return;
+    if (!busy_) {
         row(0)->setText(3, tr("No connection"));
         setRowImage(0, Failed);
         return;
     }
     asciiKnown_.clear();
     // One item per pass: a long queue never deepens the call stack.
-    while (!frame_.queue.empty()) {
+    while (!items_.empty()) {
         bool next = false;
         try {
             frame_.keepAliveTimer()->stop();
             frame_.SetBrowseEnabled(false);
             QCoreApplication::processEvents();
-            if (!frame_.busy || frame_.queue.empty()) return;
+            if (!busy_ || items_.empty()) return;
             runItem();
             next = true;
         } catch (const ENetProtocolReplyError& e) {
@@ -193,10 +193,9 @@ void TTransferQueue::RunQueue() {
 void TTransferQueue::failRun(const QString& line) {
     transferring_ = false;
     frame_.LogMessage(line + QStringLiteral(", the operation cancel."), 2);
-    frame_.askOnConflict = true;
-    frame_.conflictChoice = -1;
+    ResetConflictAnswer();
     setRowImage(0, Failed);
-    frame_.busy = false;
+    busy_ = false;
     resetProgress();
     AbortOperation();
     frame_.SetBrowseEnabled(true);
@@ -205,48 +204,44 @@ void TTransferQueue::failRun(const QString& line) {
 
 void TTransferQueue::runItem() {
     // A copy: the handlers that run during a transfer may change the queue under it.
-    rupdown r = frame_.queue.front();
+    rupdown r = items_.front();
     if (r.isDownload == 0) uploadSteps(r);
     if (r.isDownload == 1) {
         // A verified download that is gone has been taken out of the queue already.
-        const int before = static_cast<int>(frame_.queue.size());
+        const int before = static_cast<int>(items_.size());
         downloadSteps(r);
-        if (static_cast<int>(frame_.queue.size()) < before) return;
+        if (static_cast<int>(items_.size()) < before) return;
     }
     removeFirst();
     frame_.keepAliveTimer()->start();
 }
 
 void TTransferQueue::resetProgress() {
-    frame_.speedLabel()->setText(QStringLiteral("0KB/S"));
+    emit speedChanged(QStringLiteral("0KB/S"));
     setGauge(gaugeMax_, 0);
-    frame_.progressPanel()->setVisible(false);
+    emit progressShown(false);
 }
 
 void TTransferQueue::RunSequence(bool refresh) {
-    if (frame_.busy) return;
-    frame_.progressPanel()->setVisible(true);
-    frame_.busy = true;
+    if (busy_) return;
+    emit progressShown(true);
+    busy_ = true;
     RunQueue();
-    frame_.askOnConflict = true;
-    frame_.conflictChoice = -1;
-    frame_.busy = false;
-    frame_.speedLabel()->setText(QStringLiteral("0KB/S"));
-    setGauge(gaugeMax_, 0);
-    frame_.progressPanel()->setVisible(false);
+    ResetConflictAnswer();
+    busy_ = false;
+    resetProgress();
     if (refresh) {
-        try {
-            frame_.onRefreshClick();
-        } catch (...) {
-            // A refresh that fails leaves the list as it was; the queue's work is done.
-        }
+        const bool listed = IgnoreFailure("a refresh that fails leaves the list as it was; the "
+                                          "queue's work is done",
+                                          [&] { frame_.onRefreshClick(); });
+        if (!listed) frame_.LogMessage(tr("The folder could not be listed again."), 2);
     }
     frame_.SetBrowseEnabled(true);
 }
 
 void TTransferQueue::SetTransferTypeFor(const QString& extension) {
     TNetFTP& ftp = frame_.ftp();
-    const QString& mode = frame_.transferMode;
+    const QString& mode = frame_.settings().transferMode;
     if (mode == QLatin1String("ascii")) {
         ftp.SetTransferType(ftASCII);
     } else if (mode == QLatin1String("binary")) {
@@ -265,7 +260,7 @@ int TTransferQueue::FindRemoteEntry(const QString& name, rtmpinfo& info, bool in
     TNetFTP& ftp = frame_.ftp();
     ftp.ListDirectory(nullptr, std::string(), true);
     const TNetFTPListItems& items = ftp.DirectoryListing();
-    const std::string wanted = wire(name);
+    const std::string wanted = Wire::toWire(name);
     int index = 0;
     for (const TNetFTPListItem& item : items) {
         if (item.EntryName == wanted) {
@@ -283,53 +278,50 @@ int TTransferQueue::FindRemoteEntry(const QString& name, rtmpinfo& info, bool in
 void TTransferQueue::setGauge(int64_t maximum, int64_t position) {
     gaugeMax_ = maximum;
     gaugePos_ = position;
-    // The gauge counts in int; past its range it counts in larger steps.
-    const int64_t step = maximum > INT_MAX ? maximum / INT_MAX + 1 : 1;
-    QProgressBar* gauge = frame_.progressGauge();
-    gauge->setMaximum(static_cast<int>(std::max<int64_t>(maximum / step, 0)));
-    gauge->setValue(static_cast<int>(std::min(position, std::max<int64_t>(maximum, 0)) / step));
+    emit progressChanged(maximum, position);
 }
 
 void TTransferQueue::onWorkBegin(int64_t maximum) {
     transferStart_.start();
-    if (!frame_.busy) return;
-    frame_.idleTicks = 0;
+    if (!busy_) return;
+    frame_.ResetIdleTicks();
     resumedTransfer_ = resuming_;
     resuming_ = false;
-    int64_t top = expectedSize;
+    int64_t top = expectedSize_;
     if (resumedTransfer_)
-        top = remainingBytes;
+        top = remainingBytes_;
     else if (maximum > 0)
         top = maximum;
     setGauge(top, 0);
 }
 
 void TTransferQueue::onWork(int64_t count) {
-    if (!frame_.busy) return;
-    frame_.idleTicks = 0;
-    const int64_t total = resumedTransfer_ ? remainingBytes : gaugeMax_;
-    frame_.countPanel()->setText(QString::number(total) + '/' + QString::number(count));
+    if (!busy_) return;
+    frame_.ResetIdleTicks();
+    const int64_t total = resumedTransfer_ ? remainingBytes_ : gaugeMax_;
+    emit countChanged(QString::number(total) + '/' + QString::number(count));
     setGauge(gaugeMax_, count);
     const double seconds = transferStart_.nsecsElapsed() / 1e9;
     if (seconds > 0) {
-        frame_.speedLabel()->setText(QString::number(count / 1024.0 / seconds, 'f', 2) +
-                                     QStringLiteral("KB/S"));
+        speed_ = count / 1024.0 / seconds;
+        emit speedChanged(SpeedText(speed_));
     }
 }
 
 void TTransferQueue::startJob() {
-    jobStart = QDateTime::currentDateTime();
+    speed_ = 0;
+    jobStart_ = QDateTime::currentDateTime();
     jobTimer_.start();
 }
 
 void TTransferQueue::finishJob(const QString& otherName) {
-    elapsedMs = jobTimer_.elapsed();
-    jobEnd = QDateTime::currentDateTime();
+    elapsedMs_ = jobTimer_.elapsed();
+    jobEnd_ = QDateTime::currentDateTime();
     RecordHistory(0, otherName);
 }
 
 void TTransferQueue::RecordHistory(int index, const QString& otherName) {
-    const rupdown& r = frame_.queue.at(static_cast<size_t>(index));
+    const rupdown& r = items_.at(static_cast<size_t>(index));
     HistoryTransfer job;
     job.type = r.isDownload == 1 ? QStringLiteral("Download") : QStringLiteral("Upload");
     const QString other = otherName.isEmpty() ? r.name : otherName;
@@ -340,20 +332,20 @@ void TTransferQueue::RecordHistory(int index, const QString& otherName) {
         job.lofile = r.name;
         job.ftpfile = other;
     }
-    job.date = jobStart.toString(QStringLiteral("hh:mm:ss"));
-    job.date2 = jobEnd.toString(QStringLiteral("hh:mm:ss"));
-    job.ftppath = r.remoteFolder == QLatin1String("0") ? frame_.currentPath : r.remoteFolder;
+    job.date = jobStart_.toString(QStringLiteral("hh:mm:ss"));
+    job.date2 = jobEnd_.toString(QStringLiteral("hh:mm:ss"));
+    job.ftppath = r.remoteFolder == QLatin1String("0") ? frame_.currentPath() : r.remoteFolder;
     job.lopath = r.localPath;
-    job.usetime = QString::number(elapsedMs / 1000.0, 'g', QLocale::FloatingPointShortest);
-    job.speed = frame_.speedLabel()->text();
+    job.usetime = QString::number(elapsedMs_ / 1000.0, 'g', QLocale::FloatingPointShortest);
+    job.speed = SpeedText(speed_);
     job.isfolder = r.isFolder;
     const QString day = QLocale::system().toString(QDate::currentDate(), QLocale::LongFormat);
-    data_.AppendHistory(frame_.siteId, day, job);
+    data_.AppendHistory(frame_.settings().siteId, day, job);
 }
 
 void TTransferQueue::changeRemote(const QString& path) {
     TNetFTP& ftp = frame_.ftp();
-    ftp.ChangeDirectory(wire(path));
-    const QString now = QString::fromUtf8(ftp.CurrentDirectory());
+    ftp.ChangeDirectory(Wire::toWire(path));
+    const QString now = Wire::fromWire(ftp.CurrentDirectory());
     frame_.DropCached(now, QString(), 0);
 }

@@ -2,8 +2,9 @@
 // The transfer queue of one browser frame: the queue list's rows and records, the loop that works
 // through them one after another (single files and whole folder trees, both directions), the
 // question about existing targets, progress and speed, the history of finished jobs, the queue's
-// pop-up menu and the drop of local files on the remote list. One queue is attached to each
-// frame as its child object.
+// pop-up menu and the drop of local files on the remote list. Each frame owns one queue; the
+// queue owns its items, its busy flag and the answers remembered for a run, and tells the frame
+// what to show through its signals.
 
 #include "browser/browser_records.h"
 
@@ -13,6 +14,7 @@
 #include <QObject>
 #include <QStringList>
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 class QMenu;
@@ -42,12 +44,26 @@ public:
     // Row images of the state column.
     enum RowImage { Waiting = -1, Active = 0, Failed = 1 };
 
-    // Returns the queue of `frame`, attaching a new one (working on `data`) on first use.
-    static TTransferQueue& Of(TBrowserFrame& frame, TDataModule& data);
-    // Returns the queue attached to `frame`, or null.
-    static TTransferQueue* Find(const TBrowserFrame& frame);
-    // Requires a frame that outlives the queue (the queue is its child); `data` outlives both.
+    // Requires a frame that outlives the queue (the frame owns it); `data` outlives both.
     TTransferQueue(TBrowserFrame& frame, TDataModule& data);
+
+    // The items, in the order they run; they leave from the front, one by one, also in a queue
+    // of many thousands.
+    const std::deque<rupdown>& items() const { return items_; }
+    bool empty() const { return items_.empty(); }
+    // True while a run of the queue (or another command of the page that must not overlap one)
+    // is going on.
+    bool busy() const { return busy_; }
+    void SetBusy(bool busy) { busy_ = busy; }
+    // The remembered "all" answer of the duplicate question: asked again when `askOnConflict`.
+    bool askOnConflict() const { return askOnConflict_; }
+    TDuplicateAnswer conflictAnswer() const { return conflictAnswer_; }
+    // Forgets the "all" answer, as at the end of every run.
+    void ResetConflictAnswer();
+    // Empties the items and their rows.
+    void Clear();
+    // Removes item `index` and its row.
+    void RemoveAt(int index);
 
     // Returns true when a queued record has exactly this name, local path and remote folder.
     bool IsQueued(const QString& name, const QString& localPath, const QString& remoteFolder) const;
@@ -82,16 +98,16 @@ public:
     // Returns false, after an error box, when `name` holds a character no file name may hold or
     // names a row of the remote list.
     bool ValidateName(const QString& name);
-    // Returns true when `name` may be used as one local path component.
-    static bool IsPlainName(const QString& name);
     // Returns the extension of `name` with its dot, empty when it has none.
     static QString ExtensionOf(const QString& name);
-    // Joins a folder and a name with one native separator.
-    static QString JoinPath(const QString& folder, const QString& name);
 
-    // The Abort operation command: aborts a running transfer; outside a transfer it also
-    // reconnects and lists the current folder again.
-    void AbortOperation();
+    // What "Abort operation" does outside a transfer: the toolbar's command ends an idle
+    // session that is still open (the next one reconnects); the queue's Stop and its failure
+    // guard come back to a clean, listed connection at once.
+    enum class AbortMode { EndIdleSession, Reconnect };
+    // The one "Abort operation": aborts a running transfer (the loop then stops that job);
+    // outside a transfer it acts by `mode`, reconnecting when the connection was lost.
+    void AbortOperation(AbortMode mode = AbortMode::Reconnect);
     // Queue pop-up menu.
     void UpdateMenu();
     void onTransferClick();
@@ -120,18 +136,24 @@ public:
     // for sizes past its range).
     int64_t gaugeMaximum() const { return gaugeMax_; }
     int64_t gaugePosition() const { return gaugePos_; }
+    // The speed of the running or last transfer in KiB per second, and its text ("12.50KB/S").
+    double speed() const { return speed_; }
+    static QString SpeedText(double kibPerSecond);
+    // The size the next download is expected to have, when the server's listing gave none.
+    void SetExpectedSize(int64_t size) { expectedSize_ = size; }
     TBrowserFrame& frame() const { return frame_; }
     TDataModule& data() const { return data_; }
     // Logs that an entry named `name` is skipped because it is no plain file name.
     void SkipUnsafeName(const QString& name);
 
-    QString newName;
-    int64_t resumeOffset = 0;
-    int64_t remainingBytes = 0;
-    int64_t expectedSize = 0;
-    QDateTime jobStart;
-    QDateTime jobEnd;
-    int64_t elapsedMs = 0;
+signals:
+    // The progress panel is shown for a run and hidden after it.
+    void progressShown(bool shown);
+    // Bytes expected and done of the running transfer.
+    void progressChanged(qint64 maximum, qint64 position);
+    // The count text "total/done" and the speed text of the running transfer.
+    void countChanged(const QString& text);
+    void speedChanged(const QString& text);
 
 private:
     void runItem();
@@ -153,6 +175,19 @@ private:
 
     TBrowserFrame& frame_;
     TDataModule& data_;
+    std::deque<rupdown> items_;
+    bool busy_ = false;
+    bool askOnConflict_ = true;
+    TDuplicateAnswer conflictAnswer_ = TDuplicateAnswer::Cancel;
+    // The answers of the duplicate question for the item running.
+    QString newName_;
+    int64_t resumeOffset_ = 0;
+    int64_t remainingBytes_ = 0;
+    int64_t expectedSize_ = 0;
+    QDateTime jobStart_;
+    QDateTime jobEnd_;
+    int64_t elapsedMs_ = 0;
+    double speed_ = 0;
     QMenu* menu_;
     QAction* transferItem_;
     QAction* stopItem_;

@@ -2,6 +2,8 @@
 
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
+#include "data/app_paths.h"
+#include "data/wire_text.h"
 #include "ftp/ftp.h"
 #include "ftp/ftp_digest.h"
 #include "ui/prompt_service.h"
@@ -10,14 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTreeWidget>
-
-namespace {
-
-std::string wire(const QString& text) {
-    return text.toUtf8().toStdString();
-}
-
-} // namespace
 
 void TTransferQueue::verifiedOrRetried(const std::function<void()>& attempt,
                                        const std::function<void()>& fromStart) {
@@ -38,7 +32,7 @@ void TTransferQueue::storeFile(const QString& localFile, const QString& remoteNa
     transferAborted_ = false;
     try {
         const auto store = [&] {
-            frame_.ftp().StoreFile(wire(localFile), wire(remoteName), false);
+            frame_.ftp().StoreFile(Wire::toWire(localFile), Wire::toWire(remoteName), false);
         };
         verifiedOrRetried(store, store);
     } catch (...) {
@@ -56,9 +50,9 @@ void TTransferQueue::retrieve(const QString& remoteName, const QString& localFil
     transferAborted_ = false;
     const bool existed = QFileInfo::exists(localFile);
     try {
-        verifiedOrRetried(
-            [&] { frame_.ftp().Retrieve(wire(remoteName), wire(localFile), overwrite, resume); },
-            [&] { frame_.ftp().Retrieve(wire(remoteName), wire(localFile), true, false); });
+        const std::string remote = Wire::toWire(remoteName), local = Wire::toWire(localFile);
+        verifiedOrRetried([&] { frame_.ftp().Retrieve(remote, local, overwrite, resume); },
+                          [&] { frame_.ftp().Retrieve(remote, local, true, false); });
     } catch (...) {
         transferring_ = false;
         resuming_ = false;
@@ -77,21 +71,21 @@ void TTransferQueue::uploadSteps(rupdown& r) {
     TNetFTP& ftp = frame_.ftp();
     if (r.remoteFolder != QLatin1String("0")) {
         // A relative remote folder is taken from the login folder.
-        ftp.ChangeDirectory(wire(frame_.homePath));
+        ftp.ChangeDirectory(Wire::toWire(frame_.homePath()));
         changeRemote(r.remoteFolder);
     }
-    row(0)->setText(3, tr("Uploading...(") + frame_.transferMode + ')');
+    row(0)->setText(3, tr("Uploading...(") + frame_.settings().transferMode + ')');
     setRowImage(0, Active);
     rtmpinfo info;
     info.name = r.localPath;
-    const QString source = JoinPath(r.localPath, QString());
+    const QString source = AppPaths::join(r.localPath, QString());
     if (r.isFolder) {
         info.otherSize = 0;
         const QString folder = QFileInfo(r.localPath).fileName();
         if (FindRemoteEntry(r.name, info, false) < 0) {
             startJob();
-            ftp.MakeDirectory(wire(folder));
-            ftp.ChangeDirectory(wire(folder));
+            ftp.MakeDirectory(Wire::toWire(folder));
+            ftp.ChangeDirectory(Wire::toWire(folder));
             UploadTree(source);
             finishJob();
             return;
@@ -99,10 +93,10 @@ void TTransferQueue::uploadSteps(rupdown& r) {
         switch (ResolveDuplicate(info, true, false)) {
         case TDuplicateAnswer::Rename:
             startJob();
-            ftp.MakeDirectory(wire(newName));
-            ftp.ChangeDirectory(wire(newName));
+            ftp.MakeDirectory(Wire::toWire(newName_));
+            ftp.ChangeDirectory(Wire::toWire(newName_));
             UploadTree(source);
-            finishJob(newName);
+            finishJob(newName_);
             break;
         case TDuplicateAnswer::Overwrite:
             startJob();
@@ -117,7 +111,7 @@ void TTransferQueue::uploadSteps(rupdown& r) {
     }
     SetTransferTypeFor(ExtensionOf(r.name));
     info.otherSize = r.size;
-    expectedSize = r.size;
+    expectedSize_ = r.size;
     if (FindRemoteEntry(r.name, info, false) < 0) {
         startJob();
         storeFile(r.localPath, r.name);
@@ -132,8 +126,8 @@ void TTransferQueue::uploadSteps(rupdown& r) {
         break;
     case TDuplicateAnswer::Rename:
         startJob();
-        storeFile(r.localPath, newName);
-        finishJob(newName);
+        storeFile(r.localPath, newName_);
+        finishJob(newName_);
         break;
     default:
         break;
@@ -142,7 +136,7 @@ void TTransferQueue::uploadSteps(rupdown& r) {
 
 void TTransferQueue::downloadSteps(rupdown& r) {
     TNetFTP& ftp = frame_.ftp();
-    if (r.remoteFolder != QLatin1String("0")) ftp.ChangeDirectory(wire(r.remoteFolder));
+    if (r.remoteFolder != QLatin1String("0")) ftp.ChangeDirectory(Wire::toWire(r.remoteFolder));
     rtmpinfo info;
     if (r.verifyRemote && FindRemoteEntry(r.name, info, true) < 0) {
         ShowError(&frame_, tr("The file %1 was not exists.").arg(r.name));
@@ -150,11 +144,11 @@ void TTransferQueue::downloadSteps(rupdown& r) {
         return;
     }
     // A remote name is only ever one plain component of a local path.
-    if (!IsPlainName(r.name)) {
+    if (!Wire::IsPlainName(r.name)) {
         SkipUnsafeName(r.name);
         return;
     }
-    row(0)->setText(3, tr("Downloading...(") + frame_.transferMode + ')');
+    row(0)->setText(3, tr("Downloading...(") + frame_.settings().transferMode + ')');
     setRowImage(0, Active);
     info.modified = r.remoteDate;
     if (r.isFolder) {
@@ -170,8 +164,8 @@ void TTransferQueue::downloadSteps(rupdown& r) {
         switch (ResolveDuplicate(info, true, true)) {
         case TDuplicateAnswer::Rename:
             startJob();
-            DownloadTree(r.name, r.localPath, TTreeMode::Rename, newName);
-            finishJob(newName);
+            DownloadTree(r.name, r.localPath, TTreeMode::Rename, newName_);
+            finishJob(newName_);
             break;
         case TDuplicateAnswer::Overwrite:
             startJob();
@@ -183,7 +177,7 @@ void TTransferQueue::downloadSteps(rupdown& r) {
         }
         return;
     }
-    expectedSize = r.size != 0 ? r.size : ftp.FileSize(wire(r.name));
+    expectedSize_ = r.size != 0 ? r.size : ftp.FileSize(Wire::toWire(r.name));
     SetTransferTypeFor(ExtensionOf(r.name));
     info.name = r.localPath;
     info.size = r.size;
@@ -201,15 +195,15 @@ void TTransferQueue::downloadSteps(rupdown& r) {
         break;
     case TDuplicateAnswer::Resume:
         startJob();
-        ftp.SendCommand("REST " + std::to_string(resumeOffset), {});
+        ftp.SendCommand("REST " + std::to_string(resumeOffset_), {});
         resuming_ = true;
         retrieve(r.name, r.localPath, false, true);
         finishJob();
         break;
     case TDuplicateAnswer::Rename:
         startJob();
-        retrieve(r.name, JoinPath(QFileInfo(r.localPath).path(), newName), false, false);
-        finishJob(newName);
+        retrieve(r.name, AppPaths::join(QFileInfo(r.localPath).path(), newName_), false, false);
+        finishJob(newName_);
         break;
     default:
         break;

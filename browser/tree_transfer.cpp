@@ -3,6 +3,8 @@
 
 #include "browser/browser_frame.h"
 #include "browser/transfer_queue.h"
+#include "data/app_paths.h"
+#include "data/wire_text.h"
 #include "ftp/ftp.h"
 #include "ui/prompt_service.h"
 
@@ -11,10 +13,6 @@
 #include <QFileInfo>
 
 namespace {
-
-std::string wire(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 struct RemoteItem {
     QString name;
@@ -35,30 +33,30 @@ void TTransferQueue::UploadTree(const QString& localFolder) {
             // A linked folder may lead back up the tree; following it would never end.
             if (entry.isSymLink()) continue;
             rtmpinfo info;
-            if (FindRemoteEntry(name, info, false) < 0) ftp.MakeDirectory(wire(name));
-            ftp.ChangeDirectory(wire(name));
-            UploadTree(JoinPath(JoinPath(localFolder, name), QString()));
+            if (FindRemoteEntry(name, info, false) < 0) ftp.MakeDirectory(Wire::toWire(name));
+            ftp.ChangeDirectory(Wire::toWire(name));
+            UploadTree(AppPaths::join(AppPaths::join(localFolder, name), QString()));
         } else {
             SetTransferTypeFor(ExtensionOf(name));
-            expectedSize = entry.size();
-            storeFile(JoinPath(localFolder, name), name);
+            expectedSize_ = entry.size();
+            storeFile(AppPaths::join(localFolder, name), name);
         }
     }
     ftp.ChangeDirectory("..");
 }
 
 void TTransferQueue::DownloadTree(const QString& remoteName, const QString& localFolder,
-                                  TTreeMode mode, const QString& newName) {
+                                  TTreeMode mode, const QString& newName_) {
     QCoreApplication::processEvents();
     TNetFTP& ftp = frame_.ftp();
     QString target = localFolder;
-    if (mode == TTreeMode::Rename) target = JoinPath(QFileInfo(localFolder).path(), newName);
+    if (mode == TTreeMode::Rename) target = AppPaths::join(QFileInfo(localFolder).path(), newName_);
     if (!QFileInfo(target).isDir() && !QDir().mkdir(target)) {
         ShowError(&frame_, tr("Can not create the folder. Downloading cancel."));
-        throw ENetException("Can not create the folder " + wire(target));
+        throw ENetException("Can not create the folder " + Wire::toWire(target));
     }
 
-    ftp.ChangeDirectory(wire(remoteName));
+    ftp.ChangeDirectory(Wire::toWire(remoteName));
     ftp.ListDirectory(nullptr, std::string(), true);
     std::vector<RemoteItem> items;
     for (const TNetFTPListItem& item : ftp.DirectoryListing())
@@ -70,15 +68,15 @@ void TTransferQueue::DownloadTree(const QString& remoteName, const QString& loca
         const QString trimmed = it->name.trimmed();
         if (trimmed == QLatin1String(".") || trimmed == QLatin1String("..")) continue;
         // A listed name must never lead the local path out of the chosen folder.
-        if (!IsPlainName(it->name)) {
+        if (!Wire::IsPlainName(it->name)) {
             SkipUnsafeName(it->name);
             continue;
         }
-        const QString local = JoinPath(target, it->name);
+        const QString local = AppPaths::join(target, it->name);
         if (it->isFolder) {
             DownloadTree(it->name, local, inner, QString());
         } else {
-            expectedSize = it->size;
+            expectedSize_ = it->size;
             SetTransferTypeFor(ExtensionOf(it->name));
             retrieve(it->name, local, mode == TTreeMode::Overwrite, false);
         }

@@ -1,4 +1,5 @@
 #include "data/data_module.h"
+#include "data/expected_failure.h"
 
 #include "data/app_paths.h"
 #include "data/schema/schema.h"
@@ -30,11 +31,9 @@ class OpenedTable {
 public:
     explicit OpenedTable(TStoreTable& table) : table_(table) { table_.Open(); }
     ~OpenedTable() {
-        try {
-            table_.Close();
-        } catch (...) {
-            // Closing drops a pending change; a failure here must not hide the first error.
-        }
+        // Closing drops a pending change; a failure here must not hide the first error.
+        IgnoreFailure("a close after a failed change must not hide that failure",
+                      [&] { table_.Close(); });
     }
     OpenedTable(const OpenedTable&) = delete;
     OpenedTable& operator=(const OpenedTable&) = delete;

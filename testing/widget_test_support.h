@@ -4,12 +4,12 @@
 // services installed for the test's lifetime.
 
 #include "app/application.h"
+#include "testing/qt_temp_dir.h"
 #include "testing/recording_desktop_service.h"
 #include "testing/scripted_prompt_service.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -49,7 +49,7 @@ protected:
         return folder() + QDir::separator() + name;
     }
 
-    QTemporaryDir folder_;
+    oxbrook::testing::QtTempDir folder_;
     std::unique_ptr<TScriptedPromptService> prompt;
     std::unique_ptr<TRecordingDesktopService> desktop;
 };

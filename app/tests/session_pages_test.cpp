@@ -1,5 +1,5 @@
-#include "browser/browser_frame.h"
 #include "app/main_form.h"
+#include "browser/browser_frame.h"
 
 #include "ftp/anti_freeze.h"
 #include "testing/memory_data_module.h"
@@ -51,7 +51,7 @@ TEST_F(SessionPagesTest, OpeningASiteMakesANumberedPageWithItsFrame) {
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame, form->FrameOfPage(1));
     EXPECT_EQ(frame->objectName(), "fr1");
-    EXPECT_EQ(frame->siteName, "alpha");
+    EXPECT_EQ(frame->settings().siteName, "alpha");
     // The connect was tried, failed and left the retry timer running.
     EXPECT_EQ(frame->infoLines().value(0), "Connecting 127.0.0.1");
     EXPECT_TRUE(frame->retryTimer()->isActive());
@@ -179,7 +179,7 @@ TEST_F(SessionPagesTest, RenamingASiteRenamesItsPageAndFrame) {
     form->RenameSessionPages("alpha", "a & b");
     EXPECT_EQ(form->PageCaption(1), "a & b");
     EXPECT_EQ(pages().tabText(1), "a && b");
-    EXPECT_EQ(form->FrameOfPage(1)->siteName, "a & b");
+    EXPECT_EQ(form->FrameOfPage(1)->settings().siteName, "a & b");
     form->OpenSession("a & b", false);
     EXPECT_EQ(form->pageCounter(), 1);
 }

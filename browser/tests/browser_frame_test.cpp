@@ -1,11 +1,13 @@
 #include "browser/browser_frame.h"
+#include "browser/tests/frame_settings.h"
+#include "browser/transfer_queue.h"
 
 #include "ftp/ftp.h"
-#include "testing/test_peer.h"
-#include "ui/help_form.h"
 #include "testing/memory_data_module.h"
 #include "testing/refused_port.h"
+#include "testing/test_peer.h"
 #include "testing/widget_test_support.h"
+#include "ui/help_form.h"
 
 #include <QAction>
 #include <QLabel>
@@ -34,7 +36,7 @@ protected:
         site.port = RefusedPort();
         site.nor = retries;
         site.rd = delaySeconds;
-        frame->siteName = "down";
+        SetSetting(*frame, &TSessionSettings::siteName, "down");
         return site;
     }
     std::unique_ptr<TMemoryDataModule> data;
@@ -56,9 +58,9 @@ TEST_F(BrowserFrameTest, IsLaidOutAsDesigned) {
     EXPECT_EQ(header->text(3), "Status");
     EXPECT_EQ(header->text(4), "Path");
     EXPECT_EQ(frame->keepAliveTimer()->interval(), 1000);
-    EXPECT_EQ(frame->sortColumn, 2);
-    EXPECT_TRUE(frame->askOnConflict);
-    EXPECT_EQ(frame->conflictChoice, -1);
+    EXPECT_EQ(frame->sortColumn(), 2);
+    EXPECT_TRUE(frame->transferQueue().askOnConflict());
+    EXPECT_EQ(frame->transferQueue().conflictAnswer(), TDuplicateAnswer::Cancel);
 }
 
 TEST_F(BrowserFrameTest, TheSixHundredthLineStartsTheInformationPaneAfresh) {
@@ -123,17 +125,18 @@ TEST_F(BrowserFrameTest, CloseHelpersDeleteCopiesAndEmptyTheLists) {
     QFile copy(path("copy.txt"));
     ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
     copy.close();
-    frame->tempFiles = {path("copy.txt"), path("never-made.txt")};
+    frame->AddTempFile(path("copy.txt"));
+    frame->AddTempFile(path("never-made.txt"));
     frame->DeleteTempFiles();
     EXPECT_FALSE(QFile::exists(path("copy.txt")));
-    frame->entries.resize(2);
-    frame->cache.resize(3);
-    frame->queue.resize(1);
+    frame->SetEntries(std::vector<rdatalist>(2));
+    frame->SetCache(std::vector<rdatalist>(3));
+    frame->transferQueue().AddItem(rupdown{});
     frame->LogMessage("x", 0);
     frame->ClearSession();
-    EXPECT_TRUE(frame->entries.empty());
-    EXPECT_TRUE(frame->cache.empty());
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->entries().empty());
+    EXPECT_TRUE(frame->cache().empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     EXPECT_EQ(frame->infoPane()->count(), 0);
 }
 
@@ -162,10 +165,10 @@ TEST_F(BrowserFrameTest, RefusedConnectionsAreRetriedUpToTheLimit) {
 TEST_F(BrowserFrameTest, TheWaitShownIsRoundedToTheNearestSecondTiesToEven) {
     refusedSite(0, 1);
     frame->ConnectSite(false);
-    frame->retryDelayMs = 2500;
+    SetSetting(*frame, &TSessionSettings::retryDelayMs, 2500);
     frame->onRetryTimer();
     EXPECT_EQ(frame->infoLines().last(), "Error occured,wait 2 second for retry. (1)");
-    frame->retryDelayMs = 3500;
+    SetSetting(*frame, &TSessionSettings::retryDelayMs, 3500);
     frame->onRetryTimer();
     EXPECT_EQ(frame->infoLines().last(), "Error occured,wait 4 second for retry. (2)");
     // A limit of 0 is never reached: the timer keeps retrying.
@@ -190,7 +193,7 @@ TEST_F(BrowserFrameTest, SiteSettingsReachTheFrameAndItsEngine) {
     data->options.temppath = "/tmp/x";
     data->options.recvb = 4096;
     data->options.sendb = 8192;
-    frame->siteName = "alpha";
+    SetSetting(*frame, &TSessionSettings::siteName, "alpha");
     ASSERT_TRUE(frame->LoadSessionSettings(false));
     EXPECT_EQ(frame->ftp().Host, "ftp.alpha.test");
     EXPECT_EQ(frame->ftp().Port, 2121);
@@ -200,35 +203,36 @@ TEST_F(BrowserFrameTest, SiteSettingsReachTheFrameAndItsEngine) {
     EXPECT_EQ(frame->ftp().ReadTimeout, 45000);
     EXPECT_EQ(frame->ftp().RecvBufferSize, 4096);
     EXPECT_EQ(frame->ftp().SendBufferSize, 8192);
-    EXPECT_EQ(frame->connectTimeoutMs, 45000);
-    EXPECT_EQ(frame->retryLimit, 5);
-    EXPECT_EQ(frame->retryDelayMs, 3000);
-    EXPECT_EQ(frame->defaultPath, "/pub");
-    EXPECT_EQ(frame->localPath, "/home/joe");
-    EXPECT_TRUE(frame->autoRefresh);
-    EXPECT_EQ(frame->siteId, site.id);
-    EXPECT_EQ(frame->keepAliveCommands, QStringList({"NOOP", "PWD"}));
-    EXPECT_EQ(frame->keepAliveInterval, 30);
-    EXPECT_EQ(frame->transferMode, "auto");
-    EXPECT_EQ(frame->tempPath, "/tmp/x");
-    frame->siteName = "gone";
+    EXPECT_EQ(frame->settings().connectTimeoutMs, 45000);
+    EXPECT_EQ(frame->settings().retryLimit, 5);
+    EXPECT_EQ(frame->settings().retryDelayMs, 3000);
+    EXPECT_EQ(frame->settings().defaultPath, "/pub");
+    EXPECT_EQ(frame->settings().localPath, "/home/joe");
+    EXPECT_TRUE(frame->settings().autoRefresh);
+    EXPECT_EQ(frame->settings().siteId, site.id);
+    EXPECT_EQ(frame->settings().keepAliveCommands, QStringList({"NOOP", "PWD"}));
+    EXPECT_EQ(frame->settings().keepAliveInterval, 30);
+    EXPECT_EQ(frame->settings().transferMode, "auto");
+    EXPECT_EQ(frame->settings().tempPath, "/tmp/x");
+    SetSetting(*frame, &TSessionSettings::siteName, "gone");
     EXPECT_FALSE(frame->LoadSessionSettings(false));
 }
 
 TEST_F(BrowserFrameTest, QuickSessionsUseTheTypedValuesAndFixedSettings) {
-    frame->siteId = 0;
-    frame->localPath = "/kept";
-    frame->quickValues = {"quick.test", 2100, "ann", "secret", false};
+    SetSetting(*frame, &TSessionSettings::siteId, 0);
+    SetSetting(*frame, &TSessionSettings::localPath, "/kept");
+    SetSetting(*frame, &TSessionSettings::quickValues,
+               {"quick.test", 2100, "ann", "secret", false});
     ASSERT_TRUE(frame->LoadSessionSettings(true));
     EXPECT_EQ(frame->ftp().Host, "quick.test");
     EXPECT_EQ(frame->ftp().Port, 2100);
     EXPECT_EQ(frame->ftp().Username, "ann");
     EXPECT_FALSE(frame->ftp().Passive);
-    EXPECT_EQ(frame->connectTimeoutMs, 30000);
-    EXPECT_EQ(frame->retryLimit, 20);
-    EXPECT_EQ(frame->retryDelayMs, 10000);
-    EXPECT_EQ(frame->localPath, "/kept");
-    EXPECT_EQ(frame->siteId, 0);
+    EXPECT_EQ(frame->settings().connectTimeoutMs, 30000);
+    EXPECT_EQ(frame->settings().retryLimit, 20);
+    EXPECT_EQ(frame->settings().retryDelayMs, 10000);
+    EXPECT_EQ(frame->settings().localPath, "/kept");
+    EXPECT_EQ(frame->settings().siteId, 0);
 }
 
 TEST(BrowserFrameSizes, SizeFiguresRoundToTheNearestKilobyteTiesToEven) {
@@ -246,15 +250,15 @@ TEST_F(BrowserFrameTest, CacheEntriesAreDroppedByFolderByNameOrAll) {
         e.name = name;
         return e;
     };
-    frame->cache = {cached("/a", "x"), cached("/a", "y"), cached("/b", "x")};
+    frame->SetCache({cached("/a", "x"), cached("/a", "y"), cached("/b", "x")});
     frame->DropCached("/a", "x", 2);
-    ASSERT_EQ(frame->cache.size(), 2u);
-    EXPECT_EQ(frame->cache[0].name, "y");
+    ASSERT_EQ(frame->cache().size(), 2u);
+    EXPECT_EQ(frame->cache()[0].name, "y");
     frame->DropCached("/a", "", 0);
-    ASSERT_EQ(frame->cache.size(), 1u);
-    EXPECT_EQ(frame->cache[0].folderPath, "/b");
+    ASSERT_EQ(frame->cache().size(), 1u);
+    EXPECT_EQ(frame->cache()[0].folderPath, "/b");
     frame->DropCached("", "", 1);
-    EXPECT_TRUE(frame->cache.empty());
+    EXPECT_TRUE(frame->cache().empty());
 }
 
 class BrowserFrameServerTest : public BrowserFrameTest {
@@ -273,7 +277,7 @@ protected:
         site.port = server->port();
         site.username = "oxuser";
         site.password = "oxpass";
-        frame->siteName = "local";
+        SetSetting(*frame, &TSessionSettings::siteName, "local");
     }
     void TearDown() override {
         frame.reset();
@@ -312,14 +316,14 @@ TEST_F(BrowserFrameServerTest, TheLoginFolderIsListedFoldersFirst) {
     EXPECT_EQ(file[3].size(), 19);
     EXPECT_TRUE(file[4].startsWith('-'));
     EXPECT_EQ(frame->remoteRow(names().indexOf("a.bin"))[1], "1KB");
-    ASSERT_EQ(frame->cache.size(), 4u);
-    for (const rdatalist& e : frame->cache)
+    ASSERT_EQ(frame->cache().size(), 4u);
+    for (const rdatalist& e : frame->cache())
         EXPECT_EQ(e.folderPath, "/");
 
-    frame->sortColumn = 1;
+    frame->SetSortColumn(1);
     frame->SortEntries();
-    EXPECT_EQ(frame->entries.back().name, "b.txt");
-    frame->sortColumn = 0;
+    EXPECT_EQ(frame->entries().back().name, "b.txt");
+    frame->SetSortColumn(0);
     frame->SortEntries();
     EXPECT_EQ(names(), QStringList({"a.bin", "b.txt", "empty", "sub"}));
 }
@@ -331,19 +335,19 @@ TEST_F(BrowserFrameServerTest, FoldersAreEnteredByDoubleClickAndLeftByBack) {
     EXPECT_TRUE(frame->backAction()->isEnabled());
     frame->SelectRemoteRow(names().indexOf("b.txt"));
     frame->onRemoteDoubleClick();
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
 
-    frame->idleTicks = 5;
+    frame->SetIdleTicks(5);
     frame->SelectRemoteRow(names().indexOf("sub"));
     frame->onRemoteDoubleClick();
-    EXPECT_EQ(frame->currentPath, "/sub");
+    EXPECT_EQ(frame->currentPath(), "/sub");
     EXPECT_EQ(frame->pathBar()->text(), "/sub");
-    EXPECT_EQ(frame->idleTicks, 0);
+    EXPECT_EQ(frame->idleTicks(), 0);
     EXPECT_EQ(names(), QStringList({"inner.txt"}));
     EXPECT_TRUE(frame->browseEnabled());
 
     frame->onBackClick();
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
     EXPECT_EQ(frame->pathBar()->text(), "/");
     EXPECT_EQ(frame->remoteRowCount(), 4);
 
@@ -353,24 +357,24 @@ TEST_F(BrowserFrameServerTest, FoldersAreEnteredByDoubleClickAndLeftByBack) {
     EXPECT_EQ(frame->pathBar()->text(), "/");
 
     frame->onColumnClick(0);
-    EXPECT_EQ(frame->sortColumn, 0);
+    EXPECT_EQ(frame->sortColumn(), 0);
     EXPECT_EQ(names().first(), "a.bin");
 }
 
 TEST_F(BrowserFrameServerTest, NavigatingWhileDisconnectedConnectsInstead) {
     frame->ConnectSite(false);
     ASSERT_TRUE(frame->Connected());
-    frame->busy = true;
+    frame->transferQueue().SetBusy(true);
     frame->ftp().Disconnect();
     // The engine's disconnected status stops browsing and the queue's run.
     EXPECT_FALSE(frame->browseEnabled());
-    EXPECT_FALSE(frame->busy);
+    EXPECT_FALSE(frame->transferQueue().busy());
     EXPECT_FALSE(frame->keepAliveTimer()->isActive());
     const int before = frame->infoLines().count("Connecting 127.0.0.1");
     frame->onBackClick();
     EXPECT_EQ(frame->infoLines().count("Connecting 127.0.0.1"), before + 1);
     EXPECT_TRUE(frame->Connected());
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
 }
 
 TEST_F(BrowserFrameServerTest, CachedFoldersAreShownWithoutAskingTheServer) {
@@ -383,7 +387,7 @@ TEST_F(BrowserFrameServerTest, CachedFoldersAreShownWithoutAskingTheServer) {
     writeFile("root/empty/new.txt", 10);
     frame->ShowCachedFolder("/empty");
     EXPECT_EQ(names(), QStringList({"new.txt"}));
-    EXPECT_EQ(frame->currentPath, "/empty");
+    EXPECT_EQ(frame->currentPath(), "/empty");
 }
 
 TEST_F(BrowserFrameServerTest, ConnectsLogsTheConversationAndKeepsAlive) {
@@ -396,21 +400,21 @@ TEST_F(BrowserFrameServerTest, ConnectsLogsTheConversationAndKeepsAlive) {
     const int user = frame->infoLines().indexOf("USER oxuser");
     EXPECT_EQ(frame->infoIcon(user), 0);
     EXPECT_EQ(frame->infoIcon(user + 1), 1);
-    EXPECT_EQ(frame->currentPath, "/");
-    EXPECT_EQ(frame->homePath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
+    EXPECT_EQ(frame->homePath(), "/");
     EXPECT_EQ(frame->pathBar()->text(), "/");
     EXPECT_FALSE(frame->retryTimer()->isActive());
     EXPECT_TRUE(frame->keepAliveTimer()->isActive());
     ASSERT_FALSE(changes.isEmpty());
     EXPECT_TRUE(changes.last().at(0).toBool());
 
-    frame->keepAliveCommands = {"NOOP"};
-    frame->keepAliveInterval = 2;
+    SetSetting(*frame, &TSessionSettings::keepAliveCommands, {"NOOP"});
+    SetSetting(*frame, &TSessionSettings::keepAliveInterval, 2);
     frame->onKeepAliveTimer();
     EXPECT_FALSE(frame->infoLines().contains("NOOP"));
     frame->onKeepAliveTimer();
     EXPECT_TRUE(frame->infoLines().contains("NOOP"));
-    EXPECT_EQ(frame->idleTicks, 0);
+    EXPECT_EQ(frame->idleTicks(), 0);
 
     EXPECT_TRUE(frame->disconnectShowsConnected());
     EXPECT_TRUE(frame->abortAction()->isEnabled());
@@ -437,10 +441,10 @@ TEST_F(BrowserFrameServerTest, ConnectsLogsTheConversationAndKeepsAlive) {
 TEST_F(BrowserFrameServerTest, TheDefaultFolderIsEnteredAndAMissingOneReportedOnce) {
     data->sites[0].defaultpath = "/sub";
     frame->ConnectSite(false);
-    EXPECT_EQ(frame->currentPath, "/sub");
+    EXPECT_EQ(frame->currentPath(), "/sub");
     EXPECT_EQ(names(), QStringList({"inner.txt"}));
     EXPECT_EQ(frame->remoteRow(0)[1], "2KB");
-    EXPECT_EQ(frame->homePath, "/");
+    EXPECT_EQ(frame->homePath(), "/");
     EXPECT_EQ(frame->pathBar()->text(), "/sub");
     frame->DisconnectSession();
 
@@ -449,7 +453,7 @@ TEST_F(BrowserFrameServerTest, TheDefaultFolderIsEnteredAndAMissingOneReportedOn
     ASSERT_EQ(prompt->messages().size(), 1);
     EXPECT_EQ(prompt->messages()[0].text, "The default folder was not existed, the program will "
                                           "change to root automactically.");
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
     EXPECT_TRUE(names().contains("sub"));
 }
 

@@ -24,6 +24,27 @@ protected:
         return -1;
     }
     QString recent() const { return path("Downloads.dat"); }
+    static rdatalist folder(const QString& name) {
+        rdatalist e;
+        e.name = name;
+        e.isFolder = true;
+        return e;
+    }
+    // Shows `entries` as the remote list's rows.
+    void setEntries(std::initializer_list<rdatalist> entries) {
+        frame->SetEntries(entries);
+        frame->SortEntries();
+    }
+    void setEntries(std::initializer_list<const char*> names) {
+        std::vector<rdatalist> entries;
+        for (const char* name : names) {
+            rdatalist e;
+            e.name = name;
+            entries.push_back(e);
+        }
+        frame->SetEntries(entries);
+        frame->SortEntries();
+    }
 };
 
 TEST_F(DownloadFormTest, OkCreatesTheFolderPathQueuesTheSelectionAndRemembersTheFolder) {
@@ -42,44 +63,42 @@ TEST_F(DownloadFormTest, OkCreatesTheFolderPathQueuesTheSelectionAndRemembersThe
     queue->onDownloadClick();
     EXPECT_EQ(counts, "1 Folders , 1 Files .");
     EXPECT_TRUE(QFileInfo(target).isDir());
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     EXPECT_EQ(readFile("two/levels/a.bin"), a);
     EXPECT_EQ(readFile("two/levels/tree/inner.bin").size(), 10);
     EXPECT_EQ(RecentList::Load(recent()), QStringList({target}));
 }
 
 TEST_F(DownloadFormTest, TheSameSelectionIsQueuedOnce) {
-    frame->entries.resize(2);
-    frame->entries[0].name = "f";
-    frame->entries[1].name = "g";
-    frame->busy = true;
+    setEntries({"f", "g"});
+    frame->transferQueue().SetBusy(true);
     for (int i = 0; i < 2; ++i) {
-        TDownloadForm form(*queue, {0, 1});
-        form.pathBox->setEditText(path("out"));
-        form.onOkClick();
+        selectRows({0, 1});
+        prompt->QueueFormAction([&](QDialog& dialog) {
+            auto& form = dynamic_cast<TDownloadForm&>(dialog);
+            form.pathBox->setEditText(path("out"));
+            form.onOkClick();
+        });
+        queue->onDownloadClick();
     }
-    ASSERT_EQ(frame->queue.size(), 2u);
-    EXPECT_EQ(frame->queue[0].localPath, path("out/f"));
-    EXPECT_EQ(frame->queue[1].remoteFolder, "0");
-    frame->busy = false;
+    ASSERT_EQ(frame->transferQueue().items().size(), 2u);
+    EXPECT_EQ(frame->transferQueue().items()[0].localPath, path("out/f"));
+    EXPECT_EQ(frame->transferQueue().items()[1].remoteFolder, "0");
+    frame->transferQueue().SetBusy(false);
 }
 
 TEST_F(DownloadFormTest, UnsafeNamesOfAMultipleSelectionAreSkipped) {
-    frame->entries.resize(3);
-    frame->entries[0].name = "..";
-    frame->entries[1].name = "../up.txt";
-    frame->entries[2].name = "fine.txt";
+    setEntries({"..", "../up.txt", "fine.txt"});
     TDownloadForm form(*queue, {0, 1, 2});
     form.pathBox->setEditText(path("out"));
     form.onOkClick();
-    ASSERT_EQ(frame->queue.size(), 1u);
-    EXPECT_EQ(frame->queue[0].name, "fine.txt");
+    ASSERT_EQ(form.chosen().size(), 1u);
+    EXPECT_EQ(form.chosen()[0].name, "fine.txt");
     EXPECT_TRUE(infoHas("../up.txt"));
 }
 
 TEST_F(DownloadFormTest, OkRefusesAnEmptyFolderAndABadSingleName) {
-    frame->entries.resize(1);
-    frame->entries[0].name = "a:b";
+    setEntries({"a:b"});
     TDownloadForm form(*queue, {0});
     form.onOkClick();
     form.pathBox->setEditText(path("out"));
@@ -89,26 +108,24 @@ TEST_F(DownloadFormTest, OkRefusesAnEmptyFolderAndABadSingleName) {
     EXPECT_EQ(prompt->messages()[0].text, "Please enter the path with the files download to.");
     EXPECT_EQ(prompt->messages()[1].text,
               "The following characters can not be contained in the name of files: \\/:*?\"<>|");
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(form.chosen().empty());
     EXPECT_FALSE(QFileInfo(path("out")).exists());
 }
 
 TEST_F(DownloadFormTest, AFolderThatCannotBeMadeKeepsTheDialogOpen) {
     writeBytes("file", "x");
-    frame->entries.resize(1);
-    frame->entries[0].name = "a";
+    setEntries({"a"});
     TDownloadForm form(*queue, {0});
     form.pathBox->setEditText(path("file/below"));
     form.onOkClick();
     ASSERT_EQ(prompt->messages().size(), 1);
     EXPECT_EQ(prompt->messages()[0].text, "Can not create the folder " + path("file/below") +
                                               ", please check and enter again.");
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(form.chosen().empty());
 }
 
 TEST_F(DownloadFormTest, LongFoldersAreStoredCutToFiftyBytesAndClearHistoryEmptiesTheFile) {
-    frame->entries.resize(1);
-    frame->entries[0].name = "a";
+    setEntries({"a"});
     const QString longPath = path("") + QString(60 - path("").size(), 'd');
     ASSERT_EQ(longPath.size(), 60);
     {
@@ -141,7 +158,7 @@ TEST_F(DownloadFormTest, MultiByteEntriesAreNeverCutInsideACharacter) {
 }
 
 TEST_F(DownloadFormTest, ForbiddenCharactersTypedInTheFolderBoxAreReported) {
-    frame->entries.resize(1);
+    setEntries({""});
     TDownloadForm form(*queue, {0});
     form.pathBox->setEditText("a*b");
     ASSERT_FALSE(prompt->messages().isEmpty());
@@ -151,7 +168,7 @@ TEST_F(DownloadFormTest, ForbiddenCharactersTypedInTheFolderBoxAreReported) {
 }
 
 TEST_F(DownloadFormTest, BrowseStartsAtTheTypedFolderAndTakesTheChoice) {
-    frame->entries.resize(1);
+    setEntries({""});
     TDownloadForm form(*queue, {0});
     form.pathBox->setEditText(path("start"));
     prompt->QueuePath(path("chosen"));
@@ -165,16 +182,14 @@ TEST_F(DownloadFormTest, BrowseStartsAtTheTypedFolderAndTakesTheChoice) {
 namespace {
 
 TEST_F(DownloadFormTest, ASingleEntryNamedDotDotIsRefused) {
-    frame->entries.resize(1);
-    frame->entries[0].name = "..";
-    frame->entries[0].isFolder = true;
+    setEntries({folder("..")});
     TDownloadForm form(*queue, {0});
     form.pathBox->setEditText(path("out"));
     form.onOkClick();
     ASSERT_EQ(prompt->messages().size(), 1);
     EXPECT_EQ(prompt->messages()[0].text,
               "The following characters can not be contained in the name of files: \\/:*?\"<>|");
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(form.chosen().empty());
 }
 
 } // namespace

@@ -42,7 +42,7 @@ TEST_F(DuplicateTest, OverwriteAllAndSkipAllHoldForOneRunAndTheNextRunAsksAgain)
     for (int i = 1; i <= 3; ++i)
         EXPECT_EQ(readFile(QString("local/x%1").arg(i)), "new");
     EXPECT_EQ(data->LoadHistoryTransfers().size(), 3u);
-    EXPECT_TRUE(frame->askOnConflict);
+    EXPECT_TRUE(frame->transferQueue().askOnConflict());
 
     for (int i = 1; i <= 3; ++i)
         writeBytes(QString("root/x%1").arg(i), "newer");
@@ -50,12 +50,12 @@ TEST_F(DuplicateTest, OverwriteAllAndSkipAllHoldForOneRunAndTheNextRunAsksAgain)
     answer<Form>(&Form::onSkipAllClick);
     queue->RunSequence(false);
     EXPECT_EQ(prompt->formsRun().size(), 2);
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     for (int i = 1; i <= 3; ++i)
         EXPECT_EQ(readFile(QString("local/x%1").arg(i)), "new");
     // Skipped jobs are not recorded.
     EXPECT_EQ(data->LoadHistoryTransfers().size(), 3u);
-    EXPECT_EQ(frame->conflictChoice, -1);
+    EXPECT_EQ(frame->transferQueue().conflictAnswer(), TDuplicateAnswer::Cancel);
 }
 
 TEST_F(DuplicateTest, OverwriteSkipAndCancelActOnOneItemEach) {

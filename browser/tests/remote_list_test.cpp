@@ -3,6 +3,7 @@
 
 #include "browser/browser_frame.h"
 #include "browser/remote_list_menu.h"
+#include "browser/tests/frame_settings.h"
 #include "browser/transfer_queue.h"
 
 #include "ftp/ftp.h"
@@ -38,7 +39,7 @@ protected:
         site.username = "walker";
         site.password = "s3cret-Pa55";
         frame = std::make_unique<TBrowserFrame>(1, *data);
-        frame->siteName = "home";
+        SetSetting(*frame, &TSessionSettings::siteName, "home");
         frame->resize(700, 500);
     }
     void TearDown() override {
@@ -117,17 +118,19 @@ TEST_F(RemoteListTest, RowsAreFilledOnDemandFromTheEntries) {
     frame->ConnectSite(false);
     ASSERT_TRUE(frame->Connected());
     QAbstractItemModel* model = frame->remoteList()->model();
-    ASSERT_EQ(model->rowCount(), static_cast<int>(frame->entries.size()));
+    ASSERT_EQ(model->rowCount(), static_cast<int>(frame->entries().size()));
     ASSERT_EQ(model->rowCount(), 3);
     EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), "Modified");
     const int notes = rowOf("notes.txt");
     EXPECT_EQ(frame->remoteRow(notes).mid(1, 1), QStringList({"3KB"}));
     EXPECT_FALSE(model->index(notes, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
-    const rdatalist& e = frame->entries[static_cast<size_t>(notes)];
+    const rdatalist& e = frame->entries()[static_cast<size_t>(notes)];
     EXPECT_EQ(model->index(notes, 4).data().toString(),
               e.ownerRights + e.groupRights + e.otherRights);
     // A row the entries no longer hold shows nothing until the next listing resets the count.
-    frame->entries.pop_back();
+    std::vector<rdatalist> fewer = frame->entries();
+    fewer.pop_back();
+    frame->SetEntries(fewer);
     EXPECT_FALSE(model->index(2, 0).data().isValid());
 }
 
@@ -135,7 +138,7 @@ TEST_F(RemoteListTest, TheSelectionEnablesTheCommands) {
     using C = TRemoteListMenu;
     TRemoteListMenu& menu = TRemoteListMenu::Of(*frame);
     EXPECT_EQ(&menu, &TRemoteListMenu::Of(*frame));
-    QAction* download = TTransferQueue::Find(*frame)->downloadAction();
+    QAction* download = frame->transferQueue().downloadAction();
     QStringList texts;
     for (QAction* item : menu.menu()->actions())
         if (!item->isSeparator()) texts << item->text();
@@ -189,16 +192,16 @@ TEST_F(RemoteListTest, TheSortItemsSortByTheirColumn) {
     ASSERT_TRUE(frame->Connected());
     TRemoteListMenu& menu = TRemoteListMenu::Of(*frame);
     menu.action(TRemoteListMenu::SortByName)->trigger();
-    EXPECT_EQ(frame->sortColumn, 0);
+    EXPECT_EQ(frame->sortColumn(), 0);
     EXPECT_EQ(frame->remoteRow(0).value(0), "docs");
     EXPECT_EQ(frame->remoteRow(2).value(0), "zero.dat");
     menu.action(TRemoteListMenu::SortBySize)->trigger();
-    EXPECT_EQ(frame->sortColumn, 1);
+    EXPECT_EQ(frame->sortColumn(), 1);
     EXPECT_EQ(frame->remoteRow(2).value(0), "notes.txt");
     menu.action(TRemoteListMenu::SortByDate)->trigger();
-    EXPECT_EQ(frame->sortColumn, 3);
+    EXPECT_EQ(frame->sortColumn(), 3);
     menu.action(TRemoteListMenu::SortByType)->trigger();
-    EXPECT_EQ(frame->sortColumn, 2);
+    EXPECT_EQ(frame->sortColumn(), 2);
     EXPECT_EQ(frame->remoteRow(0).value(0), "docs");
 }
 
@@ -215,23 +218,23 @@ TEST_F(RemoteListTest, KeysRefreshEnterAndLeaveFolders) {
 
     frame->SelectRemoteRow(rowOf("docs"));
     QTest::keyClick(frame->remoteList(), Qt::Key_Return);
-    EXPECT_EQ(frame->currentPath, "/docs");
+    EXPECT_EQ(frame->currentPath(), "/docs");
     EXPECT_EQ(frame->pathBar()->text(), "/docs");
     QTest::keyClick(frame->remoteList(), Qt::Key_Backspace);
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
 
     frame->SelectRemoteRow(rowOf("docs"));
     QTest::keyClick(frame->remoteList(), Qt::Key_Enter);
     frame->SelectRemoteRow(rowOf("deep"));
     QTest::keyClick(frame->remoteList(), Qt::Key_Return);
-    EXPECT_EQ(frame->currentPath, "/docs/deep");
+    EXPECT_EQ(frame->currentPath(), "/docs/deep");
     QTest::keyClick(frame->remoteList(), Qt::Key_Up, Qt::AltModifier);
-    EXPECT_EQ(frame->currentPath, "/docs");
+    EXPECT_EQ(frame->currentPath(), "/docs");
 
     // Enter on a file does what a double-click does: nothing.
     frame->SelectRemoteRow(rowOf("report.txt"));
     QTest::keyClick(frame->remoteList(), Qt::Key_Return);
-    EXPECT_EQ(frame->currentPath, "/docs");
+    EXPECT_EQ(frame->currentPath(), "/docs");
 }
 
 TEST_F(RemoteListTest, DeleteAndRenameKeysReachTheirCommands) {
@@ -259,24 +262,24 @@ TEST_F(RemoteListTest, DeleteAndRenameKeysReachTheirCommands) {
 TEST_F(RemoteListTest, KeepAliveGoesOutOnlyAfterTheIdleSeconds) {
     frame->ConnectSite(false);
     ASSERT_TRUE(frame->Connected());
-    frame->keepAliveCommands = {"NOOP", "HELP"};
-    frame->keepAliveInterval = 3;
+    SetSetting(*frame, &TSessionSettings::keepAliveCommands, {"NOOP", "HELP"});
+    SetSetting(*frame, &TSessionSettings::keepAliveInterval, 3);
     const auto sent = [this] { return count("NOOP") + count("HELP"); };
     const int before = sent();
     frame->onKeepAliveTimer();
     frame->onKeepAliveTimer();
     // Browsing sends commands, and every line sent starts the idle count again.
     frame->onRefreshClick();
-    EXPECT_EQ(frame->idleTicks, 0);
+    EXPECT_EQ(frame->idleTicks(), 0);
     frame->onKeepAliveTimer();
     frame->onKeepAliveTimer();
     EXPECT_EQ(sent(), before);
     frame->onKeepAliveTimer();
     // Either command may go, once.
     EXPECT_EQ(sent(), before + 1);
-    EXPECT_EQ(frame->idleTicks, 0);
+    EXPECT_EQ(frame->idleTicks(), 0);
     // Nothing enabled: the ticks send nothing.
-    frame->keepAliveCommands.clear();
+    SetSetting(*frame, &TSessionSettings::keepAliveCommands, {});
     for (int i = 0; i < 4; ++i)
         frame->onKeepAliveTimer();
     EXPECT_EQ(sent(), before + 1);

@@ -114,7 +114,8 @@ TEST_F(TransferTest, ListedNamesThatLeaveTheFolderAreSkipped) {
     queue->AddItem(download("evil", 0, true, "local/dl"));
     queue->RunSequence(false);
 
-    EXPECT_TRUE(frame->queue.empty()) << frame->infoLines().join("\n").toStdString();
+    EXPECT_TRUE(frame->transferQueue().items().empty())
+        << frame->infoLines().join("\n").toStdString();
     EXPECT_EQ(readFile("local/dl/evil/ok.txt"), "ok\n");
     EXPECT_FALSE(QFile::exists(path("local/dl/escape.txt")));
     EXPECT_FALSE(QFile::exists(path("local/escape.txt")));
@@ -136,7 +137,7 @@ TEST_F(TransferTest, ADroppedConnectionIsReconnectedAndTheFileResumedWhole) {
     queue->AddItem(download("data.bin", static_cast<int64_t>(bytes.size())));
     queue->RunSequence(false);
 
-    ASSERT_EQ(frame->queue.size(), 1u);
+    ASSERT_EQ(frame->transferQueue().items().size(), 1u);
     EXPECT_EQ(queue->rowImage(0), TTransferQueue::Failed);
     EXPECT_TRUE(frame->Connected()) << frame->infoLines().join("\n").toStdString();
     EXPECT_EQ(readFile("local/data.bin"), QByteArray::fromStdString(bytes.substr(0, 20000)));
@@ -144,7 +145,8 @@ TEST_F(TransferTest, ADroppedConnectionIsReconnectedAndTheFileResumedWhole) {
 
     answer<TDuplicateForm>(&TDuplicateForm::onResumeClick);
     queue->onTransferClick();
-    EXPECT_TRUE(frame->queue.empty()) << frame->infoLines().join("\n").toStdString();
+    EXPECT_TRUE(frame->transferQueue().items().empty())
+        << frame->infoLines().join("\n").toStdString();
     EXPECT_EQ(readFile("local/data.bin"), QByteArray::fromStdString(bytes));
     EXPECT_EQ(data->LoadHistoryTransfers().size(), 1u);
 }

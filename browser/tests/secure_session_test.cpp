@@ -93,8 +93,8 @@ TEST_F(TransferTest, ADigestThatDisagreesRetriesOnceThenFailsTheJob) {
     EXPECT_EQ(readFile("local/once.bin"), QByteArray(9000, 'o'));
     EXPECT_EQ(retrieved["once.bin"], 2);
     EXPECT_EQ(retrieved["always.bin"], 2) << "retried once, not more";
-    ASSERT_EQ(frame->queue.size(), 1u) << frame->infoLines().join("\n").toStdString();
-    EXPECT_EQ(frame->queue.front().name, "always.bin");
+    ASSERT_EQ(frame->transferQueue().items().size(), 1u) << frame->infoLines().join("\n").toStdString();
+    EXPECT_EQ(frame->transferQueue().items().front().name, "always.bin");
     EXPECT_EQ(queue->rowImage(0), TTransferQueue::Failed);
     EXPECT_TRUE(infoHas("Trying once more from the start."));
     EXPECT_TRUE(infoHas("failed verification"));
@@ -118,7 +118,7 @@ TEST_F(TransferTest, TheCertificateQuestionAndItsRememberedAnswer) {
     data->AppendSite(site);
     const int id = data->FindSite("secure")->id;
     data->WriteSiteSecurity({id, 2, false, true});
-    frame->siteName = "secure";
+    frame->SetSiteName("secure");
 
     prompt->QueueChoice(2);
     frame->ConnectSite(false);
@@ -138,7 +138,7 @@ TEST_F(TransferTest, TheCertificateQuestionAndItsRememberedAnswer) {
     EXPECT_EQ(data->TrustedCertificates("127.0.0.1", tls.port()).size(), 1);
 
     frame = std::make_unique<TBrowserFrame>(2, *data);
-    frame->siteName = "secure";
+    frame->SetSiteName("secure");
     const auto asked = prompt->messages().size();
     frame->ConnectSite(false);
     EXPECT_TRUE(frame->Connected());

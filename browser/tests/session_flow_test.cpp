@@ -2,19 +2,20 @@
 // made in the editor, opened, browsed, closed and reopened, renamed and deleted while its page is
 // open, pages closed in the middle of a connect, and what survives a restart.
 
+#include "app/main_form.h"
 #include "browser/browser_frame.h"
 #include "browser/remote_list_menu.h"
+#include "browser/transfer_queue.h"
+#include "data/data_module.h"
 #include "ftp/anti_freeze.h"
 #include "ftp/ftp.h"
-#include "testing/test_peer.h"
-#include "data/data_module.h"
-#include "ui/form_info.h"
-#include "ui/icons.h"
-#include "app/main_form.h"
-#include "testing/silent_listener.h"
-#include "testing/widget_test_support.h"
 #include "sites/site_editor_form.h"
 #include "sites/site_list_page.h"
+#include "testing/silent_listener.h"
+#include "testing/test_peer.h"
+#include "testing/widget_test_support.h"
+#include "ui/form_info.h"
+#include "ui/icons.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -123,7 +124,7 @@ TEST_F(SessionFlowTest, ASiteMadeInTheEditorIsOpenedBrowsedClosedAndReopened) {
     frame->onRefreshClick();
     EXPECT_TRUE(names(*frame).contains("zz.txt"));
     frame->onBackClick();
-    EXPECT_EQ(frame->currentPath, "/");
+    EXPECT_EQ(frame->currentPath(), "/");
 
     // Ctrl+W closes the page in front; the page keeps its number when the site opens again.
     form->activateWindow();
@@ -148,7 +149,7 @@ TEST_F(SessionFlowTest, RenamingOrDeletingASiteWhileItsPageIsOpen) {
     TBrowserFrame* frame = form->FrameOfPage(1);
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(frame->Connected());
-    const int id = frame->siteId;
+    const int id = frame->settings().siteId;
     HistoryTransfer job;
     job.type = "Download";
     job.ftpfile = "readme.txt";
@@ -160,14 +161,14 @@ TEST_F(SessionFlowTest, RenamingOrDeletingASiteWhileItsPageIsOpen) {
 
     ASSERT_TRUE(form->siteListPage()->RenameSite("old name", "new name"));
     EXPECT_EQ(form->rightPages()->tabText(1), "new name");
-    EXPECT_EQ(frame->siteName, "new name");
+    EXPECT_EQ(frame->settings().siteName, "new name");
     // The page goes on with the renamed record: a refresh and a reconnect find it.
     frame->onRefreshClick();
     EXPECT_TRUE(frame->Connected());
     frame->onDisconnectClick();
     frame->onDisconnectClick();
     EXPECT_TRUE(frame->Connected());
-    EXPECT_EQ(frame->siteId, id);
+    EXPECT_EQ(frame->settings().siteId, id);
 
     prompt->QueueAnswer(PromptAnswer::Yes);
     form->siteListPage()->SelectSite("new name");
@@ -201,7 +202,7 @@ void closeDuringConnect(TMainForm& form, const QString& site, const std::functio
                                  item.name = "kept.bin";
                                  item.localPath = "/tmp/kept.bin";
                                  item.remoteFolder = "0";
-                                 frame->queue.push_back(item);
+                                 frame->transferQueue().AddItem(item);
                                  QTimer::singleShot(0, &form, [frame, close] {
                                      EXPECT_TRUE(frame->inCall());
                                      close();
@@ -220,19 +221,19 @@ TEST_F(SessionFlowTest, ClosingPagesDuringAConnectKeepsTheFrameAndItsQueue) {
     ASSERT_NE(frame, nullptr);
     EXPECT_FALSE(frame->inCall());
     EXPECT_FALSE(form->rightPages()->isTabVisible(1));
-    ASSERT_EQ(frame->queue.size(), 1u);
-    EXPECT_EQ(frame->queue[0].name, "kept.bin");
+    ASSERT_EQ(frame->transferQueue().items().size(), 1u);
+    EXPECT_EQ(frame->transferQueue().items()[0].name, "kept.bin");
     // A page closed in the middle of its connect does not come back by itself.
     EXPECT_FALSE(frame->retryTimer()->isActive());
 
     closeDuringConnect(*form, "mute", [this] { form->CloseAll(); });
     ASSERT_EQ(form->FrameOfPage(1), frame);
     EXPECT_FALSE(form->rightPages()->isTabVisible(1));
-    EXPECT_EQ(frame->queue.size(), 2u);
+    EXPECT_EQ(frame->transferQueue().items().size(), 2u);
     EXPECT_FALSE(frame->retryTimer()->isActive());
     // Once no call runs any more, closing clears the page's session as usual.
     form->CloseAll();
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
 }
 
 TEST_F(SessionFlowTest, LayoutAndRecordsSurviveARestart) {

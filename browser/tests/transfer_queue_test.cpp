@@ -1,5 +1,6 @@
-#include "browser/tests/transfer_test_support.h"
 #include "browser/queue_handoff.h"
+#include "browser/tests/frame_settings.h"
+#include "browser/tests/transfer_test_support.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -19,11 +20,11 @@ TEST_P(TransferModeTest, SingleFilesGoDownAndUpAndAreRecorded) {
     EXPECT_EQ(queue->row(0)->text(4), path("local") + "/");
     queue->RunSequence(false);
 
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     EXPECT_EQ(readFile("local/a.bin"), remote);
     EXPECT_EQ(readFile("root/up.bin"), local);
     EXPECT_TRUE(prompt->formsRun().isEmpty());
-    EXPECT_FALSE(frame->busy);
+    EXPECT_FALSE(frame->transferQueue().busy());
     EXPECT_FALSE(frame->progressPanel()->isVisibleTo(frame.get()));
     EXPECT_EQ(frame->speedLabel()->text(), "0KB/S");
 
@@ -48,7 +49,7 @@ TEST_P(TransferModeTest, SingleFilesGoDownAndUpAndAreRecorded) {
     ASSERT_EQ(days.size(), 2u);
     EXPECT_EQ(jobs[0].id, days[0].key);
     EXPECT_EQ(jobs[1].id, days[1].key);
-    EXPECT_EQ(days[0].id, frame->siteId);
+    EXPECT_EQ(days[0].id, frame->settings().siteId);
 
     // The day record is written once per site, day and direction.
     writeFile("root/b.bin", 10);
@@ -74,7 +75,8 @@ TEST_P(TransferModeTest, ThreeLevelTreesGoDownAndUp) {
     EXPECT_EQ(queue->row(0)->text(2), "");
     queue->RunSequence(false);
 
-    EXPECT_TRUE(frame->queue.empty()) << frame->infoLines().join("\n").toStdString();
+    EXPECT_TRUE(frame->transferQueue().items().empty())
+        << frame->infoLines().join("\n").toStdString();
     EXPECT_EQ(readFile("local/t/f1.txt"), f1);
     EXPECT_EQ(readFile("local/t/s1/f2.bin"), f2);
     EXPECT_EQ(readFile("local/t/s1/s2/f3.bin"), f3);
@@ -102,8 +104,8 @@ TEST_F(TransferTest, AFailureStopsTheRunAtItsItemAndTransferRetriesFromIt) {
         queue->AddItem(download(name, 100));
     queue->RunSequence(false);
 
-    ASSERT_EQ(frame->queue.size(), 3u);
-    EXPECT_EQ(frame->queue[0].name, "f3");
+    ASSERT_EQ(frame->transferQueue().items().size(), 3u);
+    EXPECT_EQ(frame->transferQueue().items()[0].name, "f3");
     EXPECT_EQ(queue->rowImage(0), TTransferQueue::Failed);
     EXPECT_EQ(queue->rowImage(1), TTransferQueue::Waiting);
     EXPECT_EQ(readFile("local/f2").size(), 100);
@@ -112,7 +114,7 @@ TEST_F(TransferTest, AFailureStopsTheRunAtItsItemAndTransferRetriesFromIt) {
     EXPECT_TRUE(last.startsWith("550:")) << last.toStdString();
     EXPECT_TRUE(last.endsWith(", the operation cancel."));
     EXPECT_TRUE(frame->Connected());
-    EXPECT_TRUE(frame->askOnConflict);
+    EXPECT_TRUE(frame->transferQueue().askOnConflict());
     EXPECT_EQ(data->LoadHistoryTransfers().size(), 2u);
 
     writeFile("root/f3", 100);
@@ -120,7 +122,7 @@ TEST_F(TransferTest, AFailureStopsTheRunAtItsItemAndTransferRetriesFromIt) {
     queue->UpdateMenu();
     ASSERT_TRUE(queue->queueMenu()->actions()[0]->isEnabled());
     queue->onTransferClick();
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     for (QString name : {"f3", "f4", "f5"})
         EXPECT_EQ(readFile("local/" + name).size(), 100);
     EXPECT_EQ(data->LoadHistoryTransfers().size(), 5u);
@@ -149,7 +151,7 @@ TEST_F(TransferTest, StopDuringATransferKeepsTheBytesAndRecordsNothing) {
     frame->ftp().OnWork = report;
 
     ASSERT_TRUE(stopped);
-    ASSERT_EQ(frame->queue.size(), 1u);
+    ASSERT_EQ(frame->transferQueue().items().size(), 1u);
     EXPECT_EQ(queue->rowImage(0), TTransferQueue::Failed);
     const qint64 kept = QFileInfo(path("local/big.bin")).size();
     EXPECT_GT(kept, 1024 * 1024);
@@ -164,8 +166,8 @@ TEST_F(TransferTest, ClearLeavesTheActiveRowAndDeleteTakesTheSelectedOne) {
         queue->AddItem(download(name, 1));
     frame->queueList()->setCurrentItem(queue->row(1));
     queue->onDeleteClick();
-    ASSERT_EQ(frame->queue.size(), 2u);
-    EXPECT_EQ(frame->queue[1].name, "c");
+    ASSERT_EQ(frame->transferQueue().items().size(), 2u);
+    EXPECT_EQ(frame->transferQueue().items()[1].name, "c");
     frame->queueList()->clearSelection();
     queue->UpdateMenu();
     for (QAction* item : queue->queueMenu()->actions())
@@ -175,7 +177,7 @@ TEST_F(TransferTest, ClearLeavesTheActiveRowAndDeleteTakesTheSelectedOne) {
     EXPECT_EQ(queue->row(0)->text(3), "No connection");
     EXPECT_EQ(queue->rowImage(0), TTransferQueue::Failed);
     queue->onClearClick();
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     EXPECT_EQ(frame->queueList()->topLevelItemCount(), 0);
 }
 
@@ -188,8 +190,8 @@ TEST_F(TransferTest, IsQueuedComparesNameLocalPathAndRemoteFolder) {
 
 TEST_F(TransferTest, SizesPastFourGibibytesReachTheGaugeAndTheCountWhole) {
     const int64_t size = 5LL * 1024 * 1024 * 1024 + 17;
-    frame->busy = true;
-    queue->expectedSize = size;
+    frame->transferQueue().SetBusy(true);
+    queue->SetExpectedSize(size);
     queue->onWorkBegin(0);
     queue->onWork(size - 1);
     EXPECT_EQ(queue->gaugeMaximum(), size);
@@ -197,12 +199,12 @@ TEST_F(TransferTest, SizesPastFourGibibytesReachTheGaugeAndTheCountWhole) {
     EXPECT_EQ(frame->countPanel()->text(), QString::number(size) + "/" + QString::number(size - 1));
     EXPECT_GT(frame->progressGauge()->value(), frame->progressGauge()->maximum() * 99 / 100);
     EXPECT_TRUE(frame->speedLabel()->text().endsWith("KB/S"));
-    frame->busy = false;
+    frame->transferQueue().SetBusy(false);
 }
 
 TEST_F(TransferTest, AutoModeLooksTheUpperCasedExtensionUp) {
     connectFrame();
-    frame->transferMode = "auto";
+    SetSetting(*frame, &TSessionSettings::transferMode, "auto");
     queue->SetTransferTypeFor(".txt");
     EXPECT_EQ(frame->ftp().TransferType(), ftASCII);
     queue->SetTransferTypeFor(".zip");
@@ -211,7 +213,7 @@ TEST_F(TransferTest, AutoModeLooksTheUpperCasedExtensionUp) {
     EXPECT_EQ(frame->ftp().TransferType(), ftASCII);
     queue->SetTransferTypeFor(TTransferQueue::ExtensionOf("README"));
     EXPECT_EQ(frame->ftp().TransferType(), ftBinary);
-    frame->transferMode = "ascii";
+    SetSetting(*frame, &TSessionSettings::transferMode, "ascii");
     queue->SetTransferTypeFor(".zip");
     EXPECT_EQ(frame->ftp().TransferType(), ftASCII);
 }
@@ -224,7 +226,7 @@ TEST_F(TransferTest, AVerifiedDownloadMissingOnTheServerIsDroppedAndTheRunGoesOn
     queue->AddItem(gone);
     queue->AddItem(download("here", 3));
     queue->RunSequence(false);
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     ASSERT_FALSE(prompt->messages().isEmpty());
     EXPECT_EQ(prompt->messages()[0].text, "The file gone was not exists.");
     EXPECT_EQ(readFile("local/here").size(), 3);
@@ -256,7 +258,8 @@ TEST_F(TransferTest, DroppedLocalEntriesAreUploadedIntoTheFolderDroppedOn) {
     ASSERT_EQ(prompt->messages().size(), 1);
     EXPECT_EQ(prompt->messages()[0].kind, PromptKind::Error);
     EXPECT_EQ(prompt->messages()[0].text, "Invalid path.");
-    EXPECT_TRUE(frame->queue.empty()) << frame->infoLines().join("\n").toStdString();
+    EXPECT_TRUE(frame->transferQueue().items().empty())
+        << frame->infoLines().join("\n").toStdString();
     EXPECT_EQ(readFile("root/sub/a.bin"), a);
     EXPECT_EQ(readFile("root/sub/dir/b.bin"), b);
     const std::vector<HistoryTransfer> jobs = data->LoadHistoryTransfers();
@@ -272,19 +275,19 @@ namespace {
 TEST_F(TransferTest, HandedOffEntriesWaitOnAPageNotConnectedAndRunWithItsNextQueue) {
     const QByteArray bytes = writeFile("root/h.bin", 1234);
     const rupdown entry = download("h.bin", 1234);
-    EXPECT_TRUE(QueueHandoff::QueueEntry(*frame, *data, entry));
+    EXPECT_TRUE(QueueHandoff::QueueEntry(*frame, entry));
     // The local page and the history ask first; the task run adds its entries as they come.
-    EXPECT_FALSE(QueueHandoff::QueueEntry(*frame, *data, entry));
-    EXPECT_TRUE(QueueHandoff::QueueEntry(*frame, *data, entry, false));
-    QueueHandoff::StartQueue(*frame, *data, true);
-    ASSERT_EQ(frame->queue.size(), 2u);
+    EXPECT_FALSE(QueueHandoff::QueueEntry(*frame, entry));
+    EXPECT_TRUE(QueueHandoff::QueueEntry(*frame, entry, false));
+    QueueHandoff::StartQueue(*frame, true);
+    ASSERT_EQ(frame->transferQueue().items().size(), 2u);
     EXPECT_EQ(queue->rowImage(0), TTransferQueue::Waiting);
     frame->queueList()->setCurrentItem(queue->row(1));
     queue->onDeleteClick();
 
     connectFrame();
-    QueueHandoff::StartQueue(*frame, *data, true);
-    EXPECT_TRUE(frame->queue.empty());
+    QueueHandoff::StartQueue(*frame, true);
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     EXPECT_EQ(readFile("local/h.bin"), bytes);
     EXPECT_TRUE(frame->browseEnabled());
     EXPECT_EQ(data->LoadHistoryTransfers().size(), 1u);
@@ -301,9 +304,9 @@ TEST_F(TransferTest, AHundredThousandItemsRunWithoutDeepeningTheStack) {
     for (int i = 0; i < 100000; ++i)
         queue->AddItem(item);
     queue->RunSequence(false);
-    EXPECT_TRUE(frame->queue.empty());
+    EXPECT_TRUE(frame->transferQueue().items().empty());
     EXPECT_EQ(frame->queueList()->topLevelItemCount(), 0);
-    EXPECT_FALSE(frame->busy);
+    EXPECT_FALSE(frame->transferQueue().busy());
 }
 
 } // namespace

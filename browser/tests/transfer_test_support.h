@@ -3,10 +3,11 @@
 // its transfer queue, and a real FTP server on 127.0.0.1 serving the folder "root".
 
 #include "browser/browser_frame.h"
+#include "browser/tests/frame_settings.h"
 #include "browser/transfer_queue.h"
+#include "data/data_module.h"
 #include "ftp/ftp.h"
 #include "testing/test_peer.h"
-#include "data/data_module.h"
 #include "testing/widget_test_support.h"
 
 #include <QFile>
@@ -25,7 +26,7 @@ protected:
         QDir().mkpath(path("peer"));
         QDir().mkpath(path("local"));
         frame = std::make_unique<TBrowserFrame>(1, *data);
-        queue = &TTransferQueue::Of(*frame, *data);
+        queue = &frame->transferQueue();
     }
     void TearDown() override {
         frame.reset();
@@ -49,10 +50,10 @@ protected:
         site.pasv = passive;
         site.timeout = 10;
         data->AppendSite(site);
-        frame->siteName = "local";
+        SetSetting(*frame, &TSessionSettings::siteName, "local");
         frame->ConnectSite(false);
         ASSERT_TRUE(frame->Connected());
-        frame->transferMode = "binary";
+        SetSetting(*frame, &TSessionSettings::transferMode, "binary");
     }
     // Writes `size` pseudo-random bytes (seeded by the name) to `name` below the test folder.
     QByteArray writeFile(const QString& name, qint64 size) {

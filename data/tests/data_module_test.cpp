@@ -2,11 +2,11 @@
 
 #include "store/store_error.h"
 #include "store/table.h"
+#include "testing/qt_temp_dir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,7 +51,7 @@ protected:
         return s;
     }
 
-    QTemporaryDir dir;
+    oxbrook::testing::QtTempDir dir;
 };
 
 TEST_F(DataModuleTest, MakesMissingStoresAndStartsEmpty) {
@@ -261,7 +261,7 @@ TEST_F(DataModuleTest, ADamagedStoreIsReportedAndNeverReplaced) {
 }
 
 TEST_F(DataModuleTest, TwoProgramFoldersCanBeOpenAtOnce) {
-    QTemporaryDir other;
+    oxbrook::testing::QtTempDir other;
     TDataModule first(dir.path());
     TDataModule second(other.path());
     first.CreateMissingStores();

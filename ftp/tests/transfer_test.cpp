@@ -4,6 +4,7 @@
 #include "ftp/socket/net_exception.h"
 #include "ftp/tcp_client.h"
 #include "net_test_peer.h"
+#include "testing/temp_dir.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -124,9 +125,8 @@ TEST(NetReadToStream, AResetInTheMiddleRaisesTheSocketError) {
 TEST(NetReadToStream, IntoAFileThroughAnIntercept) {
     const std::string data = pattern(300000);
     LoopbackPeer peer([&](int fd) { nettest::sendAll(fd, data); });
-    char dir[] = "/tmp/oxbrook-net-XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/download.bin";
+    oxbrook::testing::TempDir dir;
+    const std::string path = (dir / "download.bin").string();
     TNetConnectionIntercept intercept;
     int64_t seen = 0;
     intercept.OnReceive = [&](TNetConnectionIntercept*, TNetStream& block) {
@@ -144,8 +144,6 @@ TEST(NetReadToStream, IntoAFileThroughAnIntercept) {
     std::string back(300000, '\0');
     EXPECT_EQ(check.Read(back.data(), 300000), 300000);
     EXPECT_EQ(back, data);
-    ::unlink(path.c_str());
-    ::rmdir(dir);
 }
 
 TEST(NetReadToStream, MoreThanFourGigabytesArriveWhole) {
@@ -266,9 +264,8 @@ TEST(NetWork, NestedSpansReportOnlyTheOutermost) {
 }
 
 TEST(NetFileStream, ReadsWritesAndResizesPastTheEnd) {
-    char dir[] = "/tmp/oxbrook-net-XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/f.bin";
+    oxbrook::testing::TempDir dir;
+    const std::string path = (dir / "f.bin").string();
     {
         TNetFileStream f(path, TNetFileMode::fmCreate);
         f.Write("hello world", 11);
@@ -284,8 +281,6 @@ TEST(NetFileStream, ReadsWritesAndResizesPastTheEnd) {
         TNetFileStream f(path, TNetFileMode::fmOpenRead);
         EXPECT_EQ(f.Size(), 5);
     }
-    EXPECT_THROW(TNetFileStream(std::string(dir) + "/missing", TNetFileMode::fmOpenRead),
+    EXPECT_THROW(TNetFileStream((dir / "missing").string(), TNetFileMode::fmOpenRead),
                  ENetException);
-    ::unlink(path.c_str());
-    ::rmdir(dir);
 }

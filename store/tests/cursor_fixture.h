@@ -6,6 +6,7 @@
 #include "store/store_error.h"
 #include "store/store_file_create.h"
 #include "store/table.h"
+#include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,19 +19,10 @@ namespace cursortest {
 // A temporary folder removed with everything in it when the test ends.
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oxbrook-cursor-XXXXXX");
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    std::string File(const std::string& name) const { return (temp_ / name).string(); }
 
 private:
-    std::filesystem::path path_;
+    oxbrook::testing::TempDir temp_;
 };
 
 // A history-like table without indexes and a table with an ascending index on `num`.

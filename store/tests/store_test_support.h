@@ -4,6 +4,7 @@
 #include "store/store_file_create.h"
 #include "store/store_file_io.h"
 #include "store/store_table_io.h"
+#include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,19 +19,10 @@ namespace store::test {
 // A fresh folder under the system's temporary folder, removed with the fixture.
 class TempDirTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "oxbrook-store-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
-    std::filesystem::path dir_;
+    oxbrook::testing::TempDir temp_;
+    const std::filesystem::path& dir_ = temp_.path();
 };
 
 inline std::vector<uint8_t> ReadAll(const std::string& path) {

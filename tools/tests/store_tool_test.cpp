@@ -9,6 +9,7 @@
 #include "store/store_error.h"
 #include "store/store_file_create.h"
 #include "store/table.h"
+#include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -30,13 +31,6 @@ struct Result {
 
 class StoreToolTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oxbrook-tool-XXXXXX");
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
     std::string File(const char* name) { return (folder / name).string(); }
 
     Result Run(std::vector<std::string> args, std::string password = {}) {
@@ -49,7 +43,8 @@ protected:
         return {status, out.str(), err.str()};
     }
 
-    std::filesystem::path folder;
+    oxbrook::testing::TempDir temp;
+    const std::filesystem::path& folder = temp.path();
 };
 
 // A table with every kind of value the dump writes, and an index on `num`.

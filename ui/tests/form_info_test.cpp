@@ -1,7 +1,7 @@
+#include "testing/qt_temp_dir.h"
 #include "ui/form_info.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,7 +19,7 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-    QTemporaryDir dir;
+    oxbrook::testing::QtTempDir dir;
 };
 
 TEST_F(FormInfoTest, MissingFileGivesTheDefaults) {

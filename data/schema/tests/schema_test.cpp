@@ -5,6 +5,7 @@
 #include "store/database.h"
 #include "store/store_error.h"
 #include "store/table.h"
+#include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +19,10 @@ namespace {
 
 class SchemaTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oxbrook-schema-XXXXXX");
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
     std::string File(const char* name) { return (folder / name).string(); }
 
-    std::filesystem::path folder;
+    oxbrook::testing::TempDir temp;
+    const std::filesystem::path& folder = temp.path();
 };
 
 void openOn(TStoreTable& t, const std::string& path, const std::string& table) {

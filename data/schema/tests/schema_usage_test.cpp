@@ -6,6 +6,7 @@
 
 #include "store/database.h"
 #include "store/table.h"
+#include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,6 @@ namespace {
 class DataModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oxbrook-usage-XXXXXX");
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
         schema::CreateStore((folder / schema::kMainStoreFile).string(), schema::StoreKind::Main);
         schema::CreateStore((folder / schema::kBookmarkStoreFile).string(),
                             schema::StoreKind::Bookmark);
@@ -40,10 +38,7 @@ protected:
         Tftpb.SetDatabaseName((folder / schema::kBookmarkStoreFile).string());
         Tftpb.SetTableName("bookmark");
     }
-    void TearDown() override {
-        mainDatabase.Close();
-        std::filesystem::remove_all(folder);
-    }
+    void TearDown() override { mainDatabase.Close(); }
 
     // RecordHistory's day record: located by (id, date, type), appended when missing; returns
     // its key.
@@ -71,7 +66,8 @@ protected:
         Thd.Close();
     }
 
-    std::filesystem::path folder;
+    oxbrook::testing::TempDir temp;
+    const std::filesystem::path& folder = temp.path();
     TStoreDatabase mainDatabase;
     TStoreTable Tftpsite, Thm, Thd, Toption, Ttask, Ttaskd, Ttaskd2, Tftpb;
 };
