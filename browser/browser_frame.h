@@ -253,6 +253,9 @@ private:
     int retryWaitSeconds() const;
     void applyOptions();
     bool applyProxyAndSocks();
+    // Gives the engine the site's security choices and remembered certificates, and the
+    // question it asks about an untrusted certificate.
+    void applySiteSecurity(int id, const QString& host, int port);
     QWidget* buildRemoteArea();
     QWidget* buildQueueArea();
 

@@ -9,6 +9,7 @@
 
 #include "data/data_module.h"
 #include "ftp/ftp.h"
+#include "ftp/socket/tls_io_handler.h"
 #include "ui/prompt_service.h"
 
 #include <QAction>
@@ -83,6 +84,7 @@ bool TBrowserFrame::LoadSessionSettings(bool quick) {
         settings_.retryDelayMs = site->rd * 1000;
         settings_.localPath = site->localpath;
         settings_.siteId = site->id;
+        applySiteSecurity(site->id, site->address, site->port);
     }
     applyOptions();
     return quick || applyProxyAndSocks();
@@ -169,6 +171,10 @@ void TBrowserFrame::ConnectSite(bool quick) {
     const int epoch = timerEpoch_;
     try {
         ftp_->Connect(true, settings_.connectTimeoutMs);
+    } catch (const ENetCertificateRefused& e) {
+        // The user (or the checks) said no: asking again at every retry would not change it.
+        LogMessage(QString::fromStdString(e.what()), 2);
+        return;
     } catch (...) {
         LogMessage(tr("Error occured,wait %1 second for retry").arg(retryWaitSeconds()), 2);
         logConnectFailure(std::current_exception());
@@ -256,6 +262,10 @@ void TBrowserFrame::onRetryTimer() {
     CallScope call(callDepth_);
     try {
         ftp_->Connect(true, settings_.connectTimeoutMs);
+    } catch (const ENetCertificateRefused& e) {
+        LogMessage(QString::fromStdString(e.what()), 2);
+        retryTimer_->stop();
+        return;
     } catch (...) {
         LogMessage(tr("Error occured,wait %1 second for retry. (%2)")
                        .arg(retryWaitSeconds())

@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 class QMenu;
 class QAction;
@@ -167,6 +168,9 @@ private:
     void setGauge(int64_t maximum, int64_t position);
     void resetProgress();
     void changeRemote(const QString& path);
+    // Runs attempt; when its copy fails verification, runs fromStart once.
+    void verifiedOrRetried(const std::function<void()>& attempt,
+                           const std::function<void()>& fromStart);
     void storeFile(const QString& localFile, const QString& remoteName);
     void retrieve(const QString& remoteName, const QString& localFile, bool overwrite, bool resume);
 

@@ -5,6 +5,7 @@
 #include "data/app_paths.h"
 #include "data/wire_text.h"
 #include "ftp/ftp.h"
+#include "ftp/ftp_digest.h"
 #include "ui/prompt_service.h"
 
 #include <QDir>
@@ -12,12 +13,28 @@
 #include <QFileInfo>
 #include <QTreeWidget>
 
+void TTransferQueue::verifiedOrRetried(const std::function<void()>& attempt,
+                                       const std::function<void()>& fromStart) {
+    try {
+        attempt();
+    } catch (const ENetTransferVerifyError& e) {
+        // A copy that differs from the server's is made once more from its first byte; a
+        // second difference fails the job.
+        frame_.LogMessage(
+            QString::fromStdString(e.what()) + tr(" Trying once more from the start."), 2);
+        fromStart();
+    }
+}
+
 void TTransferQueue::storeFile(const QString& localFile, const QString& remoteName) {
     transferring_ = true;
     stopRequested_ = false;
     transferAborted_ = false;
     try {
-        frame_.ftp().StoreFile(Wire::toWire(localFile), Wire::toWire(remoteName), false);
+        const auto store = [&] {
+            frame_.ftp().StoreFile(Wire::toWire(localFile), Wire::toWire(remoteName), false);
+        };
+        verifiedOrRetried(store, store);
     } catch (...) {
         transferring_ = false;
         throw;
@@ -33,7 +50,9 @@ void TTransferQueue::retrieve(const QString& remoteName, const QString& localFil
     transferAborted_ = false;
     const bool existed = QFileInfo::exists(localFile);
     try {
-        frame_.ftp().Retrieve(Wire::toWire(remoteName), Wire::toWire(localFile), overwrite, resume);
+        const std::string remote = Wire::toWire(remoteName), local = Wire::toWire(localFile);
+        verifiedOrRetried([&] { frame_.ftp().Retrieve(remote, local, overwrite, resume); },
+                          [&] { frame_.ftp().Retrieve(remote, local, true, false); });
     } catch (...) {
         transferring_ = false;
         resuming_ = false;

@@ -49,6 +49,27 @@ const std::vector<FieldMap<SiteRecord>> kSiteFields = {
     {"maxc", &SiteRecord::maxc},
 };
 
+const std::vector<FieldMap<OptionsRecord>> kOptionsFields = {
+    {"interval", &OptionsRecord::interval},   {"transfermode", &OptionsRecord::transfermode},
+    {"transferc", &OptionsRecord::transferc}, {"recvb", &OptionsRecord::recvb},
+    {"sendb", &OptionsRecord::sendb},         {"appe", &OptionsRecord::appe},
+    {"temppath", &OptionsRecord::temppath},
+};
+
+const std::vector<FieldMap<ProxyRecord>> kProxyFields = {
+    {"name", &ProxyRecord::name},         {"server", &ProxyRecord::server},
+    {"port", &ProxyRecord::port},         {"login", &ProxyRecord::login},
+    {"username", &ProxyRecord::username}, {"password", &ProxyRecord::password},
+    {"typename", &ProxyRecord::typeName},
+};
+
+
+const std::vector<FieldMap<SocksRecord>> kSocksFields = {
+    {"name", &SocksRecord::name},     {"host", &SocksRecord::host}, {"port", &SocksRecord::port},
+    {"login", &SocksRecord::login},   {"user", &SocksRecord::user}, {"pass", &SocksRecord::pass},
+    {"svname", &SocksRecord::svname},
+};
+
 // Every field but the auto-increment key and the day's key in id, which the caller sets.
 const std::vector<FieldMap<HistoryTransfer>> kTransferFields = {
     {"type", &HistoryTransfer::type},     {"ftpfile", &HistoryTransfer::ftpfile},
@@ -116,6 +137,11 @@ std::string uniqueDatabaseName() {
 
 } // namespace
 
+struct TDataModule::Tables {
+    store::TStoreDatabase mainDatabase;
+    TStoreTable Tftpsite, Toption, Tproxy, Tsocks, Tantiidle, Tascext, Thm, Thd, Ttask, Ttaskd,
+        Ttaskd2, Tquick, Teditor, Tftpb, Tsitesec, Ttrustcert;
+};
 
 TDataModule::TDataModule(const QString& programFolder)
     : programFolder_(programFolder), tables_(std::make_unique<Tables>()) {
@@ -127,7 +153,7 @@ TDataModule::TDataModule(const QString& programFolder)
         {&t.Tsocks, "socks"},     {&t.Tantiidle, "antiidle"}, {&t.Tascext, "ascext"},
         {&t.Thm, "hmaster"},      {&t.Thd, "hdital"},         {&t.Ttask, "task"},
         {&t.Ttaskd, "taskd"},     {&t.Ttaskd2, "taskd2"},     {&t.Tquick, "quickftp"},
-        {&t.Teditor, "editor"}};
+        {&t.Teditor, "editor"},   {&t.Tsitesec, "sitesec"},   {&t.Ttrustcert, "trustcert"}};
     for (auto [table, name] : mainTables) {
         table->SetDatabaseName(database);
         table->SetTableName(name);
@@ -156,7 +182,10 @@ void TDataModule::Connect() {
     Tables& t = *tables_;
     const AppPaths paths(programFolder_);
     t.mainDatabase.Close();
-    t.mainDatabase.SetFileName(toStore(paths.file(QString::fromLatin1(schema::kMainStoreFile))));
+    const std::string mainFile = toStore(paths.file(QString::fromLatin1(schema::kMainStoreFile)));
+    // A store written before the newer tables existed gets them, empty; nothing else changes.
+    schema::AddMissingTables(mainFile, schema::StoreKind::Main);
+    t.mainDatabase.SetFileName(mainFile);
     t.mainDatabase.Open();
     // An encrypted store asks for its password when a table first opens; asking here lets a
     // refused or cancelled login end the start-up instead of the first command.
@@ -530,4 +559,64 @@ int TDataModule::SaveTask(const TaskRecord& task, const std::vector<TaskEntry>& 
         t.Ttaskd2.Post();
     }
     return taskId;
+namespace {
+
+bool locateSiteSecurity(TStoreTable& t, int siteId) {
+    for (t.First(); !t.Eof(); t.Next())
+        if (integer(t, "siteid") == siteId) return true;
+    return false;
+}
+
+} // namespace
+
+SiteSecurityRecord TDataModule::ReadSiteSecurity(int siteId) {
+    TStoreTable& t = tables_->Tsitesec;
+    OpenedTable opened(t);
+    SiteSecurityRecord record;
+    record.siteid = siteId;
+    if (locateSiteSecurity(t, siteId)) {
+        record.encryption = integer(t, "encryption");
+        record.keeptime = boolean(t, "keeptime");
+        record.verify = boolean(t, "verify");
+    }
+    return record;
+}
+
+void TDataModule::WriteSiteSecurity(const SiteSecurityRecord& record) {
+    TStoreTable& t = tables_->Tsitesec;
+    OpenedTable opened(t);
+    if (locateSiteSecurity(t, record.siteid))
+        t.Edit();
+    else
+        t.Append();
+    setInteger(t, "siteid", record.siteid);
+    setInteger(t, "encryption", record.encryption);
+    setBoolean(t, "keeptime", record.keeptime);
+    setBoolean(t, "verify", record.verify);
+    t.Post();
+}
+
+QStringList TDataModule::TrustedCertificates(const QString& host, int port) {
+    TStoreTable& t = tables_->Ttrustcert;
+    OpenedTable opened(t);
+    QStringList out;
+    for (t.First(); !t.Eof(); t.Next())
+        if (text(t, "host").compare(host, Qt::CaseInsensitive) == 0 && integer(t, "port") == port)
+            out << text(t, "sha256");
+    return out;
+}
+
+void TDataModule::TrustCertificate(const QString& host, int port, const QString& sha256,
+                                   const QString& subject) {
+    if (TrustedCertificates(host, port).contains(sha256)) return;
+    TStoreTable& t = tables_->Ttrustcert;
+    OpenedTable opened(t);
+    t.Append();
+    setText(t, "host", host);
+    setInteger(t, "port", port);
+    setText(t, "sha256", sha256);
+    setText(t, "subject", subject);
+    setText(t, "adate",
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    t.Post();
 }

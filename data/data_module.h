@@ -146,6 +146,13 @@ struct TaskEntry {
     QString local;
     QString ftp;
     bool isfolder = false;
+// One `sitesec` record: the protocol choices of a site (by `ftpsite.id`).
+struct SiteSecurityRecord {
+    int siteid = 0;
+    // 0 none, 1 TLS if available, 2 explicit TLS, 3 implicit TLS (the engine's values).
+    int encryption = 0;
+    bool keeptime = false;
+    bool verify = true;
 };
 
 class TDataModule {
@@ -285,6 +292,17 @@ public:
     // Updates the record whose `ftp` equals `server.ftp`, or appends one.
     void RememberQuickServer(const QuickServer& server);
     void ClearQuickServers();
+
+    // Returns the `sitesec` record of the site, or the defaults (with siteid set) when it has
+    // none.
+    virtual SiteSecurityRecord ReadSiteSecurity(int siteId);
+    // Replaces or appends the `sitesec` record of record.siteid.
+    virtual void WriteSiteSecurity(const SiteSecurityRecord& record);
+    // Returns the SHA-256 fingerprints the user chose to always trust for host and port.
+    virtual QStringList TrustedCertificates(const QString& host, int port);
+    // Remembers that the certificate with this fingerprint is trusted for host and port.
+    virtual void TrustCertificate(const QString& host, int port, const QString& sha256,
+                                  const QString& subject);
 
     // Returns the program's folder.
     const QString& programFolder() const { return programFolder_; }

@@ -3,6 +3,7 @@
 // transfers with resume, and the parsed directory listing.
 #pragma once
 
+#include "ftp/ftp_feat.h"
 #include "ftp/list_item.h"
 #include "ftp/net_stream.h"
 #include "ftp/socks_info.h"
@@ -14,6 +15,8 @@
 #include <vector>
 
 class TNetSimpleServer;
+class TNetTLSContext;
+class TNetIOHandlerSocket;
 
 enum TNetFTPTransferType { ftASCII, ftBinary };
 
@@ -86,6 +89,45 @@ public:
     bool ResumeProbed = false;
     bool ResumeSupported = false;
 
+    // The features of the current login (FEAT is asked once per login, after the password).
+    TNetFtpFeatures Features;
+    // Try EPSV and EPRT before PASV and PORT (always on IPv6).
+    bool UseExtendedPorts = true;
+    // List folders with MLSD when the server offers MLST.
+    bool UseMlsd = true;
+
+    // How the connections are secured (explicit and implicit FTPS; see ftp_feat.h).
+    TNetFtpEncryption Encryption = feNone;
+    // Authorities trusted besides the system's (a PEM file), or "".
+    std::string CaFile;
+    // SHA-256 fingerprints accepted without the checks (any form NetCanonicalFingerprint reads).
+    std::vector<std::string> TrustedFingerprints;
+    // Asked when the server's certificate fails the checks; without it such a certificate is
+    // refused. "Always trust" adds the fingerprint to TrustedFingerprints.
+    TNetCertificateEvent OnCertificate;
+    // The control connection's certificate, filled once TLS is on.
+    TNetCertificateInfo ServerCertificate;
+    // True while the control connection runs TLS.
+    bool TLSActive() const;
+    // True when data connections run TLS (PROT P was accepted).
+    bool DataProtected() const { return dataProtected; }
+
+    // After each file transfer in binary mode, compare the server's digest of the file (or,
+    // where it offers none, its size) with the bytes that passed.
+    bool VerifyTransfers = true;
+    // After each file transfer, give the copy the original's modification time (MDTM, MFMT).
+    bool KeepFileTimes = false;
+    // True when the last transfer was ended by AbortTransfer.
+    bool TransferAborted() const { return abortRequested; }
+    // How the last file transfer was verified ("SHA-256 <hex>", "size N"), or "".
+    std::string LastVerification;
+
+    // Asks FEAT and, when the server offers UTF8, turns it on. Called by Login.
+    void AskFeatures();
+    // Sends command and reads its reply keeping continuation lines that do not start with the
+    // code whole (FEAT and MLST indent theirs). Returns the code; accepts any.
+    int SendCommandWholeLines(const std::string& command);
+
     TNetFTPTransferType TransferType() const { return transferType; }
     // Stores the type and, when connected, sends it; ignored while a transfer runs.
     void SetTransferType(TNetFTPTransferType type);
@@ -141,11 +183,24 @@ public:
     // Returns the parsed listing of RawListing, built on first use after each listing.
     TNetFTPListItems& DirectoryListing();
 
+    // True when folders are listed with MLSD (UseMlsd and the server offers MLST).
+    bool MachineListingsWanted() const;
+    // Reads a file's facts with MLST; false when the server has no MLST or refuses.
+    bool FileFacts(const std::string& name, TNetFTPListItem& item);
+    // Reads a file's modification time (UTC) with MDTM; false when refused or unreadable.
+    bool FileTime(const std::string& name, TNetDateTime& time);
+    // Sets a file's modification time (UTC) with MFMT; false when not offered or refused.
+    bool SetFileTime(const std::string& name, const TNetDateTime& time);
+
     // Sends PASV and returns the address and port of the 227 reply. Raises
     // ENetProtocolReplyError or ENetConvertError.
     std::pair<std::string, int> RequestPassive();
     // Sends PORT for ip:port. Raises ENetProtocolReplyError.
     void SendPort(const std::string& ip, int port);
+    // Returns the port of a 229 EPSV reply text. Raises ENetConvertError for a malformed one.
+    static int ParseExtendedPassive(const std::string& text);
+    // True when the control connection runs over IPv6 (no SOCKS): only EPSV and EPRT work.
+    bool ControlIsIPv6() const;
     // Asks once per object whether REST works (REST 1, then REST 0); returns the answer.
     bool ProbeResume();
     // Closes the data connection's sockets quietly, if there is one.
@@ -155,6 +210,10 @@ private:
     void userStep(const std::string& user, const std::string& password);
     void proxyStep();
     void copyDataSettings(TNetTCPConnection& data);
+    // EPSV (the host then is "") or PASV; EPRT or PORT. See ftp_epsv.cpp for the choice.
+    std::pair<std::string, int> requestDataPort();
+    void sendDataPort(const std::string& ip, int port);
+    bool extendedWanted(bool refused, const char* feature) const;
     // PASV, then (when given) the command, then the data connection is made.
     void openPassiveData(const std::string& commandFirst);
     TNetSimpleServer& listenActiveData();
@@ -165,6 +224,19 @@ private:
     void ReceiveOverData(const std::string& command, TNetStream& stream, bool resume);
     void SendOverData(const std::string& command, TNetStream& stream, bool fromStart);
     void releaseDataConnection();
+    // TLS: AUTH TLS (or the implicit handshake) on the control connection; PBSZ and PROT
+    // after the login; the data connection's transport and its handshake.
+    void startControlTLS(bool required);
+    void protectData();
+    std::unique_ptr<TNetIOHandlerSocket> makeDataTransport();
+    void secureDataConnection();
+    void loadMachineListing(TNetFTPListItems& items) const;
+
+    std::unique_ptr<TNetTLSContext> tlsContext;
+    bool dataProtected = false;
+    // Extended port commands refused by this server (500/502) in this login.
+    bool epsvRefused = false;
+    bool eprtRefused = false;
 
     TNetFTPTransferType transferType = ftBinary;
     std::unique_ptr<TNetTCPConnection> dataConnection;
@@ -174,4 +246,42 @@ private:
     // The SOCKS settings of the passive data connection, copied from the control's.
     TNetSocksInfo dataSocks;
     bool abortRequested = false;
+    // The lines in RawListing are MLSD facts.
+    bool machineListing = false;
 };
+
+class TNetDigest;
+class TNetDigestStream;
+
+// Checks one file transfer: hands out the stream the transfer uses (the bytes pass through a
+// digest), then Finish compares with the server and keeps the file time. Raises
+// ENetTransferVerifyError on a mismatch.
+class TNetTransferCheck {
+public:
+    // whole: the transfer moves the file from its first byte (no resume, no append).
+    TNetTransferCheck(TNetFTP& ftp, const std::string& remoteName, TNetStream& stream,
+                      bool download, bool whole);
+    ~TNetTransferCheck();
+    TNetStream& Stream();
+    void Finish();
+
+private:
+    std::string serverDigest();
+    void keepTime();
+
+    TNetFTP& ftp;
+    std::string remoteName;
+    TNetStream& stream;
+    bool download, whole, verify = false;
+    std::string command;
+    std::unique_ptr<TNetDigest> digest;
+    std::unique_ptr<TNetDigestStream> passing;
+};
+
+// Reads a YYYYMMDDHHMMSS[.sss] time of MDTM and the modify fact; false when it is not one.
+bool NetParseFactTime(const std::string& text, TNetDateTime& time);
+// Returns the YYYYMMDDHHMMSS text of a time.
+std::string NetFactTimeText(const TNetDateTime& time);
+// Reads one MLSD line into item; skip is set for the folder itself and its parent. Returns
+// false when the line has no name or no type fact.
+bool NetParseMlsdLine(const std::string& line, TNetFTPListItem& item, bool& skip);

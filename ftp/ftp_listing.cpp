@@ -6,10 +6,14 @@
 
 void TNetFTP::ListDirectory(std::vector<std::string>* destination, const std::string& specifier,
                             bool details) {
-    std::string command = NetTrim((details ? "LIST " : "NLST ") + specifier);
+    // MLSD takes a path, not LIST's options.
+    const bool machine =
+        details && MachineListingsWanted() && (specifier.empty() || specifier[0] != '-');
+    std::string command = NetTrim((machine ? "MLSD " : details ? "LIST " : "NLST ") + specifier);
     TNetListingLines text;
     ReceiveOverData(command, text, false);
     listing.reset();
+    machineListing = machine;
     RawListing = text.Finish();
     if (destination) *destination = RawListing;
 }
@@ -20,7 +24,9 @@ TNetFTPListItems& TNetFTP::DirectoryListing() {
     if (OnCreateFTPList) OnCreateFTPList(this, created);
     if (!created) created = std::make_unique<TNetFTPListItems>();
     if (OnParseCustomListFormat) created->OnParseCustomListFormat = OnParseCustomListFormat;
-    if (!RawListing.empty()) {
+    if (machineListing) {
+        loadMachineListing(*created);
+    } else if (!RawListing.empty()) {
         // Listings are always read as detailed, also when they came from NLST.
         TNetFTPListFormat format = DetectListFormat(RawListing[0], true);
         if (OnCheckListFormat) OnCheckListFormat(this, RawListing[0], format);

@@ -4,6 +4,7 @@
 #include "ftp/list_parser.h"
 #include "ftp/simple_server.h"
 #include "ftp/socket/io_handler_socket.h"
+#include "ftp/socket/tls_io_handler.h"
 
 TNetFTP::TNetFTP() {
     Port = 21;
@@ -23,8 +24,12 @@ void TNetFTP::Connect(bool autoLogin, int timeoutMs) {
         }
         controlTarget = Host;
         try {
+            dataProtected = false;
+            if (Encryption != feNone) tlsContext = std::make_unique<TNetTLSContext>(CaFile);
             if (!IOHandler()) {
-                auto transport = std::make_unique<TNetIOHandlerSocket>();
+                auto transport = Encryption != feNone
+                                     ? std::make_unique<TNetIOHandlerTLS>(*tlsContext)
+                                     : std::make_unique<TNetIOHandlerSocket>();
                 transport->OnStatus = OnStatus;
                 transport->SocksInfo = &SocksInfo;
                 SetOwnedIOHandler(std::move(transport));
@@ -38,8 +43,11 @@ void TNetFTP::Connect(bool autoLogin, int timeoutMs) {
         Host = ftpHost;
         Port = ftpPort;
 
+        if (Encryption == feImplicitTls) startControlTLS(true);
         ReadReply({220});
         WelcomeReply = LastReply;
+        if (Encryption == feExplicitTls || Encryption == feTlsIfAvailable)
+            startControlTLS(Encryption == feExplicitTls);
         if (autoLogin) {
             Login();
             if (OnAfterClientLogin) OnAfterClientLogin(this);
@@ -99,6 +107,8 @@ void TNetFTP::Login() {
         throw ENetException("Command not supported.");
     }
     LoginReply = LastReply;
+    AskFeatures();
+    protectData();
     SendTransferType();
 }
 

@@ -38,7 +38,7 @@ void TNetFTP::copyDataSettings(TNetTCPConnection& data) {
 }
 
 void TNetFTP::openPassiveData(const std::string& commandFirst) {
-    auto [announced, port] = RequestPassive();
+    auto [announced, port] = requestDataPort();
     if (!commandFirst.empty()) WriteLine(commandFirst);
     auto* control = dynamic_cast<TNetIOHandlerSocket*>(IOHandler());
     auto data = std::make_unique<TNetTCPClient>();
@@ -48,7 +48,7 @@ void TNetFTP::openPassiveData(const std::string& commandFirst) {
     // the host the SOCKS server was asked for, reached through the same SOCKS server.
     std::string target = announced;
     if (control) {
-        auto transport = std::make_unique<TNetIOHandlerSocket>();
+        auto transport = makeDataTransport();
         if (auto* socks = dynamic_cast<TNetSocksInfo*>(control->SocksInfo);
             socks && socks->UsesSocks()) {
             dataSocks.Assign(*socks);
@@ -59,6 +59,7 @@ void TNetFTP::openPassiveData(const std::string& commandFirst) {
         }
         data->SetOwnedIOHandler(std::move(transport));
     }
+    if (announced.empty()) announced = target;
     ReportStatus(TNetStatus::StatusText, "Passive data port " + announced + ":" +
                                              std::to_string(port) + ", connecting to " + target +
                                              ":" + std::to_string(port));
@@ -71,6 +72,7 @@ void TNetFTP::openPassiveData(const std::string& commandFirst) {
 TNetSimpleServer& TNetFTP::listenActiveData() {
     auto server = std::make_unique<TNetSimpleServer>();
     copyDataSettings(*server);
+    server->SetOwnedIOHandler(makeDataTransport());
     if (auto* control = dynamic_cast<TNetIOHandlerSocket*>(IOHandler());
         control && control->Endpoint()) {
         server->BoundIP = control->Endpoint()->IP;
@@ -82,7 +84,7 @@ TNetSimpleServer& TNetFTP::listenActiveData() {
     TNetSimpleServer* raw = server.get();
     dataConnection = std::move(server);
     raw->StartListening();
-    SendPort(raw->ListenDescriptor()->IP, raw->ListenDescriptor()->Port);
+    sendDataPort(raw->ListenDescriptor()->IP, raw->ListenDescriptor()->Port);
     return *raw;
 }
 
@@ -135,6 +137,7 @@ void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bo
             if (resume) SendCommand("REST " + std::to_string(stream.Position()), {350});
             WriteLine(command);
             ReadReply({125, 150, 154});
+            secureDataConnection();
             dataConnection->ReadToStream(stream);
         } else {
             TNetSimpleServer& server = listenActiveData();
@@ -142,6 +145,7 @@ void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bo
             // The preliminary reply comes before the server connects to us.
             SendCommand(command, {125, 150, 154});
             server.AcceptOne();
+            secureDataConnection();
             dataConnection->ReadToStream(stream);
         }
     });
@@ -149,6 +153,7 @@ void TNetFTP::ReceiveOverData(const std::string& command, TNetStream& stream, bo
 
 void TNetFTP::SendOverData(const std::string& command, TNetStream& stream, bool fromStart) {
     auto writeData = [&] {
+        secureDataConnection();
         try {
             dataConnection->WriteFromStream(stream, fromStart);
         } catch (const ENetSocketError& e) {
@@ -174,6 +179,8 @@ void TNetFTP::SendOverData(const std::string& command, TNetStream& stream, bool 
 }
 
 void TNetFTP::RetrieveToStream(const std::string& remoteName, TNetStream& stream, bool resume) {
+    // ASCII transfers change line ends on the way, so the local bytes are not the server's:
+    // neither a digest nor a size can be compared for them.
     if (transferType == ftASCII) {
         if (resume) {
             // Servers count a restart offset in ASCII mode in their own line ends, which this
@@ -189,7 +196,10 @@ void TNetFTP::RetrieveToStream(const std::string& remoteName, TNetStream& stream
         converted.Finish();
     } else {
         resume = resume && ProbeResume();
-        ReceiveOverData("RETR " + remoteName, stream, resume);
+        TNetTransferCheck check(*this, remoteName, stream, true,
+                                !resume || stream.Position() == 0);
+        ReceiveOverData("RETR " + remoteName, check.Stream(), resume);
+        check.Finish();
     }
     if (OnAfterGet) OnAfterGet(this, stream);
 }
@@ -217,19 +227,28 @@ void TNetFTP::Retrieve(const std::string& remoteName, const std::string& localFi
 }
 
 void TNetFTP::Store(TNetStream& stream, const std::string& remoteName, bool append) {
-    std::unique_ptr<TNetAsciiSendStream> converted;
     if (transferType == ftASCII) {
         // The converted stream starts where the source stands; a whole upload starts at 0.
+        // Its bytes are not the stored file's, so nothing is verified.
         if (!append) stream.SetPosition(0);
-        converted = std::make_unique<TNetAsciiSendStream>(stream);
+        TNetAsciiSendStream converted(stream);
+        if (remoteName.empty())
+            SendOverData("STOU ", converted, true);
+        else if (append)
+            SendOverData("APPE " + remoteName, converted, false);
+        else
+            SendOverData("STOR " + remoteName, converted, true);
+        return;
     }
-    TNetStream& data = converted ? static_cast<TNetStream&>(*converted) : stream;
+    // STOU names the file itself: only the stored name could be checked, so it is not.
+    TNetTransferCheck check(*this, remoteName, stream, false, !append);
     if (remoteName.empty())
-        SendOverData("STOU ", data, true);
+        SendOverData("STOU ", check.Stream(), true);
     else if (append)
-        SendOverData("APPE " + remoteName, data, false);
+        SendOverData("APPE " + remoteName, check.Stream(), false);
     else
-        SendOverData("STOR " + remoteName, data, true);
+        SendOverData("STOR " + remoteName, check.Stream(), true);
+    check.Finish();
 }
 
 void TNetFTP::StoreFile(const std::string& localFileName, const std::string& remoteName,

@@ -2,6 +2,7 @@
 
 #include "ftp/socket/io_handler_socket.h"
 #include "ftp/socket/net_exception.h"
+#include "ftp/socket/socket_address.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,7 +18,7 @@ void TNetSimpleServer::StartListening() {
         if (!IOHandler()) SetOwnedIOHandler(std::make_unique<TNetIOHandlerSocket>());
         if (!listener) {
             auto handle = std::make_unique<TNetSocketHandle>();
-            handle->AllocateSocket();
+            handle->AllocateSocket(NetAddressFamily(BoundIP));
             handle->IP = BoundIP;
             handle->Port = BoundPort;
             handle->Bind();

@@ -12,6 +12,10 @@ packages=(
   curl lftp xvfb xauth procps iproute2
   clang-14 libfuzzer-14-dev
   desktop-file-utils appstream dpkg-dev
+  libssl-dev openssl python3-openssl
+  # ProFTPD runs unpacked (its package would remove vsftpd): only its libraries are installed.
+  libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libsodium23 libidn2-0
+  libcap2 libacl1
 )
 
 SUDO=""
@@ -30,3 +34,6 @@ if [ "${#missing[@]}" -gt 0 ]; then
 else
   echo "setup: all packages present"
 fi
+
+# ProFTPD for the tests, unpacked beside vsftpd (never installed: the packages conflict).
+"$(dirname "$0")/peers/unpack_proftpd.sh"

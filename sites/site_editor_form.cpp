@@ -1,10 +1,10 @@
 #include "sites/site_editor_form.h"
 
 #include "data/data_module.h"
+#include "sites/site_list_page.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
 #include "ui/prompt_service.h"
-#include "sites/site_list_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,10 +15,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 
 TSiteEditorForm* SiteEditorForm = nullptr;
@@ -154,6 +156,14 @@ QWidget* TSiteEditorForm::buildAdvancePage() {
     timeoutSpin = makeSpin(0, 99999, 30);
     retriesSpin = makeSpin(INT_MIN, INT_MAX, 20);
     retryDelaySpin = makeSpin(1, 9999, 10);
+    encryptionCombo = new QComboBox;
+    encryptionCombo->addItems(
+        {tr("None"), tr("TLS if available"), tr("Explicit TLS"), tr("Implicit TLS")});
+    keepTimeCheck = new QCheckBox(tr("Keep file times"));
+    verifyCheck = new QCheckBox(tr("Verify transfers"));
+    verifyCheck->setChecked(true);
+    connect(encryptionCombo, &QComboBox::currentIndexChanged, this,
+            &TSiteEditorForm::onEncryptionChange);
     cncCheck = new QCheckBox(tr("Create new connection when uploading/downloading"));
     maxcSpin = makeSpin(1, 10, 1);
 
@@ -172,6 +182,9 @@ QWidget* TSiteEditorForm::buildAdvancePage() {
     form->addRow(tr("Timeout"), withUnit(timeoutSpin, tr("second")));
     form->addRow(tr("Number of retries"), retriesSpin);
     form->addRow(tr("Retry Delay"), withUnit(retryDelaySpin, tr("second")));
+    form->addRow(tr("Encryption"), encryptionCombo);
+    form->addRow(QString(), keepTimeCheck);
+    form->addRow(QString(), verifyCheck);
     // Stored with the site but not offered: the program runs one transfer at a time.
     form->addRow(QString(), cncCheck);
     form->addRow(tr("Max simultaneous jobs"), maxcSpin);
@@ -225,6 +238,12 @@ bool TSiteEditorForm::LoadSite(const QString& name) {
     formerName_ = name;
     setWindowTitle(tr("Edit FTP Site"));
     fieldsFromRecord(*site);
+    const SiteSecurityRecord security = dataModule_.ReadSiteSecurity(site->id);
+    // Set without the port follow-up: the stored port is what the user chose.
+    const QSignalBlocker quiet(encryptionCombo);
+    encryptionCombo->setCurrentIndex(std::clamp(security.encryption, 0, 3));
+    keepTimeCheck->setChecked(security.keeptime);
+    verifyCheck->setChecked(security.verify);
     return true;
 }
 
@@ -294,6 +313,10 @@ void TSiteEditorForm::onOkClick() {
         dataModule_.UpdateSite(formerName_, site);
     else
         dataModule_.AppendSite(site);
+    if (const std::optional<SiteRecord> stored = dataModule_.FindSite(name)) {
+        dataModule_.WriteSiteSecurity({stored->id, encryptionCombo->currentIndex(),
+                                       keepTimeCheck->isChecked(), verifyCheck->isChecked()});
+    }
     if (siteList_) siteList_->LoadSiteList();
     accept();
 }
@@ -327,4 +350,10 @@ void TSiteEditorForm::onSocksOptionClick() {
 
 void TSiteEditorForm::onCncClick() {
     maxcSpin->setEnabled(cncCheck->isChecked());
+}
+
+void TSiteEditorForm::onEncryptionChange(int index) {
+    // Implicit TLS has its own well-known port; the plain one is swapped for it and back.
+    if (index == 3 && portSpin->value() == 21) portSpin->setValue(990);
+    if (index != 3 && portSpin->value() == 990) portSpin->setValue(21);
 }

@@ -43,6 +43,7 @@ public:
     void onProxyOptionClick();
     void onSocksOptionClick();
     void onCncClick();
+    void onEncryptionChange(int index);
 
     // Proxy and SOCKS entries added while the form is open are appended to its lists.
     void AddProxyName(const QString& name);
@@ -74,6 +75,10 @@ public:
     QSpinBox* retriesSpin;
     QSpinBox* retryDelaySpin;
     QCheckBox* cncCheck;
+    // The site's security record (a table of its own, by site id).
+    QComboBox* encryptionCombo;
+    QCheckBox* keepTimeCheck;
+    QCheckBox* verifyCheck;
     QSpinBox* maxcSpin;
     QPushButton* okButton;
     QPushButton* cancelButton;

@@ -4,6 +4,8 @@
 #include "store/store_format.h"
 #include "store/store_stream.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <set>
 #include <strings.h>
@@ -150,6 +152,46 @@ void CreateStoreFile(const std::string& path, const TStoreFileDef& def) {
     auto file = TFileStream::Create(path);
     file->WriteAt(0, img.data(), img.size());
     file->Flush();
+}
+
+int AppendMissingTables(const std::string& path, const std::vector<TTableDef>& tables) {
+    for (const TTableDef& t : tables)
+        ValidateTable(t);
+    TFileStream file(path, false, true);
+    uint8_t dir[fmt::kDirectorySize];
+    file.ReadAt(fmt::kDirectoryOffset, dir, sizeof dir);
+    const int32_t count = fmt::GetI32(dir);
+    if (count < 0 || count > kMaxTables)
+        throw EStoreError(FormatMessage("Database file '%s' is damaged", path.c_str()));
+    std::set<std::string> present;
+    for (int32_t i = 0; i < count; ++i) {
+        uint8_t name[fmt::kNameSize];
+        file.ReadAt(fmt::GetI32(dir + 8 + 4 * i), name, sizeof name);
+        present.insert(Lower(fmt::GetName(name, fmt::kNameSize)));
+    }
+    std::vector<const TTableDef*> missing;
+    for (const TTableDef& t : tables)
+        if (present.insert(Lower(t.name)).second) missing.push_back(&t);
+    if (missing.empty()) return 0;
+    if (count + static_cast<int64_t>(missing.size()) > kMaxTables)
+        throw EStoreError(FormatMessage("A store file holds at most %d tables", kMaxTables));
+    int64_t at = file.Size();
+    if (at + static_cast<int64_t>(missing.size()) * fmt::kTableHeaderSize > INT32_MAX)
+        throw EStoreError(FormatMessage("Database file '%s' is full", path.c_str()));
+    std::vector<uint8_t> header(fmt::kTableHeaderSize);
+    for (size_t i = 0; i < missing.size(); ++i) {
+        std::fill(header.begin(), header.end(), 0);
+        WriteTableHeader(header.data(), *missing[i]);
+        file.WriteAt(at, header.data(), header.size());
+        fmt::PutI32(dir + 8 + 4 * (count + static_cast<int32_t>(i)), static_cast<int32_t>(at));
+        at += fmt::kTableHeaderSize;
+    }
+    file.Flush();
+    // The new headers are on disk before the directory names them.
+    fmt::PutI32(dir, count + static_cast<int32_t>(missing.size()));
+    file.WriteAt(fmt::kDirectoryOffset, dir, sizeof dir);
+    file.Flush();
+    return static_cast<int>(missing.size());
 }
 
 } // namespace store

@@ -24,4 +24,11 @@ std::vector<uint8_t> CreateStoreImage(const TStoreFileDef& def);
 // be written.
 void CreateStoreFile(const std::string& path, const TStoreFileDef& def);
 
+// Adds to the existing store file at path every table of `tables` it does not hold yet (names
+// compared without letter case), each as an empty table whose header goes to the end of the
+// file; the directory is written last, so a failure leaves the file as it was. Returns the number
+// of tables added. Raises EStoreError for an invalid description, a full directory, or when the
+// file cannot be opened or written. The file must not be open as a store meanwhile.
+int AppendMissingTables(const std::string& path, const std::vector<TTableDef>& tables);
+
 } // namespace store

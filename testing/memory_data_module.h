@@ -6,6 +6,7 @@
 #include "store/store_error.h"
 
 #include <QDir>
+#include <QMap>
 
 class TMemoryDataModule : public TDataModule {
 public:
@@ -108,6 +109,28 @@ public:
         std::erase_if(bookmarks, [siteId](const auto& b) { return b.first == siteId; });
         for (const QString& path : paths)
             bookmarks.push_back({siteId, path});
+    SiteSecurityRecord ReadSiteSecurity(int siteId) override {
+        for (const auto& r : security)
+            if (r.siteid == siteId) return r;
+        SiteSecurityRecord r;
+        r.siteid = siteId;
+        return r;
+    }
+    void WriteSiteSecurity(const SiteSecurityRecord& record) override {
+        for (auto& r : security)
+            if (r.siteid == record.siteid) {
+                r = record;
+                return;
+            }
+        security.push_back(record);
+    }
+    QStringList TrustedCertificates(const QString& host, int port) override {
+        return trusted.value(host + QLatin1Char(':') + QString::number(port));
+    }
+    void TrustCertificate(const QString& host, int port, const QString& sha256,
+                          const QString&) override {
+        QStringList& list = trusted[host + QLatin1Char(':') + QString::number(port)];
+        if (!list.contains(sha256)) list << sha256;
     }
 
     SiteRecord& addSite(const QString& name, const QString& address) {
@@ -127,6 +150,8 @@ public:
     QStringList proxies;
     QStringList socks;
     QString temppath;
+    std::vector<SiteSecurityRecord> security;
+    QMap<QString, QStringList> trusted;
     std::string connectError;
     bool connected = false;
     int lastId = 0;

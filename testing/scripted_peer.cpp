@@ -83,6 +83,12 @@ std::string ScriptedSession::readLine() {
             pending_.erase(0, lf + 1);
             std::string raw = line + "\n";
             if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line == "FEAT" && !peer_.scriptsFeat_.load()) {
+                // A server that lists no extensions: the client stays with the classic commands.
+                reply("211-Features:");
+                reply("211 End");
+                continue;
+            }
             peer_.record(line, raw, true);
             return line;
         }

@@ -95,6 +95,9 @@ public:
     bool waitDone(std::chrono::milliseconds limit = std::chrono::seconds(10));
     // Returns the message of the first script failure, or an empty string.
     std::string error() const;
+    // By default FEAT is answered with an empty feature list and not shown to the script (nor
+    // recorded); with true the script reads and answers it like any other command.
+    void scriptFeat(bool on) { scriptsFeat_.store(on); }
 
 private:
     friend class ScriptedSession;
@@ -106,6 +109,7 @@ private:
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<bool> done_{false};
+    std::atomic<bool> scriptsFeat_{false};
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
     std::string bytes_;

@@ -32,6 +32,17 @@ PromptAnswer TScriptedPromptService::Message(QWidget*, PromptKind kind, const QS
     }
 }
 
+int TScriptedPromptService::Choose(QWidget*, PromptKind kind, const QString& text,
+                                   const QStringList& captions) {
+    messages_.append({kind, text});
+    lastCaptions_ = captions;
+    const int cancel = static_cast<int>(captions.size()) - 1;
+    if (choices_.empty()) return cancel;
+    const int index = choices_.front();
+    choices_.pop_front();
+    return index >= 0 && index <= cancel ? index : cancel;
+}
+
 bool TScriptedPromptService::InputText(QWidget*, const QString&, const QString&, QString& value) {
     if (inputs_.empty()) return false;
     auto [text, accepted] = inputs_.front();

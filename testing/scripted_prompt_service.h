@@ -28,6 +28,11 @@ public:
     // Queues the answer of the next message box; without one, Ok/Yes-less boxes answer Ok and
     // questions answer No (or Cancel), the safe choice.
     void QueueAnswer(PromptAnswer answer) { answers_.push_back(answer); }
+    // Queues the index of the button pressed in the next choice box; without one the last
+    // (cancel) button is pressed.
+    void QueueChoice(int index) { choices_.push_back(index); }
+    // Returns the captions of the last choice box shown.
+    const QStringList& lastCaptions() const { return lastCaptions_; }
     // Queues the result of the next folder or file dialog (empty means cancelled).
     void QueuePath(const QString& path) { paths_.push_back(path); }
     // Queues the result of the next input box; `accepted` false means cancelled.
@@ -48,6 +53,8 @@ public:
 
     PromptAnswer Message(QWidget* parent, PromptKind kind, const QString& text,
                          PromptButtons buttons) override;
+    int Choose(QWidget* parent, PromptKind kind, const QString& text,
+               const QStringList& captions) override;
     bool InputText(QWidget* parent, const QString& caption, const QString& prompt,
                    QString& value) override;
     QString ChooseFolder(QWidget* parent, const QString& caption, const QString& start) override;
@@ -63,6 +70,8 @@ private:
 
     TPromptService* previous_;
     std::deque<PromptAnswer> answers_;
+    std::deque<int> choices_;
+    QStringList lastCaptions_;
     std::deque<QString> paths_;
     std::deque<std::pair<QString, bool>> inputs_;
     std::deque<FormAction> formActions_;

@@ -84,12 +84,32 @@ void parseUrl(const std::string& url, FtpToolOptions& o) {
         o.user = PercentDecode(userInfo.substr(0, colon));
         o.password = colon == std::string::npos ? "" : PercentDecode(userInfo.substr(colon + 1));
     }
+    // An IPv6 address is written in brackets: ftp://[::1]:2121/.
+    if (!authority.empty() && authority[0] == '[') {
+        auto close = authority.find(']');
+        if (close == std::string::npos) throw EUsageError("the URL's [address] is not closed");
+        std::string after = authority.substr(close + 1);
+        if (!after.empty()) {
+            if (after[0] != ':') throw EUsageError("bad URL host \"" + authority + "\"");
+            o.port = parsePort(after.substr(1));
+        }
+        o.host = authority.substr(1, close - 1);
+        if (o.host.empty()) throw EUsageError("the URL names no host");
+        return;
+    }
     if (auto colon = authority.rfind(':'); colon != std::string::npos) {
         o.port = parsePort(authority.substr(colon + 1));
         authority.erase(colon);
     }
     if (authority.empty()) throw EUsageError("the URL names no host");
     o.host = authority;
+}
+
+TNetFtpEncryption parseTls(const std::string& text) {
+    if (text == "explicit") return feExplicitTls;
+    if (text == "implicit") return feImplicitTls;
+    if (text == "auto") return feTlsIfAvailable;
+    throw EUsageError("--tls takes explicit, implicit or auto, not \"" + text + "\"");
 }
 
 } // namespace
@@ -114,10 +134,13 @@ std::string FtpToolUsage() {
     return "usage: oxbrook-ftp [-v] [--active] [--resume] [--ascii] [--timeout SECONDS]\n"
            "                   [--proxy TYPE:HOST:PORT[:USER[:PASSWORD]]]\n"
            "                   [--socks VERSION:HOST:PORT[:USER[:PASSWORD]]]\n"
+           "                   [--tls explicit|implicit|auto] [--ca FILE] [--trust SHA256]\n"
            "                   ftp://[user[:password]@]host[:port][/folder] COMMAND [ARGUMENTS]\n"
            "TYPE: none, usersite, site, open, userpass, transparent; VERSION: 4, 4a, 5\n"
            "--timeout: the longest wait for the server at any step (default 120)\n"
-           "commands: ls, raw-ls, get REMOTE LOCAL, put LOCAL [REMOTE], append LOCAL REMOTE,\n"
+           "--tls auto uses TLS when the server offers it; implicit TLS defaults to port 990\n"
+           "commands: ls [--mlsd], raw-ls, get REMOTE LOCAL, put LOCAL [REMOTE],\n"
+           "          append LOCAL REMOTE,\n"
            "          mkdir DIR, rmdir DIR, rm FILE, mv FROM TO, size FILE, pwd, quote LINE\n";
 }
 
@@ -145,13 +168,27 @@ FtpToolOptions ParseFtpToolArguments(const std::vector<std::string>& args) {
         else if (a == "--timeout")
             // 0 would mean waiting for ever.
             o.timeoutSeconds = parseNumber(value(a), 1, 86400, "time-out");
-        else
+        else if (a == "--tls")
+            o.encryption = parseTls(value(a));
+        else if (a == "--ca")
+            o.caFile = value(a);
+        else if (a == "--trust") {
+            std::string fingerprint = NetCanonicalFingerprint(value(a));
+            if (fingerprint.empty())
+                throw EUsageError("--trust needs a SHA-256 fingerprint (64 hex digits)");
+            o.trusted.push_back(fingerprint);
+        } else
             throw EUsageError("unknown option " + a);
     }
     if (i + 2 > args.size()) throw EUsageError("a URL and a command are needed");
+    if (o.encryption == feImplicitTls) o.port = 990;
     parseUrl(args[i++], o);
     o.command = args[i++];
     o.arguments.assign(args.begin() + static_cast<long>(i), args.end());
+    if (o.command == "ls" && !o.arguments.empty() && o.arguments[0] == "--mlsd") {
+        o.mlsd = true;
+        o.arguments.erase(o.arguments.begin());
+    }
 
     static const std::map<std::string, std::pair<size_t, size_t>> counts = {
         {"ls", {0, 0}},     {"raw-ls", {0, 0}}, {"get", {2, 2}},   {"put", {1, 2}},

@@ -26,7 +26,11 @@ struct FtpToolOptions {
     int port = 21;
     // The limit of every wait for the server: replies, data, the active-mode accept, SOCKS.
     int timeoutSeconds = 120;
-    std::string folder; // entered first when not empty
+    TNetFtpEncryption encryption = feNone;
+    std::string caFile;
+    std::vector<std::string> trusted; // SHA-256 fingerprints, canonical form
+    bool mlsd = false;                // ls lists with MLSD when the server offers it
+    std::string folder;               // entered first when not empty
     std::string command;
     std::vector<std::string> arguments;
 };

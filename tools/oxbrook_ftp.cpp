@@ -146,6 +146,19 @@ int main(int argc, char** argv) {
     ftp.SocksInfo.Assign(o.socks);
     ftp.SetTransferType(o.ascii ? ftASCII : ftBinary);
     ftp.ReadTimeout = o.timeoutSeconds * 1000;
+    ftp.UseMlsd = o.mlsd;
+    ftp.Encryption = o.encryption;
+    ftp.CaFile = o.caFile;
+    ftp.TrustedFingerprints = o.trusted;
+    // Nobody can be asked here: the details go to the error output so that the user can
+    // check the fingerprint and pass it with --trust.
+    ftp.OnCertificate = [](const TNetCertificateInfo& c) {
+        std::cerr << "Certificate of " << c.Host << ":" << c.Port << " not trusted: " << c.Problem
+                  << "\n  subject: " << c.Subject << "\n  issuer: " << c.Issuer
+                  << "\n  valid: " << c.ValidFrom << " to " << c.ValidUntil
+                  << "\n  SHA-256: " << c.Fingerprint << '\n';
+        return taCancel;
+    };
     try {
         ftp.Connect(true, std::min(30000, ftp.ReadTimeout));
         if (!o.folder.empty()) ftp.ChangeDirectory(o.folder);

@@ -4,6 +4,7 @@
 // Qt implementation; tests install a scripted one, so no test ever waits on a real dialog.
 
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QWidget;
@@ -20,6 +21,11 @@ public:
     // No when the box was closed without one).
     virtual PromptAnswer Message(QWidget* parent, PromptKind kind, const QString& text,
                                  PromptButtons buttons = PromptButtons::Ok) = 0;
+    // Shows `text` in a modal box of `kind` with one button per caption, the last one the
+    // cancel button; returns the index of the button pressed, the last one when the box was
+    // closed without one.
+    virtual int Choose(QWidget* parent, PromptKind kind, const QString& text,
+                       const QStringList& captions) = 0;
     // Asks for one line of text; returns false when the user cancelled, else sets `value`.
     virtual bool InputText(QWidget* parent, const QString& caption, const QString& prompt,
                            QString& value) = 0;

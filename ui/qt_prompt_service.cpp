@@ -1,5 +1,7 @@
 #include "ui/qt_prompt_service.h"
 
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -37,6 +39,20 @@ QMessageBox::Icon toIcon(PromptKind kind) {
 }
 
 } // namespace
+
+int TQtPromptService::Choose(QWidget* parent, PromptKind kind, const QString& text,
+                             const QStringList& captions) {
+    QMessageBox box(toIcon(kind), QApplication::applicationDisplayName(), text,
+                    QMessageBox::NoButton, parent);
+    QList<QAbstractButton*> buttons;
+    for (int i = 0; i < captions.size(); ++i)
+        buttons << box.addButton(captions[i], i + 1 == captions.size() ? QMessageBox::RejectRole
+                                                                       : QMessageBox::AcceptRole);
+    if (!buttons.isEmpty()) box.setEscapeButton(buttons.back());
+    box.exec();
+    const int index = static_cast<int>(buttons.indexOf(box.clickedButton()));
+    return index < 0 ? static_cast<int>(captions.size()) - 1 : index;
+}
 
 PromptAnswer TQtPromptService::Message(QWidget* parent, PromptKind kind, const QString& text,
                                        PromptButtons buttons) {

@@ -8,6 +8,9 @@ public:
     // Shows a QMessageBox titled with the application's name.
     PromptAnswer Message(QWidget* parent, PromptKind kind, const QString& text,
                          PromptButtons buttons) override;
+    // Shows a QMessageBox with the captions as its buttons.
+    int Choose(QWidget* parent, PromptKind kind, const QString& text,
+               const QStringList& captions) override;
     // Shows a QInputDialog.
     bool InputText(QWidget* parent, const QString& caption, const QString& prompt,
                    QString& value) override;

@@ -259,10 +259,11 @@ TEST_F(RemoteListTest, KeysRefreshEnterAndLeaveFolders) {
     frame->ConnectSite(false);
     ASSERT_TRUE(frame->Connected());
     focusList();
-    const int lists = count("LIST");
+    // The server offers MLST: folders are listed with MLSD.
+    const int lists = count("MLSD");
     put("root/later.txt", 1);
     QTest::keyClick(frame->remoteList(), Qt::Key_F5);
-    EXPECT_EQ(count("LIST"), lists + 1);
+    EXPECT_EQ(count("MLSD"), lists + 1);
     EXPECT_NE(rowOf("later.txt"), -1);
 
     frame->SelectRemoteRow(rowOf("docs"));

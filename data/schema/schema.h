@@ -51,4 +51,8 @@ const TableDesc* FindTable(const std::string& name);
 // create file %s: it exists already") or when writing fails; a half-made file is removed.
 void CreateStore(const std::string& path, StoreKind kind);
 
+// Adds to the existing store at `path` the tables of `kind` it lacks (stores written before a
+// table was added), empty. Raises store::EStoreError when the file cannot be changed.
+void AddMissingTables(const std::string& path, StoreKind kind);
+
 } // namespace schema

@@ -1,6 +1,7 @@
 #include "data/schema/schema.h"
 
 #include "store/session.h"
+#include "store/store_file_create.h"
 
 namespace schema {
 
@@ -78,6 +79,13 @@ std::vector<TableDesc> buildMainTables() {
           Memo("common")}},
         {"taskd2", {Int("id"), Memo("files"), Memo("local"), Memo("ftp"), Bool("isfolder")}},
         {"quickftp", {Memo("ftp"), Int("port"), Memo("user"), Memo("pass"), Bool("pasv")}},
+        // Added later: stores written before them get them when opened (AddMissingTables).
+        // The protocol choices of a site, one record per `ftpsite.id`.
+        {"sitesec", {Int("siteid"), Int("encryption"), Bool("keeptime"), Bool("verify")}},
+        // Server certificates the user chose to always trust, per host and port.
+        {"trustcert",
+         {Memo("host"), Int("port"), Text("sha256", kShortName), Memo("subject"),
+          Text("adate", kDateText)}},
     };
 }
 
@@ -86,6 +94,10 @@ std::vector<TableDesc> buildMainTables() {
 const std::vector<TableDesc>& MainTables() {
     static const std::vector<TableDesc> tables = buildMainTables();
     return tables;
+}
+
+void AddMissingTables(const std::string& path, StoreKind kind) {
+    store::AppendMissingTables(path, StoreDefinition(kind).tables);
 }
 
 const std::vector<TableDesc>& BookmarkTables() {

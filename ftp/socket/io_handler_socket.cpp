@@ -3,6 +3,7 @@
 #include "ftp/anti_freeze.h"
 #include "ftp/socket/connect_thread.h"
 #include "ftp/socket/net_exception.h"
+#include "ftp/socket/socket_address.h"
 #include "ftp/socket/stack.h"
 
 #include <cerrno>
@@ -38,20 +39,43 @@ bool TNetIOHandlerSocket::TransportConnected() const {
 void TNetIOHandlerSocket::ConnectTransport(const std::string& host, int port, int timeoutMs,
                                            const std::string& boundIP, int boundPort) {
     const bool socks = SocksInfo && SocksInfo->UsesSocks();
-    const std::string targetHost = socks ? SocksInfo->SocksHost() : host;
+    const std::string targetHost = NetStripBrackets(socks ? SocksInfo->SocksHost() : host);
     const int targetPort = socks ? SocksInfo->SocksPort() : port;
 
     if (!endpoint) OpenTransport();
-    endpoint->AllocateSocket();
+    if (!TNetStack::IsIPAddress(targetHost) && !NetIsIPv6Address(targetHost))
+        ReportStatus(StatusResolving, targetHost);
+    ConnectToFirst(NetResolveAll(targetHost), targetPort, timeoutMs, boundIP, boundPort);
+    if (socks) SocksInfo->NegotiateSocks(*this, host, port);
+}
+
+void TNetIOHandlerSocket::ConnectToFirst(const std::vector<std::string>& addresses, int port,
+                                         int timeoutMs, const std::string& boundIP, int boundPort) {
+    if (!endpoint) OpenTransport();
+    // A name with several addresses (IPv6 and IPv4, or several hosts) is tried address by
+    // address; the error of the last one is the one reported.
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        try {
+            connectOne(addresses[i], port, timeoutMs, boundIP, boundPort);
+            break;
+        } catch (const ENetException&) {
+            if (i + 1 == addresses.size()) throw;
+            ReportStatus(TNetStatus::StatusText,
+                         "Could not connect to " + addresses[i] + ", trying " + addresses[i + 1]);
+        }
+    }
+}
+
+void TNetIOHandlerSocket::connectOne(const std::string& ip, int port, int timeoutMs,
+                                     const std::string& boundIP, int boundPort) {
+    endpoint->AllocateSocket(NetAddressFamily(ip));
     endpoint->IP = boundIP;
     endpoint->Port = boundPort;
     endpoint->ClientPortMin = 0;
     endpoint->ClientPortMax = 0;
     endpoint->Bind();
-
-    if (!TNetStack::IsIPAddress(targetHost)) ReportStatus(StatusResolving, targetHost);
-    endpoint->RemoteIP = TNetStack::ResolveHostAddress(targetHost);
-    endpoint->RemotePort = targetPort;
+    endpoint->RemoteIP = ip;
+    endpoint->RemotePort = port;
     if (!UseNagle) endpoint->SetNoDelay();
 
     ReportStatus(StatusConnecting, endpoint->RemoteIP);
@@ -61,8 +85,6 @@ void TNetIOHandlerSocket::ConnectTransport(const std::string& host, int port, in
         ConnectThroughWorker(*endpoint, AntiFreezeConnectLimitMs);
     else
         endpoint->Connect();
-
-    if (socks) SocksInfo->NegotiateSocks(*this, host, port);
 }
 
 bool TNetIOHandlerSocket::WaitReadable(int ms) {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TNetIOHandlerSocket;
 
@@ -48,6 +49,10 @@ public:
     // ENetConnectException or the SOCKS errors.
     void ConnectTransport(const std::string& host, int port, int timeoutMs,
                           const std::string& boundIP, int boundPort) override;
+    // Connects to the first of addresses that takes the connection on port, in order.
+    // Raises the last address's error when none does.
+    void ConnectToFirst(const std::vector<std::string>& addresses, int port, int timeoutMs,
+                        const std::string& boundIP, int boundPort);
     bool TransportConnected() const override;
     bool WaitReadable(int ms) override;
     int ReceiveSome(void* buffer, int length) override;
@@ -68,6 +73,9 @@ public:
 private:
     int receive(void* buffer, int length, int flags);
     int send(const void* buffer, int length, int flags);
+    // Allocates a socket of ip's family, binds it and connects it to ip:port.
+    void connectOne(const std::string& ip, int port, int timeoutMs, const std::string& boundIP,
+                    int boundPort);
 
     std::unique_ptr<TNetSocketHandle> endpoint;
 };

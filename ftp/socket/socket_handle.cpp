@@ -2,6 +2,7 @@
 
 #include "ftp/anti_freeze.h"
 #include "ftp/socket/net_exception.h"
+#include "ftp/socket/socket_address.h"
 #include "ftp/socket/stack.h"
 
 #include <algorithm>
@@ -18,28 +19,16 @@ namespace {
 
 constexpr int AddressInUse = 10048;
 
-sockaddr_in makeAddress(const std::string& ip, int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = ip.empty() ? htonl(INADDR_ANY) : htonl(TNetStack::StringToIPv4(ip));
-    return address;
-}
-
-void readAddress(const sockaddr_in& address, std::string& ip, int& port) {
-    ip = TNetStack::IPv4ToString(ntohl(address.sin_addr.s_addr));
-    port = ntohs(address.sin_port);
-}
-
 } // namespace
 
 TNetSocketHandle::~TNetSocketHandle() {
     Close();
 }
 
-void TNetSocketHandle::AllocateSocket() {
+void TNetSocketHandle::AllocateSocket(int addressFamily) {
     Close();
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    family = addressFamily == AF_INET6 ? AF_INET6 : AF_INET;
+    int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw ENetInvalidSocket();
     descriptor.store(fd);
     open.store(true);
@@ -66,9 +55,8 @@ void TNetSocketHandle::Close() {
 }
 
 void TNetSocketHandle::bindTo(const std::string& ip, int port) {
-    sockaddr_in address = makeAddress(ip, port);
-    int rc =
-        ::bind(SocketDescriptor(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    TNetSocketAddress address = NetMakeSocketAddress(family, ip, port);
+    int rc = ::bind(SocketDescriptor(), address.get(), address.length);
     TNetStack::CheckSocketResult(rc);
 }
 
@@ -85,9 +73,8 @@ void TNetSocketHandle::Bind() {
     } else {
         bool bound = false;
         for (int port = ClientPortMax; port >= ClientPortMin && !bound; --port) {
-            sockaddr_in address = makeAddress(IP, port);
-            bound = ::bind(SocketDescriptor(), reinterpret_cast<const sockaddr*>(&address),
-                           sizeof(address)) == 0;
+            TNetSocketAddress address = NetMakeSocketAddress(family, IP, port);
+            bound = ::bind(SocketDescriptor(), address.get(), address.length) == 0;
         }
         if (!bound) throw ENetCanNotBindPortInRange(ClientPortMin, ClientPortMax);
     }
@@ -99,7 +86,7 @@ void TNetSocketHandle::Listen(int backlog) {
 }
 
 bool TNetSocketHandle::Accept(int listenDescriptor) {
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t length = sizeof(peer);
     int fd = ::accept4(listenDescriptor, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
     if (TNetStack::CheckSocketResult(fd, {10004, 10038, 10009})) return false;
@@ -112,9 +99,8 @@ bool TNetSocketHandle::Accept(int listenDescriptor) {
 }
 
 void TNetSocketHandle::Connect() {
-    sockaddr_in address = makeAddress(RemoteIP, RemotePort);
-    int rc =
-        ::connect(SocketDescriptor(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    TNetSocketAddress address = NetMakeSocketAddress(family, RemoteIP, RemotePort);
+    int rc = ::connect(SocketDescriptor(), address.get(), address.length);
     TNetStack::CheckSocketResult(rc);
     UpdateLocalBinding();
     UpdatePeerBinding();
@@ -149,8 +135,8 @@ bool TNetSocketHandle::TryConnectNow(int waitMs) {
     if (fd < 0) TNetStack::ThrowSocketError(10038);
     int flags = ::fcntl(fd, F_GETFL);
     ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    sockaddr_in address = makeAddress(RemoteIP, RemotePort);
-    int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    TNetSocketAddress address = NetMakeSocketAddress(family, RemoteIP, RemotePort);
+    int rc = ::connect(fd, address.get(), address.length);
     if (rc != 0 && errno != EINPROGRESS) {
         int number = TNetStack::LastPlatformError();
         ::fcntl(fd, F_SETFL, flags);
@@ -227,15 +213,15 @@ bool TNetSocketHandle::WaitWritable(int ms) {
 }
 
 void TNetSocketHandle::UpdateLocalBinding() {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof(address);
     if (::getsockname(SocketDescriptor(), reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        readAddress(address, IP, Port);
+        NetReadSocketAddress(address, IP, Port);
 }
 
 void TNetSocketHandle::UpdatePeerBinding() {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof(address);
     if (::getpeername(SocketDescriptor(), reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        readAddress(address, RemoteIP, RemotePort);
+        NetReadSocketAddress(address, RemoteIP, RemotePort);
 }

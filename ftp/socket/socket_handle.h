@@ -29,9 +29,11 @@ public:
     // Returns true while the socket is open.
     bool IsOpen() const { return open.load(); }
 
-    // Creates an IPv4 stream socket, closing any previous one first.
-    // Raises ENetInvalidSocket when the OS refuses.
-    void AllocateSocket();
+    // Creates a stream socket of the family (AF_INET or AF_INET6), closing any previous one
+    // first. Raises ENetInvalidSocket when the OS refuses.
+    void AllocateSocket(int addressFamily = 2 /* AF_INET */);
+    // The family of the socket last allocated.
+    int Family() const { return family; }
     // Closes the socket and forgets all addresses and the port range.
     void Reset();
     // If open: marks it closed, shuts it down for sending, then closes it. Safe to call twice.
@@ -85,4 +87,5 @@ private:
     // A non-blocking connect was started and not yet finished. Handed from the main thread to
     // the connect worker at its start, so no lock is needed.
     bool connectPending = false;
+    int family = 2; // AF_INET
 };

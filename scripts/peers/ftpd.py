@@ -3,7 +3,7 @@
 
   ftpd.py --root DIR --port-file FILE [--user NAME --password PW]
           [--anon-root DIR] [--anon-write] [--passive-ports MIN-MAX]
-          [--watch-pid PID]
+          [--watch-pid PID] [--cert PEM --key PEM [--tls-required]] [--ipv6]
 
 Binds port 0 and writes the chosen port to FILE once it accepts connections.
 Run it with /usr/bin/python3: the distribution's Python has the FTP library.
@@ -32,6 +32,10 @@ def main():
     ap.add_argument("--passive-ports")
     ap.add_argument("--watch-pid", type=int, default=0)
     ap.add_argument("--log")
+    ap.add_argument("--cert", help="PEM certificate: offer AUTH TLS (needs python3-openssl)")
+    ap.add_argument("--key", help="PEM private key of --cert")
+    ap.add_argument("--tls-required", action="store_true")
+    ap.add_argument("--ipv6", action="store_true", help="listen on ::1 instead of 127.0.0.1")
     args = ap.parse_args()
 
     auth = DummyAuthorizer()
@@ -40,8 +44,19 @@ def main():
         auth.add_anonymous(os.path.abspath(args.anon_root),
                            perm="elradfmwMT" if args.anon_write else "elr")
 
-    class Handler(FTPHandler):
+    base = FTPHandler
+    if args.cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+
+    class Handler(base):
         pass
+
+    if args.cert:
+        Handler.certfile = os.path.abspath(args.cert)
+        Handler.keyfile = os.path.abspath(args.key)
+        Handler.tls_control_required = args.tls_required
+        Handler.tls_data_required = args.tls_required
 
     Handler.authorizer = auth
     # Tests try wrong passwords on purpose; the default 3 s pause would only slow them.
@@ -58,7 +73,7 @@ def main():
         import logging
         logging.basicConfig(level=logging.CRITICAL)
 
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    server = FTPServer(("::1" if args.ipv6 else "127.0.0.1", 0), Handler)
     port = server.socket.getsockname()[1]
 
     def stop(*_):

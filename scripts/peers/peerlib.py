@@ -14,10 +14,11 @@ import threading
 import time
 
 
-def free_port():
-    """A port on 127.0.0.1 that nothing listened on a moment ago."""
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
+def free_port(host="127.0.0.1"):
+    """A port on host that nothing listened on a moment ago."""
+    family = socket.AF_INET6 if ":" in host else socket.AF_INET
+    with socket.socket(family, socket.SOCK_STREAM) as s:
+        s.bind((host, 0))
         return s.getsockname()[1]
 
 
@@ -39,15 +40,15 @@ def open_path_to(path):
         parent = os.path.dirname(parent)
 
 
-def wait_listening(port, timeout=10.0, proc=None):
-    """Polls until something accepts on 127.0.0.1:port; False on time-out or
+def wait_listening(port, timeout=10.0, proc=None, host="127.0.0.1"):
+    """Polls until something accepts on host:port; False on time-out or
     when proc ended first."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         if proc is not None and proc.poll() is not None:
             return False
         try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+            with socket.create_connection((host, port), timeout=0.5):
                 return True
         except OSError:
             time.sleep(0.05)
@@ -113,7 +114,7 @@ def watch_pid(pid, on_gone, interval=0.3):
     threading.Thread(target=loop, daemon=True).start()
 
 
-def run_child(argv, port, port_file, watch, log_path=None, timeout=10.0):
+def run_child(argv, port, port_file, watch, log_path=None, timeout=10.0, host="127.0.0.1"):
     """Starts a foreground server, waits until it listens on port, announces
     the port, then stays until SIGTERM, the watched process's end, or the
     server's own end. Returns the exit status for sys.exit."""
@@ -127,7 +128,7 @@ def run_child(argv, port, port_file, watch, log_path=None, timeout=10.0):
     signal.signal(signal.SIGTERM, finish)
     signal.signal(signal.SIGINT, finish)
     watch_pid(watch, finish)
-    if not wait_listening(port, timeout, proc):
+    if not wait_listening(port, timeout, proc, host):
         sys.stderr.write("peer: %s did not listen on port %d\n" % (argv[0], port))
         stop_tree(proc)
         return 1

@@ -2,7 +2,7 @@
 """vsftpd on 127.0.0.1 for tests and benchmarks that need a fast C server.
 
   vsftpd.py --dir TMP --root DIR --port-file FILE [--user NAME --password PW]
-            [--anon-root DIR] [--watch-pid PID]
+            [--anon-root DIR] [--watch-pid PID] [--cert PEM --key PEM [--implicit]]
 
 vsftpd cannot bind port 0, so a free port is chosen first and the port file is
 written once the server accepts. Local logins need a real system user: it is
@@ -76,6 +76,9 @@ def main():
     ap.add_argument("--password", default="oxpass")
     ap.add_argument("--anon-root")
     ap.add_argument("--watch-pid", type=int, default=0)
+    ap.add_argument("--cert", help="PEM certificate: FTPS required for every login")
+    ap.add_argument("--key", help="PEM private key of --cert")
+    ap.add_argument("--implicit", action="store_true", help="TLS from the first byte")
     args = ap.parse_args()
 
     ensure_user(args.user, args.password)
@@ -120,6 +123,20 @@ def main():
                  "anon_mkdir_write_enable=YES"]
     else:
         conf += ["anonymous_enable=NO"]
+    if args.cert:
+        key = os.path.join(work, "vsftpd.key")
+        with open(args.key, "rb") as src, open(key, "wb") as dst:
+            dst.write(src.read())
+        os.chmod(key, 0o600)
+        # require_ssl_reuse (the default, written out here) refuses data connections that
+        # do not resume the control connection's TLS session.
+        conf += ["ssl_enable=YES", "rsa_cert_file=" + os.path.abspath(args.cert),
+                 "rsa_private_key_file=" + key, "require_ssl_reuse=YES",
+                 "force_local_logins_ssl=YES", "force_local_data_ssl=YES",
+                 "allow_anon_ssl=YES", "force_anon_logins_ssl=YES",
+                 "force_anon_data_ssl=YES", "ssl_ciphers=HIGH"]
+        if args.implicit:
+            conf += ["implicit_ssl=YES"]
     path = os.path.join(work, "vsftpd.conf")
     with open(path, "w") as f:
         f.write("\n".join(conf) + "\n")

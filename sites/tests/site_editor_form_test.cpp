@@ -1,14 +1,15 @@
 #include "sites/site_editor_form.h"
 
-#include "ui/help_form.h"
 #include "testing/memory_data_module.h"
 #include "testing/widget_test_support.h"
+#include "ui/help_form.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <climits>
@@ -237,6 +238,42 @@ TEST_F(SiteEditorFormTest, EntriesAddedWhileOpenJoinTheLists) {
     form.AddSocksName("later");
     EXPECT_EQ(form.proxyCombo->itemText(3), "late");
     EXPECT_EQ(form.socksCombo->itemText(2), "later");
+}
+
+} // namespace
+
+namespace {
+
+// The security choices live in their own table by site id: saved with a new site, shown again
+// when it is edited, and implicit TLS brings its own port.
+TEST_F(SiteEditorFormTest, SecurityChoicesAreSavedBySiteIdAndShownAgain) {
+    {
+        TSiteEditorForm form(*data, nullptr);
+        fillValid(form, "secure");
+        EXPECT_EQ(form.encryptionCombo->currentText(), "None");
+        EXPECT_TRUE(form.verifyCheck->isChecked());
+        EXPECT_FALSE(form.keepTimeCheck->isChecked());
+        form.encryptionCombo->setCurrentIndex(3);
+        EXPECT_EQ(form.encryptionCombo->currentText(), "Implicit TLS");
+        EXPECT_EQ(form.portSpin->value(), 990);
+        form.encryptionCombo->setCurrentIndex(2);
+        EXPECT_EQ(form.portSpin->value(), 21);
+        form.keepTimeCheck->setChecked(true);
+        form.verifyCheck->setChecked(false);
+        form.okButton->click();
+    }
+    const int id = data->FindSite("secure")->id;
+    const SiteSecurityRecord stored = data->ReadSiteSecurity(id);
+    EXPECT_EQ(stored.encryption, 2);
+    EXPECT_TRUE(stored.keeptime);
+    EXPECT_FALSE(stored.verify);
+
+    TSiteEditorForm form(*data, nullptr);
+    ASSERT_TRUE(form.LoadSite("secure"));
+    EXPECT_EQ(form.encryptionCombo->currentText(), "Explicit TLS");
+    EXPECT_TRUE(form.keepTimeCheck->isChecked());
+    EXPECT_FALSE(form.verifyCheck->isChecked());
+    EXPECT_EQ(form.portSpin->value(), 21);
 }
 
 } // namespace

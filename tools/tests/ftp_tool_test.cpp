@@ -4,6 +4,7 @@
 #include "testing/scripted_peer.h"
 #include "testing/temp_dir.h"
 #include "testing/test_peer.h"
+#include "testing/tls_peers.h"
 #include "tools/ftp_tool_options.h"
 
 #include <csignal>
@@ -415,6 +416,67 @@ TEST(FtpToolHostile, TimeoutOptionBoundsASilentServer) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ENetReadTimeout: Read Timeout (reply to PASV)\n");
     EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+} // namespace
+
+namespace {
+
+TEST(FtpToolOptions, TlsTrustAndIPv6Addresses) {
+    auto o = ParseFtpToolArguments({"--tls", "implicit", "--ca", "/etc/ca.pem", "--trust",
+                                    std::string(64, 'a'), "ftp://u:p@[::1]/pub", "ls", "--mlsd"});
+    EXPECT_EQ(o.encryption, feImplicitTls);
+    EXPECT_EQ(o.port, 990) << "implicit TLS has its own port";
+    EXPECT_EQ(o.caFile, "/etc/ca.pem");
+    ASSERT_EQ(o.trusted.size(), 1u);
+    EXPECT_EQ(o.trusted[0].substr(0, 6), "AA:AA:");
+    EXPECT_EQ(o.host, "::1");
+    EXPECT_EQ(o.folder, "pub");
+    EXPECT_TRUE(o.mlsd);
+    EXPECT_TRUE(o.arguments.empty());
+    auto v6 = ParseFtpToolArguments({"--tls", "auto", "ftp://[fe80::1]:2121", "pwd"});
+    EXPECT_EQ(v6.encryption, feTlsIfAvailable);
+    EXPECT_EQ(v6.host, "fe80::1");
+    EXPECT_EQ(v6.port, 2121);
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--tls", "maybe", "ftp://h", "ls"},
+                                               {"--trust", "12:34", "ftp://h", "ls"},
+                                               {"ftp://[::1", "ls"},
+                                               {"ftp://[::1]x", "ls"},
+                                               {"ftp://[]:21", "ls"}})
+        EXPECT_THROW(ParseFtpToolArguments(args), EUsageError) << args[0] << " " << args[1];
+}
+
+// ProFTPD with explicit FTPS and a certificate of our own authority: without trust the run
+// fails and shows the fingerprint; with --trust (or --ca) it lists with MLSD.
+TEST(FtpToolTls, UntrustedFailsWithTheFingerprintTrustedListsWithMlsd) {
+    TempDir tmp;
+    fs::create_directories(tmp / "root" / "sub");
+    writeFile(tmp / "root" / "naïve.txt", "12345");
+    const TestCertificates certs = makeTestCertificates(tmp / "certs");
+    ProftpdPeer peer(tmp / "peer", tmp / "root", certs.serverCert, certs.serverKey);
+    const std::string url =
+        "ftp://" + peer.user + ":" + peer.password + "@localhost:" + std::to_string(peer.port());
+    const std::string fingerprint = certificateFingerprint(certs.serverCert);
+
+    ToolRun refused = runTool(tmp, {"--tls", "explicit", url, "ls", "--mlsd"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("SHA-256: " + fingerprint), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("ENetCertificateRefused"), std::string::npos) << refused.err;
+
+    for (const auto& trust : {std::vector<std::string>{"--trust", fingerprint},
+                              std::vector<std::string>{"--ca", certs.caCert.string()}}) {
+        std::vector<std::string> args = {"-v", "--tls", "explicit"};
+        args.insert(args.end(), trust.begin(), trust.end());
+        args.insert(args.end(), {url, "ls", "--mlsd"});
+        ToolRun listed = runTool(tmp, args);
+        ASSERT_EQ(listed.status, 0) << listed.err;
+        EXPECT_NE(listed.out.find("-\t5\t"), std::string::npos) << listed.out;
+        EXPECT_NE(listed.out.find("naïve.txt"), std::string::npos) << listed.out;
+        EXPECT_NE(listed.out.find("d\t"), std::string::npos) << listed.out;
+        EXPECT_NE(listed.err.find("> MLSD"), std::string::npos);
+        EXPECT_NE(listed.err.find("> PROT P"), std::string::npos);
+    }
 }
 
 } // namespace

@@ -125,7 +125,7 @@ TEST_F(StoreToolTest, CreateWritesTheProgramsStoreAndRefusesToOverwrite) {
                         "temppath\nTrue\t30\tauto\tnone\t65536\t65536\tTrue\tTrue\t\n");
     Result check = Run({"check", path});
     EXPECT_EQ(check.status, 0);
-    EXPECT_EQ(check.out, "ok: 13 tables, 16 records, 16 blobs\n");
+    EXPECT_EQ(check.out, "ok: 15 tables, 16 records, 16 blobs\n");
     EXPECT_EQ(Run({"create", File("FTPBookmark.dat"), "bookmark"}).status, 0);
     EXPECT_EQ(Run({"tables", File("FTPBookmark.dat")}).out, "bookmark\t2\t0\t0\n");
 }

@@ -39,8 +39,9 @@ void openOn(TStoreTable& t, const std::string& path, const std::string& table) {
 TEST_F(SchemaTest, MainStoreHasEveryTableAndFieldWithItsType) {
     std::string path = File(schema::kMainStoreFile);
     schema::CreateStore(path, schema::StoreKind::Main);
-    const char* names[] = {"ftpsite", "options", "proxy", "socks", "antiidle", "ascext",  "editor",
-                           "hmaster", "hdital",  "task",  "taskd", "taskd2",   "quickftp"};
+    const char* names[] = {"ftpsite", "options", "proxy",    "socks",   "antiidle",
+                           "ascext",  "editor",  "hmaster",  "hdital",  "task",
+                           "taskd",   "taskd2",  "quickftp", "sitesec", "trustcert"};
     ASSERT_EQ(schema::MainTables().size(), std::size(names));
     for (const char* name : names) {
         const schema::TableDesc* desc = schema::FindTable(name);
@@ -145,7 +146,8 @@ TEST_F(SchemaTest, EveryPathAndTypedTextFieldHoldsALongPath) {
         {"task", "desc"},         {"taskd", "name"},      {"taskd", "ftp"},
         {"taskd", "common"},      {"taskd2", "files"},    {"taskd2", "local"},
         {"taskd2", "ftp"},        {"quickftp", "ftp"},    {"quickftp", "user"},
-        {"quickftp", "pass"},     {"bookmark", "path"}};
+        {"quickftp", "pass"},     {"trustcert", "host"},  {"trustcert", "subject"},
+        {"bookmark", "path"}};
     EXPECT_EQ(checked, static_cast<int>(longFields.size()));
     for (auto [table, field] : longFields) {
         const schema::TableDesc* desc = schema::FindTable(table);
