@@ -24,6 +24,24 @@ using namespace data_detail;
 
 // The fields of `map` looked up once for a scan of many records: a field object stays the same
 // while its table is open.
+template <class R> class BoundFields {
+public:
+    BoundFields(TStoreTable& t, const std::vector<FieldMap<R>>& map) {
+        for (const FieldMap<R>& f : map)
+            fields_.push_back({&t.FieldByName(f.field), f.member});
+    }
+    void Read(R& record) const {
+        for (const auto& [field, member] : fields_)
+            std::visit([&](auto m) { get(*field, record.*m); }, member);
+    }
+
+private:
+    static void get(const store::TStoreField& f, QString& v) { v = fromStore(f.AsString()); }
+    static void get(const store::TStoreField& f, int& v) { v = f.AsInteger(); }
+    static void get(const store::TStoreField& f, bool& v) { v = f.AsBoolean(); }
+    std::vector<std::pair<store::TStoreField*, decltype(FieldMap<R>::member)>> fields_;
+};
+
 
 // Every field but the auto-increment id, which the store assigns.
 const std::vector<FieldMap<SiteRecord>> kSiteFields = {
@@ -136,12 +154,6 @@ std::string uniqueDatabaseName() {
 }
 
 } // namespace
-
-struct TDataModule::Tables {
-    store::TStoreDatabase mainDatabase;
-    TStoreTable Tftpsite, Toption, Tproxy, Tsocks, Tantiidle, Tascext, Thm, Thd, Ttask, Ttaskd,
-        Ttaskd2, Tquick, Teditor, Tftpb, Tsitesec, Ttrustcert;
-};
 
 TDataModule::TDataModule(const QString& programFolder)
     : programFolder_(programFolder), tables_(std::make_unique<Tables>()) {
@@ -394,6 +406,9 @@ bool TDataModule::AddBookmark(int siteId, const QString& path) {
     t.Append();
     setInteger(t, "ftpid", siteId);
     setText(t, "path", path);
+    t.Post();
+    return true;
+}
 
 bool TDataModule::DeleteHistoryTransfer(int key) {
     TStoreTable& t = tables_->Thd;
@@ -494,6 +509,7 @@ void TDataModule::ReplaceBookmarks(int siteId, const QStringList& paths) {
         setText(t, "path", path);
         t.Post();
     }
+}
 
 bool TDataModule::DeleteCategory(const QString& name) {
     TStoreTable& t = tables_->Ttask;
@@ -559,6 +575,8 @@ int TDataModule::SaveTask(const TaskRecord& task, const std::vector<TaskEntry>& 
         t.Ttaskd2.Post();
     }
     return taskId;
+}
+
 namespace {
 
 bool locateSiteSecurity(TStoreTable& t, int siteId) {

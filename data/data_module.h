@@ -146,6 +146,8 @@ struct TaskEntry {
     QString local;
     QString ftp;
     bool isfolder = false;
+};
+
 // One `sitesec` record: the protocol choices of a site (by `ftpsite.id`).
 struct SiteSecurityRecord {
     int siteid = 0;

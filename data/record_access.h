@@ -101,5 +101,5 @@ inline void writeFields(TStoreTable& t, const R& record, const std::vector<Field
 struct TDataModule::Tables {
     store::TStoreDatabase mainDatabase;
     store::TStoreTable Tftpsite, Toption, Tproxy, Tsocks, Tantiidle, Tascext, Thm, Thd, Ttask,
-        Ttaskd, Ttaskd2, Tquick, Teditor, Tftpb;
+        Ttaskd, Ttaskd2, Tquick, Teditor, Tftpb, Tsitesec, Ttrustcert;
 };

@@ -109,6 +109,7 @@ public:
         std::erase_if(bookmarks, [siteId](const auto& b) { return b.first == siteId; });
         for (const QString& path : paths)
             bookmarks.push_back({siteId, path});
+    }
     SiteSecurityRecord ReadSiteSecurity(int siteId) override {
         for (const auto& r : security)
             if (r.siteid == siteId) return r;
