@@ -1,6 +1,6 @@
 #include "browser/bookmark_manager_form.h"
 
-#include "browser/recent_list.h"
+#include "ui/recent_list.h"
 #include "ui/icons.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "browser/find_form.h"
 
 #include "browser/browser_frame.h"
-#include "browser/recent_list.h"
+#include "ui/recent_list.h"
 #include "browser/remote_list_model.h"
 #include "browser/transfer_queue.h"
 

@@ -282,6 +282,11 @@ int TNetIOHandlerTLS::ReceiveSome(void* buffer, int length) {
     }
 }
 
+int TNetIOHandlerTLS::SendReady(const void* buffer, int length) {
+    if (!ssl) return TNetIOHandlerSocket::SendReady(buffer, length);
+    return SendSome(buffer, length);
+}
+
 int TNetIOHandlerTLS::SendSome(const void* buffer, int length) {
     if (!ssl) return TNetIOHandlerSocket::SendSome(buffer, length);
     if (!TransportConnected()) throw ENetClosedSocket();

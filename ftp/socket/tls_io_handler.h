@@ -81,6 +81,9 @@ public:
     int ReceiveSome(void* buffer, int length) override;
     int ReceiveReady(void* buffer, int length) override;
     int SendSome(const void* buffer, int length) override;
+    // Once TLS is up, every send goes through the session: a record written in part is
+    // finished by the session itself, within the read time-out.
+    int SendReady(const void* buffer, int length) override;
 
 private:
     // Waits for the socket to become readable (or writable); raises ENetReadTimeout.

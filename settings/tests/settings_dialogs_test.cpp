@@ -222,6 +222,12 @@ public:
     }
     void StartTransfers(bool refresh) override { form_.StartTransfers(refresh); }
     QString ActiveLocalPath() const override { return form_.ActiveLocalPath(); }
+    bool RunTransfersNow() override { return form_.RunTransfersNow(); }
+    void SetActiveLocalPath(const QString& path) override { form_.SetActiveLocalPath(path); }
+    bool HasActiveSession() const override { return form_.HasActiveSession(); }
+    std::vector<TRemoteEntry> ActiveRemoteSelection() const override {
+        return form_.ActiveRemoteSelection();
+    }
 
 private:
     TMainForm& form_;
