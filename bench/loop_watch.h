@@ -1,6 +1,7 @@
 #pragma once
-// Watches a window's event loop during a benchmark: the longest gap between two ticks of a
-// 10 ms timer.
+// Watches a window's event loop during a benchmark: the longest wait between two turns of a
+// timer, and how many turns it made. A 10 ms timer (the default) costs the work under watch
+// nothing worth counting; a 0 ms timer fires on every turn of the loop and so counts them.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -11,26 +12,39 @@ namespace bench {
 
 class LoopWatch {
 public:
-    LoopWatch() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout,
-                         [this] { worst_ = std::max(worst_, since_.restart()); });
+    explicit LoopWatch(int intervalMs = 10) {
+        timer_.setInterval(intervalMs);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+            ++turns_;
+        });
     }
+    // The start counts as a turn, so work that blocks from the start shows as a gap.
     void Start() {
-        worst_ = 0;
-        since_.start();
+        longest_ = 0;
+        turns_ = 0;
+        last_ = 0;
+        clock_.start();
         timer_.start();
     }
-    // Stops watching and returns the longest gap in milliseconds.
+    // Stops watching (the time since the last turn counts as a gap too) and returns the
+    // longest gap in whole milliseconds.
     qint64 Stop() {
+        longest_ = std::max(longest_, clock_.nsecsElapsed() - last_);
         timer_.stop();
-        return std::max(worst_, since_.elapsed());
+        return longest_ / 1000000;
     }
+    double longestMs() const { return static_cast<double>(longest_) / 1e6; }
+    long turns() const { return turns_; }
 
 private:
     QTimer timer_;
-    QElapsedTimer since_;
-    qint64 worst_ = 0;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+    long turns_ = 0;
 };
 
 } // namespace bench

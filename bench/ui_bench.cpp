@@ -7,7 +7,7 @@
 
 #include "app/application.h"
 #include "bench/bench_stats.h"
-#include "bench/turn_watch.h"
+#include "bench/loop_watch.h"
 #include "browser/browser_frame.h"
 #include "browser/tests/frame_settings.h"
 #include "data/data_module.h"
@@ -32,7 +32,7 @@
 
 namespace {
 
-void report(const char* what, const TurnWatch& watch, double goalMs) {
+void report(const char* what, const bench::LoopWatch& watch, double goalMs) {
     std::printf("%-44s longest gap %8.1f ms  (%ld turns)  goal < %.0f ms: %s\n", what,
                 watch.longestMs(), watch.turns(), goalMs,
                 watch.longestMs() < goalMs ? "met" : "MISSED");
@@ -45,7 +45,7 @@ int rowOf(TBrowserFrame& frame, const QString& name) {
 }
 
 // Double-clicks `name` and returns the milliseconds until its rows were painted.
-double openFolder(TBrowserFrame& frame, const QString& name, TurnWatch& watch) {
+double openFolder(TBrowserFrame& frame, const QString& name, bench::LoopWatch& watch) {
     QElapsedTimer clock;
     frame.SelectRemoteRow(rowOf(frame, name));
     watch.Start();
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     site.password = "oxpass";
     data.AppendSite(site);
 
-    TurnWatch watch;
+    bench::LoopWatch watch(0);
     int failures = 0;
     {
         TBrowserFrame frame(1, data);

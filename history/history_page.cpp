@@ -125,22 +125,36 @@ QStringList THistoryPage::details() const {
 }
 
 void THistoryPage::BuildTree() {
-    tree_->clear();
-    items_.clear();
     // Each table is read once and grouped here; a node never scans a table of its own. A long
-    // history keeps the window painting and its timers running meanwhile.
+    // history keeps the window painting and its timers running meanwhile, also while the old
+    // tree goes: it is taken out of the view whole and deleted a day at a time.
     TLoopSlice slice;
+    const QList<QTreeWidgetItem*> old = tree_->invisibleRootItem()->takeChildren();
+    for (QTreeWidgetItem* site : old) {
+        for (int i = 0; i < site->childCount(); ++i) {
+            for (QTreeWidgetItem* day : site->child(i)->takeChildren()) {
+                slice.Tick();
+                delete day;
+            }
+        }
+        delete site;
+    }
+    items_.clear();
     const TDataModule::Tick tick = [&slice] { slice.Tick(); };
     const std::vector<SiteRecord> sites = dataModule_.LoadSites();
     const std::vector<HistoryDay> days = dataModule_.LoadHistoryDays(tick);
     const std::vector<HistoryTransfer> transfers = dataModule_.LoadHistoryTransfers(tick);
     QHash<int, std::vector<const HistoryDay*>> daysOfSite;
     // Newest day first: the days are visited from the last record to the first.
-    for (auto it = days.rbegin(); it != days.rend(); ++it)
+    for (auto it = days.rbegin(); it != days.rend(); ++it) {
+        slice.Tick();
         daysOfSite[it->id].push_back(&*it);
+    }
     QHash<int, std::vector<const HistoryTransfer*>> transfersOfDay;
-    for (const HistoryTransfer& t : transfers)
+    for (const HistoryTransfer& t : transfers) {
+        slice.Tick();
         transfersOfDay[t.id].push_back(&t);
+    }
     items_.reserve(transfers.size());
 
     QList<QTreeWidgetItem*> siteNodes;

@@ -33,7 +33,7 @@ bool TLocalListModel::Load(const QString& root) {
     bool ok = true;
     if (root == kVirtualRoot) {
         for (const QString& folder : VirtualRootFolders())
-            loaded.push_back({folder, folder, true, 0, QString()});
+            loaded.push_back({folder, folder, true, 0, QDateTime()});
     } else {
         const QDir dir(root);
         ok = dir.exists() && dir.isReadable();
@@ -42,19 +42,34 @@ bool TLocalListModel::Load(const QString& root) {
         TLoopSlice slice;
         QDirIterator it(ok ? root : QString(),
                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QString prefix = root.endsWith('/') ? root : root + '/';
         while (ok && it.hasNext()) {
             slice.Tick();
             const QFileInfo info = it.nextFileInfo();
-            loaded.push_back({info.fileName(), info.absoluteFilePath(), info.isDir(),
-                              info.isDir() ? 0 : info.size(),
-                              info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm"))});
+            const QString name = info.fileName();
+            // The time is formatted only for the rows shown.
+            loaded.push_back({name, prefix + name, info.isDir(), info.isDir() ? 0 : info.size(),
+                              info.lastModified()});
         }
-        // Folders first, then by name without regard to case.
-        std::sort(loaded.begin(), loaded.end(), [](const Entry& a, const Entry& b) {
-            if (a.isFolder != b.isFolder) return a.isFolder;
-            const int c = a.name.compare(b.name, Qt::CaseInsensitive);
-            return c != 0 ? c < 0 : a.name < b.name;
+        // Folders first, then by name without regard to case; the keys are folded once.
+        std::vector<std::pair<QString, size_t>> keys;
+        keys.reserve(loaded.size());
+        for (size_t i = 0; i < loaded.size(); ++i) {
+            slice.Tick();
+            keys.emplace_back(loaded[i].name.toCaseFolded(), i);
+        }
+        std::sort(keys.begin(), keys.end(), [&loaded](const auto& a, const auto& b) {
+            const Entry& x = loaded[a.second];
+            const Entry& y = loaded[b.second];
+            if (x.isFolder != y.isFolder) return x.isFolder;
+            const int c = a.first.compare(b.first);
+            return c != 0 ? c < 0 : x.name < y.name;
         });
+        std::vector<Entry> sorted;
+        sorted.reserve(loaded.size());
+        for (const auto& key : keys)
+            sorted.push_back(std::move(loaded[key.second]));
+        loaded.swap(sorted);
     }
     beginResetModel();
     root_ = root;
@@ -105,7 +120,8 @@ QVariant TLocalListModel::data(const QModelIndex& index, int role) const {
     case 2:
         return typeName(e);
     case 3:
-        return e.modified;
+        return e.modified.isValid() ? e.modified.toString(QStringLiteral("yyyy-MM-dd hh:mm"))
+                                    : QString();
     }
     return {};
 }

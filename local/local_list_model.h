@@ -5,6 +5,7 @@
 // thousands of files costs one reset. Rows drag as local file URLs.
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <QHash>
 #include <vector>
 
@@ -19,7 +20,7 @@ public:
         QString path;
         bool isFolder = false;
         qint64 size = 0;
-        QString modified;
+        QDateTime modified; // invalid for the virtual root's folders
     };
 
     explicit TLocalListModel(QObject* parent = nullptr);

@@ -3,7 +3,8 @@
 # several rounds (5 unless BENCH_ROUNDS says otherwise) and prints medians with their spread.
 # At the end a table gathers every ratio and figure with its goal and whether the median meets
 # it. Usage: scripts/bench.sh [name ...]
-# (names: store_bench net_bench ftp_bench queue_bench ui_bench; default: all that are built).
+# (names: store_bench net_bench ftp_bench queue_bench ui_bench pages_bench remote_bench;
+# default: all that are built).
 # OXBROOK_BENCH_DROP_CACHES=1 drops the page cache before every run of both sides (root only).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,7 +17,7 @@ cmake --build "$build" -j "$(nproc)"
 
 names=("$@")
 if [ "${#names[@]}" -eq 0 ]; then
-  names=(store_bench net_bench ftp_bench queue_bench ui_bench)
+  names=(store_bench net_bench ftp_bench queue_bench ui_bench pages_bench remote_bench)
 fi
 rounds="${BENCH_ROUNDS:-5}"
 export QT_QPA_PLATFORM=offscreen OXBROOK_SOURCE_DIR="$root"
