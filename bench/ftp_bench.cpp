@@ -250,7 +250,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const char* tool : {"curl", "lftp"}) {
-        if (has(run.clients, tool) && !bench::ToolPresent(tool)) {
+        if (!bench::ToolPresent(tool)) {
             std::printf("ftp_bench: skipped: %s is not installed\n", tool);
             return 0;
         }
