@@ -1,6 +1,6 @@
 #include "browser/remote_bookmarks.h"
 
-#include "browser/bookmark_manager_form.h"
+#include "ui/bookmark_manager_form.h"
 #include "browser/browser_frame.h"
 #include "browser/remote_walk.h"
 #include "data/app_paths.h"

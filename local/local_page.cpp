@@ -1,8 +1,10 @@
 #include "local/local_page.h"
 
 #include "local/local_list_model.h"
+#include "ui/bookmark_manager_form.h"
 #include "ui/desktop_service.h"
 #include "ui/icons.h"
+#include "ui/prompt_service.h"
 #include "ui/recent_list.h"
 #include "ui/session_host.h"
 #include "ui/styled_list_view.h"
@@ -68,9 +70,8 @@ void TLocalPage::buildToolBar() {
     QAction* add =
         bookmarkMenu_->addAction(tr("Add Bookmark"), this, &TLocalPage::onAddBookmarkClick);
     bookmarkMenu_->setDefaultAction(add);
-    // The bookmark manager is not part of the program yet; its item stays without effect.
-    manageAction_ = bookmarkMenu_->addAction(tr("Manage Bookmarks..."));
-    manageAction_->setEnabled(false);
+    manageAction_ = bookmarkMenu_->addAction(tr("Manage Bookmarks..."), this,
+                                             &TLocalPage::onManageBookmarksClick);
     bookmarkMenu_->addSeparator();
     fixedBookmarkItems_ = bookmarkMenu_->actions().size();
     auto* bookmarkButton = new QToolButton;
@@ -241,6 +242,23 @@ void TLocalPage::onAddBookmarkClick() {
     if (current == TLocalListModel::kVirtualRoot || !QFileInfo(current).isDir()) return;
     if (!bookmarks().contains(current)) addBookmarkItem(current);
     SaveBookmarks();
+}
+
+void TLocalPage::onManageBookmarksClick() {
+    // The manager saves "bookmark.dat" itself on "&OK"; the menu then shows what it kept.
+    TBookmarkManagerForm form(QString(), bookmarkFile(), true, this);
+    if (Prompt().ExecForm(&form) != QDialog::Accepted) return;
+    SetBookmarkItems(form.localPaths());
+}
+
+void TLocalPage::SetBookmarkItems(const QStringList& paths) {
+    const QList<QAction*> items = bookmarkMenu_->actions();
+    for (qsizetype i = fixedBookmarkItems_; i < items.size(); ++i) {
+        bookmarkMenu_->removeAction(items[i]);
+        delete items[i];
+    }
+    for (const QString& path : paths)
+        addBookmarkItem(path);
 }
 
 void TLocalPage::onBookmarkItem(const QString& path) {

@@ -39,6 +39,8 @@ public:
     // Handlers of the toolbar, the bookmark menu and the list.
     void onUpClick();
     void onAddBookmarkClick();
+    // "Manage Bookmarks...": the manager on its "Local" page; "&OK" rebuilds the menu.
+    void onManageBookmarksClick();
     void onBookmarkItem(const QString& path);
     void onAddTaskClick();
     void onUploadClick();
@@ -55,6 +57,8 @@ public:
     // Loads the bookmark menu from "bookmark.dat"; saves it (returns false when the file could
     // not be written, leaving the old one).
     void LoadBookmarks();
+    // Replaces the bookmark items (the fixed items stay) with one item per path.
+    void SetBookmarkItems(const QStringList& paths);
     bool SaveBookmarks();
     // The bookmark items' captions, in menu order.
     QStringList bookmarks() const;

@@ -194,13 +194,25 @@ void TRecordBuffer::SetBlob(int field, std::string content) {
 
 bool TRecordBuffer::BlobLoaded(int field) const {
     Check(field);
-    return blobLoaded_[static_cast<size_t>(field)] != 0;
+    return blobLoaded_[static_cast<size_t>(field)] == 1;
 }
 
 void TRecordBuffer::MarkBlobUnloaded(int field) {
     Check(field);
     blobs_[static_cast<size_t>(field)].clear();
     blobLoaded_[static_cast<size_t>(field)] = 0;
+}
+
+void TRecordBuffer::HoldStoredBlob(int field, std::string stored) {
+    Check(field);
+    blobs_[static_cast<size_t>(field)] = std::move(stored);
+    blobLoaded_[static_cast<size_t>(field)] = 2;
+}
+
+std::string TRecordBuffer::TakeStoredBlob(int field) {
+    Check(field);
+    blobLoaded_[static_cast<size_t>(field)] = 0;
+    return std::move(blobs_[static_cast<size_t>(field)]);
 }
 
 } // namespace store

@@ -97,6 +97,11 @@ public:
     std::vector<uint8_t>& Fixed() { return fixed_; }
     const std::vector<uint8_t>& Fixed() const { return fixed_; }
     void MarkBlobUnloaded(int field);
+    // A blob's stored bytes read together with its record, still to be decoded: the field
+    // counts as unloaded (a write leaves it as stored) until LoadBlob decodes it.
+    void HoldStoredBlob(int field, std::string stored);
+    bool HoldsStoredBlob(int field) const { return blobLoaded_[static_cast<size_t>(field)] == 2; }
+    std::string TakeStoredBlob(int field);
 
 private:
     void Check(int field) const {

@@ -157,6 +157,14 @@ void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step,
     if (ahead.records.size() < static_cast<size_t>(n)) ahead.records.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
         ahead.records[static_cast<size_t>(i)].resize(recordSize);
+    if (ahead.layout != layout_) {
+        ahead.blobFields.clear();
+        for (size_t f = 0; f < layout_->fields.size(); ++f)
+            if (IsBlobType(layout_->fields[f].type)) ahead.blobFields.push_back(static_cast<int>(f));
+    }
+    const size_t perRecord = ahead.blobFields.size();
+    ahead.blobs.resize(static_cast<size_t>(n) * perRecord);
+    ahead.blobHeld.assign(static_cast<size_t>(n) * perRecord, 0);
     ahead.layout = layout_;
     ahead.next = 0;
     try {
@@ -164,6 +172,8 @@ void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step,
         uint8_t counter[4];
         file_.Stream().ReadAt(headerOffset_ + fmt::kThChangeCount, counter, sizeof counter);
         ahead.changeCount = static_cast<uint32_t>(fmt::GetI32(counter));
+        const int64_t fileSize = perRecord > 0 ? file_.Stream().Size() : 0;
+        size_t blobBudget = kMostBytes;
         for (int i = 0; i < n; ++i) {
             const TRecordRef& ref = refs[static_cast<ptrdiff_t>(i) * step];
             try {
@@ -175,6 +185,9 @@ void TStoreTableIO::ReadRecordAhead(const TRecordRef* refs, int count, int step,
                 break;
             }
             ahead.refs[static_cast<size_t>(i)] = ref;
+            // Under the same lock the record's small blobs cost a copy from the mapping; read
+            // later, each would cost a lock of its own.
+            readBlobsAhead(ahead, static_cast<size_t>(i), fileSize, blobBudget);
         }
     } catch (...) {
         ahead.refs.clear();
@@ -198,7 +211,40 @@ void TStoreTableIO::handOut(TReadAhead& ahead, size_t i, TRecordBuffer& buf) {
     } else {
         FillRecord(record.data(), buf);
     }
+    const size_t perRecord = ahead.blobFields.size();
+    for (size_t k = 0; k < perRecord; ++k) {
+        const size_t at = i * perRecord + k;
+        if (!ahead.blobHeld[at]) continue;
+        ahead.blobHeld[at] = 0;
+        const int f = ahead.blobFields[k];
+        if (buf.Active(f)) buf.HoldStoredBlob(f, std::move(ahead.blobs[at]));
+    }
     ahead.next = i + 1;
+}
+
+void TStoreTableIO::readBlobsAhead(TReadAhead& ahead, size_t i, int64_t fileSize,
+                                   size_t& budget) {
+    constexpr int32_t kLargestAhead = 16 * 1024;
+    const size_t perRecord = ahead.blobFields.size();
+    const uint8_t* record = ahead.records[i].data();
+    for (size_t k = 0; k < perRecord; ++k) {
+        const uint8_t* d = record + layout_->offsets[static_cast<size_t>(ahead.blobFields[k])];
+        const int32_t offset = fmt::GetI32(d);
+        const int32_t stored = fmt::GetI32(d + 4);
+        // Anything odd (damage, a large blob, the budget spent) is left to LoadBlob, which
+        // reports damage when the field is asked for.
+        if (stored < 0 || stored > kLargestAhead || static_cast<size_t>(stored) > budget) continue;
+        std::string& bytes = ahead.blobs[i * perRecord + k];
+        if (stored > 0) {
+            if (offset < fmt::kFirstFreeOffset || int64_t(offset) + stored > fileSize) continue;
+            bytes.resize(static_cast<size_t>(stored));
+            file_.Stream().ReadAt(offset, bytes.data(), bytes.size());
+            budget -= static_cast<size_t>(stored);
+        } else {
+            bytes.clear();
+        }
+        ahead.blobHeld[i * perRecord + k] = 1;
+    }
 }
 
 void TStoreTableIO::LoadBlob(TRecordBuffer& buf, int field) {
@@ -208,6 +254,10 @@ void TStoreTableIO::LoadBlob(TRecordBuffer& buf, int field) {
     int32_t offset = fmt::GetI32(d);
     int32_t stored = fmt::GetI32(d + 4);
     const TFieldDef& def = layout_->fields[static_cast<size_t>(field)];
+    if (buf.HoldsStoredBlob(field)) {
+        buf.SetBlob(field, file_.Codec().DecodeBlob(buf.TakeStoredBlob(field), def.mode));
+        return;
+    }
     std::string bytes;
     if (stored != 0) {
         LockGuard lock(file_);

@@ -49,6 +49,11 @@ struct TReadAhead {
     // The stored fixed parts, one per entry of refs. A record handed out whole is swapped into
     // the cursor's buffer, and its entry no longer counts.
     std::vector<std::vector<uint8_t>> records;
+    // The small blobs of those records, read under the same lock: blobFields.size() per entry,
+    // in field order; `blobHeld` says which were read (large ones load when asked for).
+    std::vector<int> blobFields;
+    std::vector<std::string> blobs;
+    std::vector<uint8_t> blobHeld;
     std::shared_ptr<const TRecordLayout> layout;
     uint32_t changeCount = 0; // the table's published change counter when they were read
     size_t next = 0;          // the entry a cursor moving on would ask for
@@ -158,6 +163,8 @@ private:
     void FillRecord(const uint8_t* raw, TRecordBuffer& buf);
     bool PeekChangeCount(uint32_t& count);
     void handOut(TReadAhead& ahead, size_t i, TRecordBuffer& buf);
+    // Reads the small blobs of ahead entry i while the lock is held (see TReadAhead::blobs).
+    void readBlobsAhead(TReadAhead& ahead, size_t i, int64_t fileSize, size_t& budget);
     void ReadClear(const TRecordRef& ref, std::vector<uint8_t>& clear);
     int CompareClearKeys(int index, const uint8_t* a, const uint8_t* b, int keyFields,
                          const std::vector<int>* bKeyOffsets = nullptr) const;

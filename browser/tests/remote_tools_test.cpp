@@ -1,7 +1,7 @@
 // View and edit through local copies, export and copy URL, find and filter, and bookmarks,
 // against a real FTP server.
 
-#include "browser/bookmark_manager_form.h"
+#include "ui/bookmark_manager_form.h"
 #include "browser/export_listing.h"
 #include "browser/find_form.h"
 #include "ui/recent_list.h"

@@ -4,11 +4,13 @@
 #include "local/local_page.h"
 
 #include "local/local_list_model.h"
+#include "ui/bookmark_manager_form.h"
 #include "testing/recording_session_host.h"
 #include "testing/widget_test_support.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QTreeWidget>
 #include <QtEndian>
 #include <csignal>
 #include <sys/resource.h>
@@ -108,6 +110,23 @@ TEST_F(LocalPageTest, BookmarksComeBackAfterARestartCutOnACharacterBoundary) {
     // Picking a bookmark makes it the root.
     page->bookmarkMenu()->actions().at(3)->trigger();
     EXPECT_EQ(page->root(), path("files"));
+
+    // "Manage Bookmarks..." opens the manager on its "Local" page; a row deleted there is gone
+    // from the menu and from the file after "&OK", and "Cancel" changes nothing.
+    prompt->QueueFormAction([this, &expected](QDialog& d) {
+        auto& form = static_cast<TBookmarkManagerForm&>(d);
+        ASSERT_TRUE(form.localShown());
+        EXPECT_EQ(form.localPaths(), QStringList({path("files"), expected}));
+        form.localList()->setCurrentItem(form.localList()->topLevelItem(0));
+        form.onDeleteLocalClick();
+        form.onOkClick();
+    });
+    page->bookmarkMenu()->actions().at(1)->trigger();
+    EXPECT_EQ(page->bookmarks(), QStringList({expected}));
+    page->bookmarkMenu()->actions().at(1)->trigger(); // no form action: rejected
+    EXPECT_EQ(page->bookmarks(), QStringList({expected}));
+    restart();
+    EXPECT_EQ(page->bookmarks(), QStringList({expected}));
 }
 
 TEST_F(LocalPageTest, ADamagedBookmarkFileGivesTheBookmarksItHolds) {

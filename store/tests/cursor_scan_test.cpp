@@ -164,3 +164,52 @@ TEST_F(CursorTest, FieldsByNameInAnyLetterCaseAndOrder) {
     EXPECT_EQ(t.FieldByName("name").Index(), 2);
     EXPECT_EQ(t.FindField("flag"), nullptr);
 }
+
+TEST_F(CursorTest, MemosReadWithTheirRecordsStayTrueToTheFile) {
+    // Empty, small and large memos and blobs; the large ones are read when asked for.
+    const std::string large(20000, 'L');
+    const std::vector<std::string> notes = {"", "short", large, "x", std::string(300, 's')};
+    {
+        TStoreTable t;
+        OpenOn(t, "items");
+        for (size_t i = 0; i < notes.size(); ++i) {
+            t.Append();
+            t.FieldByName("name").SetAsString("r" + std::to_string(i));
+            t.FieldByName("note").SetAsString(notes[i]);
+            t.FieldByName("data").SetAsString(notes[notes.size() - 1 - i]);
+            t.Post();
+        }
+    }
+    TStoreTable t;
+    OpenOn(t, "items");
+    t.First();
+    ASSERT_EQ(t.FieldByName("note").AsString(), "");
+    t.Next();
+    // Records behind this one, with their memos, were read ahead: a change by another process
+    // is seen all the same, and the memo left alone by an edit of another field keeps its text.
+    ASSERT_TRUE(inChildProcess([&] {
+        TStoreTable writer;
+        OpenOn(writer, "items");
+        writer.SetRecNo(3);
+        writer.Edit();
+        writer.FieldByName("note").SetAsString("changed elsewhere");
+        writer.Post();
+    }));
+    std::vector<std::string> seen, data;
+    for (; !t.Eof(); t.Next()) {
+        seen.push_back(t.FieldByName("note").AsString());
+        data.push_back(t.FieldByName("data").AsString());
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"short", "changed elsewhere", "x", notes[4]}));
+    EXPECT_EQ(data, (std::vector<std::string>{notes[3], large, "short", ""}));
+
+    t.First();
+    t.Next();
+    t.Edit();
+    t.FieldByName("num").SetAsInteger(7);
+    t.Post();
+    t.First();
+    t.Next();
+    EXPECT_EQ(t.FieldByName("note").AsString(), "short");
+    EXPECT_EQ(t.FieldByName("data").AsString(), notes[3]);
+}

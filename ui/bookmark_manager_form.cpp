@@ -1,4 +1,4 @@
-#include "browser/bookmark_manager_form.h"
+#include "ui/bookmark_manager_form.h"
 
 #include "ui/recent_list.h"
 #include "ui/icons.h"
