@@ -47,15 +47,19 @@ void WriteFilledFile(const std::filesystem::path& file, long long bytes) {
 }
 
 std::vector<std::string> LftpCommand(const std::string& user, const std::string& password, int port,
-                                     const std::string& command) {
+                                     const std::string& command, const std::string& caFile) {
+    const std::string security = caFile.empty() ? "set ftp:ssl-allow false; "
+                                                : "set ftp:ssl-force true; "
+                                                  "set ftp:ssl-protect-data true; "
+                                                  "set ssl:ca-file " +
+                                                      caFile + "; ";
     return {"lftp",
             "-u",
             user + "," + password,
             "-p",
             std::to_string(port),
             "-e",
-            "set ftp:ssl-allow false; set ftp:passive-mode true; set net:max-retries 1; "
-            "set xfer:clobber on; " +
+            security + "set ftp:passive-mode true; set net:max-retries 1; set xfer:clobber on; " +
                 command + "; quit",
             "127.0.0.1"};
 }

@@ -20,9 +20,11 @@ struct ClientRun {
 ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& log);
 // Writes `bytes` pseudo-random bytes to `file`.
 void WriteFilledFile(const std::filesystem::path& file, long long bytes);
-// Returns the lftp command line that logs in to 127.0.0.1:`port` passively and runs `command`.
+// Returns the lftp command line that logs in to 127.0.0.1:`port` passively and runs `command`:
+// in plain FTP, or with `caFile` given, over explicit TLS for logins and data with the server's
+// certificate checked against that authority.
 std::vector<std::string> LftpCommand(const std::string& user, const std::string& password, int port,
-                                     const std::string& command);
+                                     const std::string& command, const std::string& caFile = {});
 // Returns the free space of the file system holding `path`, in GiB.
 double FreeGiB(const std::filesystem::path& path);
 // Returns true when `tool` is found on the PATH.

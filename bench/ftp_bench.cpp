@@ -1,25 +1,26 @@
 // Transfer and listing speed of the engine against curl and lftp, all three against one vsftpd
-// on 127.0.0.1 in the same run. Each client runs as its own process so that its CPU time and
-// peak memory can be read from the kernel when it ends.
+// on 127.0.0.1 in the same run, in plain FTP and over explicit TLS; and what verifying each
+// transfer against the server's digest costs, on ProFTPD. Each client runs as its own process so
+// that its CPU time and peak memory can be read from the kernel when it ends.
 //
 //   ftp_bench [--size-mib N] [--rounds N] [--entries N] [--clients engine,curl,lftp]
+//             [--parts plain,list,tls,verify]
 //
 // Prints MB/s, client CPU seconds and peak resident memory per client and round, then the
 // engine's ratios against the faster of curl and lftp: for every round the ratio of that round's
 // figures, reported as the median with its spread (5 rounds unless told otherwise).
 
-#include "bench/bench_clients.h"
-#include "bench/bench_stats.h"
-#include "ftp/ftp.h"
+#include "bench/transfer_rounds.h"
+#include "bench/verify_cost.h"
 #include "testing/temp_dir.h"
 #include "testing/test_peer.h"
+#include "testing/tls_peers.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <unistd.h>
+#include <fstream>
+#include <memory>
 
 namespace fs = std::filesystem;
 using oxbrook::testing::TempDir;
@@ -30,65 +31,212 @@ namespace {
 constexpr const char* kUser = "oxbench";
 constexpr const char* kPassword = "benchpw";
 
-// The engine's side, run in a child process: get, put or list with 64 KiB buffers, passive,
-// binary.
-int engineChild(int argc, char** argv) {
-    if (argc < 5) return 2;
-    std::string what = argv[2];
-    TNetFTP ftp;
-    ftp.Host = "127.0.0.1";
-    ftp.Port = std::atoi(argv[3]);
-    ftp.Username = kUser;
-    ftp.Password = kPassword;
-    ftp.Passive = true;
-    ftp.RecvBufferSize = 65536;
-    ftp.SendBufferSize = 65536;
-    try {
-        // No time-out: a plain connect in this thread, as a program without a window makes it.
-        ftp.Connect(true, 0);
-        if (what == "get") {
-            ftp.Retrieve(argv[4], argv[5], true, false);
-        } else if (what == "put") {
-            ftp.StoreFile(argv[4], argv[5], false);
-        } else if (what == "list") {
-            ftp.ChangeDirectory(argv[4]);
-            ftp.ListDirectory(nullptr, "", true);
-            int n = ftp.DirectoryListing().Count();
-            std::printf("%d entries\n", n);
-        }
-        ftp.Disconnect();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "engine: %s\n", e.what());
-        return 1;
+std::vector<std::string> splitList(const std::string& list) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at != std::string::npos;) {
+        size_t comma = list.find(',', at);
+        out.push_back(list.substr(at, comma == std::string::npos ? comma : comma - at));
+        at = comma == std::string::npos ? comma : comma + 1;
     }
-    return 0;
+    return out;
+}
+
+bool has(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// Returns the last line that is not empty written to a file after its first `from` bytes (a
+// client's last complaint in the log).
+std::string lastLine(const fs::path& file, std::streamoff from) {
+    std::ifstream in(file);
+    in.seekg(from);
+    std::string line, last = "it printed nothing";
+    while (std::getline(in, line))
+        if (!line.empty()) last = line;
+    return last;
+}
+
+// What every part of the run shares.
+struct Run {
+    std::string self;
+    fs::path tmp;
+    bench::TransferSetting where;
+    std::string upSource;
+    std::vector<std::string> clients;
+    int rounds = 0;
+    const bench::PageCache* cache = nullptr;
+};
+
+// A client's download of `remote` to `got` and upload of the local source as `remoteUp`, against
+// `target` (with a CA file: explicit TLS for logins and data).
+bench::TransferCommands clientCommands(const Run& run, const bench::EngineTarget& target,
+                                       const std::string& client, const std::string& remote,
+                                       const std::string& got, const std::string& remoteUp) {
+    if (client == "engine")
+        return {bench::EngineCommand(run.self, "get", target, bench::Verify::Default, remote, got),
+                bench::EngineCommand(run.self, "put", target, bench::Verify::Default, run.upSource,
+                                     remoteUp)};
+    if (client == "curl") {
+        const std::string base = "ftp://" + target.user + ":" + target.password +
+                                 "@127.0.0.1:" + std::to_string(target.port) + "/";
+        std::vector<std::string> curl = {"curl", "-s", "-S"};
+        if (!target.caFile.empty())
+            curl.insert(curl.end(), {"--ssl-reqd", "--cacert", target.caFile});
+        bench::TransferCommands c{curl, curl};
+        c.get.insert(c.get.end(), {"-o", got, base + remote});
+        c.put.insert(c.put.end(), {"-T", run.upSource, base + remoteUp});
+        return c;
+    }
+    auto lftp = [&](const std::string& command) {
+        return bench::LftpCommand(target.user, target.password, target.port, command,
+                                  target.caFile);
+    };
+    return {lftp("get " + remote + " -o " + got), lftp("put " + run.upSource + " -o " + remoteUp)};
+}
+
+std::vector<std::string> peersOf(const std::vector<std::string>& clients) {
+    std::vector<std::string> peers;
+    for (const auto& c : clients)
+        if (c != "engine") peers.push_back(c);
+    return peers;
+}
+
+bool transferRows(const Run& run, const bench::EngineTarget& target, const std::string& label,
+                  const std::string& rowPrefix, const std::vector<std::string>& clients,
+                  bool peakRows) {
+    bench::TransferRuns runs = bench::RunTransferRounds(
+        label, clients, run.rounds, run.where,
+        [&](const std::string& client, const std::string& got, const std::string& remoteUp) {
+            return clientCommands(run, target, client, "big.bin", got, remoteUp);
+        },
+        *run.cache);
+    std::printf("\n%s%d rounds: median (lowest-highest)\n",
+                label.empty() ? "" : (label + ", ").c_str(), run.rounds);
+    return bench::ReportTransfers(label, rowPrefix, runs, clients, peersOf(clients),
+                                  run.where.bytes, peakRows);
+}
+
+bool listingRows(const Run& run, int port, int entries) {
+    const bench::EngineTarget target{port, kUser, kPassword, {}};
+    const fs::path listed = run.where.local / "list.txt";
+    const std::string url = "ftp://" + std::string(kUser) + ":" + kPassword +
+                            "@127.0.0.1:" + std::to_string(port) + "/many/";
+    auto listCurl = [&] {
+        return bench::RunClient({"curl", "-s", "-S", "-o", listed.string(), url}, run.where.log);
+    };
+    auto listEngine = [&] {
+        return bench::RunClient(
+            bench::EngineCommand(run.self, "list", target, bench::Verify::Default, "many"),
+            run.where.log);
+    };
+    bool allOk = true;
+    std::vector<double> engineList, curlList, listRatio;
+    // The first listing fills the server's cache of the folder; it is not counted.
+    listCurl();
+    for (int round = 0; round < run.rounds; ++round) {
+        // The two take turns at going first, as the transfers do.
+        bench::ClientRun e, c;
+        bench::RunPair(
+            round, [&] { e = listEngine(); }, [&] { c = listCurl(); });
+        allOk = allOk && e.ok && c.ok;
+        engineList.push_back(e.seconds);
+        curlList.push_back(c.seconds);
+        listRatio.push_back(e.seconds / c.seconds);
+        std::printf("round %d listing of %d entries: engine LIST+parse %.3f s, curl LIST %.3f s\n",
+                    round + 1, entries, e.seconds, c.seconds);
+    }
+    std::printf("listing: engine LIST+parse %s s, curl LIST alone %s s\n",
+                bench::SpreadText(engineList, "%.3f").c_str(),
+                bench::SpreadText(curlList, "%.3f").c_str());
+    bench::ReportRatio("ftp.list_time", listRatio, {bench::Goal::Below, 1.0});
+    return allOk;
+}
+
+// The FTPS rows: the same transfers against a vsftpd that demands TLS on logins and data and
+// that data connections resume the control connection's session. A client that cannot do that
+// here is left out with a line saying so.
+bool tlsRows(const Run& run) {
+    using namespace oxbrook::testing;
+    std::unique_ptr<TestCertificates> certs;
+    std::unique_ptr<VsftpdTlsPeer> peer;
+    try {
+        certs = std::make_unique<TestCertificates>(makeTestCertificates(run.tmp / "certs"));
+        peer = std::make_unique<VsftpdTlsPeer>(run.tmp / "vsftpd-tls", run.where.root,
+                                               certs->serverCert, certs->serverKey, false, kUser,
+                                               kPassword);
+    } catch (const std::exception& e) {
+        std::printf("ftp_bench: FTPS rows skipped: no TLS server here: %s\n", e.what());
+        return true;
+    }
+    const bench::EngineTarget target{peer->port(), kUser, kPassword, certs->caCert.string()};
+    std::vector<std::string> able;
+    for (const auto& client : run.clients) {
+        const fs::path got = run.where.local / ("probe-" + client + ".bin");
+        std::error_code ec;
+        const uintmax_t logged = fs::file_size(run.where.log, ec);
+        const std::streamoff from = ec ? 0 : static_cast<std::streamoff>(logged);
+        const auto probe = bench::RunClient(
+            clientCommands(run, target, client, "probe.bin", got.string(), {}).get, run.where.log);
+        if (probe.ok && fs::file_size(got, ec) == fs::file_size(run.where.root / "probe.bin"))
+            able.push_back(client);
+        else
+            std::printf("ftp_bench: %s cannot download over explicit TLS from vsftpd here (%s): "
+                        "left out of the FTPS rows\n",
+                        client.c_str(), lastLine(run.where.log, from).c_str());
+        fs::remove(got, ec);
+    }
+    if (!has(able, "engine") || peersOf(able).empty()) {
+        std::printf("ftp_bench: FTPS rows skipped: they need the engine and curl or lftp\n");
+        return has(able, "engine");
+    }
+    std::printf("\nFTPS (explicit TLS, session reuse required) against vsftpd\n");
+    return transferRows(run, target, "tls", "ftp.tls_", able, false);
+}
+
+// The cost of verification: the engine's transfers against ProFTPD with and without asking
+// its digest, set against the server's own time to hash the file.
+bool verifyRows(const Run& run) {
+    // A folder of its own: ProFTPD's sessions give up root's right to write into vsftpd's
+    // folder, which belongs to vsftpd's user. The file to download is the same one, linked.
+    bench::TransferSetting where = run.where;
+    where.root = run.tmp / "proftpd-root";
+    fs::create_directories(where.root);
+    std::error_code ec;
+    fs::create_hard_link(run.where.root / "big.bin", where.root / "big.bin", ec);
+    if (ec) fs::copy_file(run.where.root / "big.bin", where.root / "big.bin");
+    std::unique_ptr<oxbrook::testing::ProftpdPeer> peer;
+    try {
+        peer = std::make_unique<oxbrook::testing::ProftpdPeer>(run.tmp / "proftpd", where.root);
+    } catch (const std::exception& e) {
+        std::printf("ftp_bench: verification rows skipped: no ProFTPD here: %s\n", e.what());
+        return true;
+    }
+    const bench::EngineTarget target{peer->port(), peer->user, peer->password, {}};
+    std::printf("\nverification (HASH) on and off against ProFTPD, plain FTP\n");
+    return bench::VerifyCostRows(run.self, target, run.rounds, where, run.upSource, *run.cache);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return engineChild(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return bench::EngineChild(argc, argv);
     if (argc > 1 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
         std::printf("usage: ftp_bench [--size-mib N] [--rounds N] [--entries N] "
-                    "[--clients engine,curl,lftp]\n");
+                    "[--clients engine,curl,lftp] [--parts plain,list,tls,verify]\n");
         return 0;
     }
     int64_t sizeMiB = 1024;
-    int rounds = bench::RoundsFromArgs(argc, argv), entries = 20000;
-    std::vector<std::string> clients = {"engine", "curl", "lftp"};
+    int entries = 20000;
+    Run run;
+    run.rounds = bench::RoundsFromArgs(argc, argv);
+    run.clients = {"engine", "curl", "lftp"};
+    std::vector<std::string> parts = {"plain", "list", "tls", "verify"};
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--size-mib")) sizeMiB = std::atoll(argv[i + 1]);
         if (!std::strcmp(argv[i], "--entries")) entries = std::atoi(argv[i + 1]);
-        if (!std::strcmp(argv[i], "--clients")) {
-            // A subset, for looking at one client alone: "--clients engine,curl".
-            clients.clear();
-            std::string list = argv[i + 1];
-            for (size_t at = 0; at != std::string::npos;) {
-                size_t comma = list.find(',', at);
-                clients.push_back(list.substr(at, comma == std::string::npos ? comma : comma - at));
-                at = comma == std::string::npos ? comma : comma + 1;
-            }
-        }
+        // A subset, for looking at one client alone: "--clients engine,curl".
+        if (!std::strcmp(argv[i], "--clients")) run.clients = splitList(argv[i + 1]);
+        if (!std::strcmp(argv[i], "--parts")) parts = splitList(argv[i + 1]);
     }
     const int64_t bytes = sizeMiB * 1024 * 1024;
 
@@ -114,6 +262,7 @@ int main(int argc, char** argv) {
     std::printf("preparing a %lld MiB file and a folder of %d entries...\n",
                 static_cast<long long>(sizeMiB), entries);
     bench::WriteFilledFile(root / "big.bin", bytes);
+    bench::WriteFilledFile(root / "probe.bin", 1 << 20);
     bench::WriteFilledFile(local / "up.bin", bytes);
     for (int i = 0; i < entries; ++i) {
         char name[64];
@@ -122,132 +271,21 @@ int main(int argc, char** argv) {
         if (f) std::fclose(f);
     }
     VsftpdPeer vsftpd(tmp / "vsftpd", root, kUser, kPassword);
-    const std::string port = std::to_string(vsftpd.port());
-    const std::string base = "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + port;
-    const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const fs::path log = tmp / "clients.log";
-    const std::string up = (local / "up.bin").string();
-    auto lftp = [&](const std::string& command) {
-        return bench::LftpCommand(kUser, kPassword, vsftpd.port(), command);
-    };
-
     const bench::PageCache cache;
-    std::map<std::string, std::map<std::string, std::vector<bench::ClientRun>>> results;
-    for (int round = 1; round <= rounds; ++round) {
-        // Each round starts with another client, so that none always runs first (or last)
-        // against a server whose caches the others have warmed.
-        std::vector<std::string> order = clients;
-        std::rotate(order.begin(), order.begin() + (round - 1) % order.size(), order.end());
-        for (const auto& client : order) {
-            std::vector<std::string> getArgs, putArgs;
-            std::string remoteUp = "up-" + client + "-" + std::to_string(round) + ".bin";
-            // A fresh file for every client and round: none writes over (or next to the freed
-            // pages of) a file that another client left behind.
-            const std::string got =
-                (local / ("got-" + client + "-" + std::to_string(round) + ".bin")).string();
-            if (client == "engine") {
-                getArgs = {self, "--child", "get", port, "big.bin", got};
-                putArgs = {self, "--child", "put", port, up, remoteUp};
-            } else if (client == "curl") {
-                getArgs = {"curl", "-s", "-S", "-o", got, base + "/big.bin"};
-                putArgs = {"curl", "-s", "-S", "-T", up, base + "/" + remoteUp};
-            } else {
-                getArgs = lftp("get big.bin -o " + got);
-                putArgs = lftp("put " + up + " -o " + remoteUp);
-            }
-            for (auto [dir, args] : {std::pair{std::string("download"), getArgs},
-                                     std::pair{std::string("upload"), putArgs}}) {
-                // Dirty pages left by the previous client would otherwise be written back
-                // on this client's time.
-                cache.Settle();
-                bench::ClientRun s = bench::RunClient(args, log);
-                bool complete = dir == "download"
-                                    ? fs::exists(got) && fs::file_size(got) == uint64_t(bytes)
-                                    : fs::exists(root / remoteUp) &&
-                                          fs::file_size(root / remoteUp) == uint64_t(bytes);
-                s.ok = s.ok && complete;
-                results[dir][client].push_back(s);
-                std::printf("round %d %-8s %-6s %9.1f MB/s  cpu %6.2f s  peak %7.1f MiB%s\n", round,
-                            dir.c_str(), client.c_str(), bytes / 1e6 / s.seconds, s.cpu, s.peakMiB,
-                            s.ok ? "" : "  FAILED");
-                std::fflush(stdout);
-                std::error_code ec;
-                fs::remove(got, ec);
-                fs::remove(root / remoteUp, ec);
-                // The removal's own work (freeing the file's pages and blocks) is done here,
-                // not on the next client's time.
-                sync();
-            }
-        }
-    }
+    run.self = fs::read_symlink("/proc/self/exe").string();
+    run.tmp = tmp.path();
+    run.where = {root, local, tmp / "clients.log", bytes};
+    run.upSource = (local / "up.bin").string();
+    run.cache = &cache;
 
-    std::printf("\n%d rounds: median (lowest-highest)\n", rounds);
     bool allOk = true;
-    for (const std::string dir : {"download", "upload"}) {
-        auto figures = [&](const std::string& client, auto pick) {
-            std::vector<double> v;
-            for (const auto& s : results[dir][client])
-                v.push_back(pick(s));
-            return v;
-        };
-        auto speed = [&](const bench::ClientRun& s) { return bytes / 1e6 / s.seconds; };
-        auto cpu = [](const bench::ClientRun& s) { return s.cpu; };
-        auto peak = [](const bench::ClientRun& s) { return s.peakMiB; };
-        for (const auto& c : clients) {
-            for (const auto& s : results[dir][c])
-                allOk = allOk && s.ok;
-            std::printf("%-8s %-6s %s MB/s  cpu %s s  peak %s MiB\n", dir.c_str(), c.c_str(),
-                        bench::SpreadText(figures(c, speed), "%.1f").c_str(),
-                        bench::SpreadText(figures(c, cpu), "%.2f").c_str(),
-                        bench::SpreadText(figures(c, peak), "%.1f").c_str());
-        }
-        if (results[dir]["engine"].empty() || results[dir]["curl"].empty() ||
-            results[dir]["lftp"].empty())
-            continue;
-        // Each round against the faster peer of that round.
-        std::vector<double> speedRatio, cpuRatio, peakRatio;
-        for (size_t r = 0; r < results[dir]["engine"].size(); ++r) {
-            const auto& e = results[dir]["engine"][r];
-            const auto& c = results[dir]["curl"][r];
-            const auto& l = results[dir]["lftp"][r];
-            const auto& best = c.seconds <= l.seconds ? c : l;
-            speedRatio.push_back(best.seconds / e.seconds);
-            cpuRatio.push_back(e.cpu / std::max(best.cpu, 1e-6));
-            peakRatio.push_back(e.peakMiB / std::max(best.peakMiB, 1e-6));
-        }
-        std::printf("%s: engine against the faster of curl and lftp in each round\n", dir.c_str());
-        bench::ReportRatio("ftp." + dir + "_speed", speedRatio, {bench::Goal::AtLeast, 1.0});
-        bench::ReportRatio("ftp." + dir + "_cpu", cpuRatio, {bench::Goal::AtMost, 1.0});
-        bench::ReportRatio("ftp." + dir + "_peak_memory", peakRatio, {bench::Goal::AtMost, 1.0});
-    }
-
-    std::vector<double> engineList, curlList, listRatio;
-    // The first listing fills the server's cache of the folder; it is not counted.
-    bench::RunClient({"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"},
-                     log);
-    for (int round = 0; round < rounds; ++round) {
-        // The two take turns at going first, as the transfers do.
-        auto listEngine = [&] {
-            return bench::RunClient({self, "--child", "list", port, "many"}, log);
-        };
-        auto listCurl = [&] {
-            return bench::RunClient(
-                {"curl", "-s", "-S", "-o", (local / "list.txt").string(), base + "/many/"}, log);
-        };
-        bench::ClientRun e, c;
-        bench::RunPair(
-            round, [&] { e = listEngine(); }, [&] { c = listCurl(); });
-        allOk = allOk && e.ok && c.ok;
-        engineList.push_back(e.seconds);
-        curlList.push_back(c.seconds);
-        listRatio.push_back(e.seconds / c.seconds);
-        std::printf("round %d listing of %d entries: engine LIST+parse %.3f s, curl LIST %.3f s\n",
-                    round + 1, entries, e.seconds, c.seconds);
-    }
-    std::printf("listing: engine LIST+parse %s s, curl LIST alone %s s\n",
-                bench::SpreadText(engineList, "%.3f").c_str(),
-                bench::SpreadText(curlList, "%.3f").c_str());
-    bench::ReportRatio("ftp.list_time", listRatio, {bench::Goal::Below, 1.0});
-    if (!allOk) std::printf("some client runs failed; see %s\n", log.c_str());
+    if (has(parts, "plain"))
+        allOk = transferRows(run, {vsftpd.port(), kUser, kPassword, {}}, "", "ftp.", run.clients,
+                             true) &&
+                allOk;
+    if (has(parts, "list")) allOk = listingRows(run, vsftpd.port(), entries) && allOk;
+    if (has(parts, "tls")) allOk = tlsRows(run) && allOk;
+    if (has(parts, "verify")) allOk = verifyRows(run) && allOk;
+    if (!allOk) std::printf("some client runs failed; see %s\n", run.where.log.c_str());
     return allOk ? 0 : 1;
 }

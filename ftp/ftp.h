@@ -218,6 +218,8 @@ private:
     void openPassiveData(const std::string& commandFirst);
     TNetSimpleServer& listenActiveData();
     void readFinalReply();
+    // True when bytes of a reply wait in the queue or on the socket, looking without waiting.
+    bool replyAlreadyArrived();
     // Reports the start, runs moveData, frees the data connection, reports "Transfer
     // complete" in every case and, when nothing was raised, reads the final reply.
     void runTransfer(const std::function<void()>& moveData);

@@ -101,11 +101,21 @@ void TNetFTP::CloseDataConnection() {
         server->CloseListener();
 }
 
+bool TNetFTP::replyAlreadyArrived() {
+    if (ReceiveQueue().Size() > 0) return true;
+    // A look without waiting; bytes of a reply that has begun are read with the usual wait.
+    return Connected() && ReadFromSocket(false, 0, false) > 0;
+}
+
 void TNetFTP::readFinalReply() {
     int code = ReadReply({225, 226, 250, 426, 450});
     if (code == 426 || code == 450) {
         const TNetRFCReply failure = LastReply;
-        ReadReply({226, 225});
+        // 426 and 450 end the transfer (RFC 959). After our ABOR the server still owes that
+        // command its reply; otherwise a success some servers add is taken only when it has
+        // already arrived: a server that sends none must not hold us for a whole time-out, and
+        // a reply left unread would answer the next command instead.
+        if (abortRequested || replyAlreadyArrived()) ReadReply();
         ReportStatus(StatusTransferAborted, "Transfer aborted");
         // The server says the data did not all arrive, whatever success follows: the bytes
         // received stay in the stream for a resume, but the transfer has failed.
@@ -196,8 +206,7 @@ void TNetFTP::RetrieveToStream(const std::string& remoteName, TNetStream& stream
         converted.Finish();
     } else {
         resume = resume && ProbeResume();
-        TNetTransferCheck check(*this, remoteName, stream, true,
-                                !resume || stream.Position() == 0);
+        TNetTransferCheck check(*this, remoteName, stream, true, !resume || stream.Position() == 0);
         ReceiveOverData("RETR " + remoteName, check.Stream(), resume);
         check.Finish();
     }

@@ -105,15 +105,18 @@ ModernFtpdPeer::ModernFtpdPeer(const std::filesystem::path& workDir,
 
 VsftpdTlsPeer::VsftpdTlsPeer(const std::filesystem::path& workDir,
                              const std::filesystem::path& root, const std::filesystem::path& cert,
-                             const std::filesystem::path& key, bool implicit)
+                             const std::filesystem::path& key, bool implicit,
+                             const std::string& user, const std::string& password)
     : TestPeer(
           "vsftpd.py",
           [&] {
-              std::vector<std::string> a = {"--dir",  workDir.string(), "--root", root.string(),
-                                            "--cert", cert.string(),    "--key",  key.string()};
+              std::vector<std::string> a = {
+                  "--dir", workDir.string(), "--root", root.string(), "--cert",     cert.string(),
+                  "--key", key.string(),     "--user", user,          "--password", password};
               if (implicit) a.push_back("--implicit");
               return a;
           }(),
-          workDir) {}
+          workDir),
+      user(user), password(password) {}
 
 } // namespace oxbrook::testing

@@ -49,12 +49,14 @@ public:
 };
 
 // vsftpd with TLS required for logins and data (explicit, or implicit from the first byte).
+// The system user is handled as VsftpdPeer handles it.
 class VsftpdTlsPeer : public TestPeer {
 public:
     VsftpdTlsPeer(const std::filesystem::path& workDir, const std::filesystem::path& root,
                   const std::filesystem::path& cert, const std::filesystem::path& key,
-                  bool implicit);
-    std::string user = "oxftp", password = "oxpass";
+                  bool implicit, const std::string& user = "oxftp",
+                  const std::string& password = "oxpass");
+    std::string user, password;
 };
 
 } // namespace oxbrook::testing

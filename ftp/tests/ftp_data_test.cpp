@@ -157,31 +157,38 @@ TEST(PassiveData, PasvReplyForms) {
 
 // 426 or 450 says the data did not all arrive: a success reply after it does not make the
 // transfer a success; the bytes stay for a resume and the control connection stays in step.
+// 426 is final for the transfer: a server that sends nothing after it is not waited on, and the
+// next command gets its own reply, not a late 226.
 TEST(PassiveData, AbortRepliesFailTheTransferAndKeepTheBytes) {
-    for (std::string code : {"426", "450"}) {
-        Client c([code](ScriptedSession& s) {
+    struct Case {
+        std::string code, after;
+    };
+    for (const Case& k : {Case{"426", "226 Abort successful\r\n"},
+                          Case{"450", "226 Abort successful\r\n"}, Case{"426", ""}}) {
+        Client c([k](ScriptedSession& s) {
             servePasv(s);
             s.acceptData();
             s.expect("RETR x");
             s.reply("150 go");
             s.sendData("part");
             s.closeData();
-            s.reply(code + " Connection closed; transfer aborted.");
-            s.reply("226 Abort successful");
+            // Both replies in one write: the success is there when the failure is read.
+            s.send(k.code + " Connection closed; transfer aborted.\r\n" + k.after);
             s.expect("NOOP");
             s.reply("200 fine");
         });
         TNetMemoryStream out;
         try {
             c.ftp.RetrieveToStream("x", out, false);
-            ADD_FAILURE() << code;
+            ADD_FAILURE() << k.code << " " << k.after;
         } catch (const ENetProtocolReplyError& e) {
-            EXPECT_EQ(e.ReplyErrorCode, std::stoi(code));
+            EXPECT_EQ(e.ReplyErrorCode, std::stoi(k.code));
             EXPECT_STREQ(e.what(), "Connection closed; transfer aborted.\r\n");
         }
         EXPECT_EQ(out.ToString(), "part");
         EXPECT_TRUE(c.saw("Transfer aborted"));
-        EXPECT_EQ(c.ftp.SendCommand("NOOP", -1), 200);
+        EXPECT_EQ(c.ftp.SendCommand("NOOP", -1), 200) << k.code << " " << k.after;
+        EXPECT_EQ(c.ftp.LastReply.Text, Lines{"fine"});
         c.commands();
     }
 }

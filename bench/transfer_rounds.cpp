@@ -1,0 +1,105 @@
+#include "bench/transfer_rounds.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace bench {
+
+TransferRuns RunTransferRounds(const std::string& label, const std::vector<std::string>& clients,
+                               int rounds, const TransferSetting& where, const CommandsOf& commands,
+                               const PageCache& cache) {
+    TransferRuns results;
+    const std::string prefix = label.empty() ? "" : label + " ";
+    for (int round = 1; round <= rounds; ++round) {
+        // Each round starts with another client, so that none always runs first (or last)
+        // against a server whose caches the others have warmed.
+        std::vector<std::string> order = clients;
+        std::rotate(order.begin(), order.begin() + (round - 1) % order.size(), order.end());
+        for (const auto& client : order) {
+            const std::string remoteUp = "up-" + client + "-" + std::to_string(round) + ".bin";
+            // A fresh file for every client and round: none writes over (or next to the freed
+            // pages of) a file that another client left behind.
+            const fs::path got =
+                where.local / ("got-" + client + "-" + std::to_string(round) + ".bin");
+            const TransferCommands c = commands(client, got.string(), remoteUp);
+            for (const auto& [dir, args] : {std::pair{std::string("download"), c.get},
+                                            std::pair{std::string("upload"), c.put}}) {
+                // Dirty pages left by the previous client would otherwise be written back
+                // on this client's time.
+                cache.Settle();
+                ClientRun s = RunClient(args, where.log);
+                const fs::path result = dir == "download" ? got : where.root / remoteUp;
+                std::error_code ec;
+                s.ok = s.ok && fs::file_size(result, ec) == uint64_t(where.bytes) && !ec;
+                results[dir][client].push_back(s);
+                std::printf("round %d %s%-8s %-8s %9.1f MB/s  cpu %6.2f s  peak %7.1f MiB%s\n",
+                            round, prefix.c_str(), dir.c_str(), client.c_str(),
+                            where.bytes / 1e6 / s.seconds, s.cpu, s.peakMiB,
+                            s.ok ? "" : "  FAILED");
+                std::fflush(stdout);
+                fs::remove(got, ec);
+                fs::remove(where.root / remoteUp, ec);
+                // The removal's own work (freeing the file's pages and blocks) is done here,
+                // not on the next client's time.
+                sync();
+            }
+        }
+    }
+    return results;
+}
+
+bool ReportTransfers(const std::string& label, const std::string& rowPrefix, TransferRuns& runs,
+                     const std::vector<std::string>& clients, const std::vector<std::string>& peers,
+                     int64_t bytes, bool peakRows) {
+    bool allOk = true;
+    const std::string prefix = label.empty() ? "" : label + " ";
+    for (const std::string dir : {"download", "upload"}) {
+        auto figures = [&](const std::string& client, auto pick) {
+            std::vector<double> v;
+            for (const auto& s : runs[dir][client])
+                v.push_back(pick(s));
+            return v;
+        };
+        auto speed = [&](const ClientRun& s) { return bytes / 1e6 / s.seconds; };
+        auto cpu = [](const ClientRun& s) { return s.cpu; };
+        auto peak = [](const ClientRun& s) { return s.peakMiB; };
+        for (const auto& c : clients) {
+            for (const auto& s : runs[dir][c])
+                allOk = allOk && s.ok;
+            std::printf("%s%-8s %-8s %s MB/s  cpu %s s  peak %s MiB\n", prefix.c_str(), dir.c_str(),
+                        c.c_str(), SpreadText(figures(c, speed), "%.1f").c_str(),
+                        SpreadText(figures(c, cpu), "%.2f").c_str(),
+                        SpreadText(figures(c, peak), "%.1f").c_str());
+        }
+        const auto& engine = runs[dir]["engine"];
+        bool complete = !engine.empty() && !peers.empty();
+        for (const auto& p : peers)
+            complete = complete && runs[dir][p].size() == engine.size();
+        if (!complete) continue;
+        // Each round against the faster peer of that round.
+        std::vector<double> speedRatio, cpuRatio, peakRatio;
+        for (size_t r = 0; r < engine.size(); ++r) {
+            const ClientRun* best = nullptr;
+            for (const auto& p : peers)
+                if (!best || runs[dir][p][r].seconds < best->seconds) best = &runs[dir][p][r];
+            const ClientRun& e = engine[r];
+            speedRatio.push_back(best->seconds / e.seconds);
+            cpuRatio.push_back(e.cpu / std::max(best->cpu, 1e-6));
+            peakRatio.push_back(e.peakMiB / std::max(best->peakMiB, 1e-6));
+        }
+        std::string against = peers.size() > 1 ? "the faster of " + peers.front() : peers.front();
+        for (size_t i = 1; i < peers.size(); ++i)
+            against += (i + 1 < peers.size() ? ", " : " and ") + peers[i];
+        std::printf("%s%s: engine against %s in each round\n", prefix.c_str(), dir.c_str(),
+                    against.c_str());
+        ReportRatio(rowPrefix + dir + "_speed", speedRatio, {Goal::AtLeast, 1.0});
+        ReportRatio(rowPrefix + dir + "_cpu", cpuRatio, {Goal::AtMost, 1.0});
+        if (peakRows) ReportRatio(rowPrefix + dir + "_peak_memory", peakRatio, {Goal::AtMost, 1.0});
+    }
+    return allOk;
+}
+
+} // namespace bench
