@@ -29,6 +29,8 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -43,6 +45,20 @@ void writeTree(const fs::path& top, int files, int folders) {
         fs::create_directories(folder);
         std::ofstream(folder / bench::Numbered("f", i, ".txt")) << "remote bench\n";
     }
+}
+
+// Gives a tree written by the benchmark (as root) to the owner of `root`: the server's user, who
+// must be able to change and delete it.
+void giveToServer(const fs::path& tree, const fs::path& root) {
+    struct stat owner {};
+    if (::stat(root.c_str(), &owner) != 0) return;
+    auto give = [&](const fs::path& p) {
+        if (::lchown(p.c_str(), owner.st_uid, owner.st_gid) != 0)
+            std::printf("remote_bench: cannot give %s to the server's user\n", p.c_str());
+    };
+    give(tree);
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(tree))
+        give(e.path());
 }
 
 // Times `work` and the longest event-loop gap while it runs.
@@ -141,8 +157,10 @@ int main(int argc, char** argv) {
     std::vector<double> chmodGap, removeGap, exportGap, findGap, filterGap;
     bool ok = true;
     for (int round = 0; round < rounds && ok; ++round) {
-        writeTree(root / "tree", files, folders);
-        writeTree(root / "tree-lftp", files, folders);
+        for (const char* name : {"tree", "tree-lftp"}) {
+            writeTree(root / name, files, folders);
+            giveToServer(root / name, root);
+        }
         frame.ListFolder(home);
         cache.Settle();
         Timed chmod;

@@ -60,7 +60,7 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
       queueList_(new QTreeWidget), progressPanel_(new QWidget), countPanel_(new QLabel("0/0")),
       progressGauge_(new QProgressBar), speedLabel_(new QLabel("0KB/S")),
       splitter_(new QSplitter(Qt::Vertical)), retryTimer_(new QTimer(this)),
-      keepAliveTimer_(new QTimer(this)) {
+      keepAliveTimer_(new QTimer(this)), infoScroll_(new QTimer(this)) {
     setObjectName(QStringLiteral("fr%1").arg(tag));
     setProperty("tag", tag);
 
@@ -117,6 +117,9 @@ TBrowserFrame::TBrowserFrame(int tag, TDataModule& dataModule, QWidget* parent)
     keepAliveTimer_->setInterval(1000);
     connect(retryTimer_, &QTimer::timeout, this, &TBrowserFrame::onRetryTimer);
     connect(keepAliveTimer_, &QTimer::timeout, this, &TBrowserFrame::onKeepAliveTimer);
+    infoScroll_->setSingleShot(true);
+    infoScroll_->setInterval(100);
+    connect(infoScroll_, &QTimer::timeout, this, &TBrowserFrame::onInfoScrollTimer);
     // The queue brings its menu, the Download button and the drop of local files.
     queue_ = std::make_unique<TTransferQueue>(*this, dataModule_);
     connect(queue_.get(), &TTransferQueue::progressShown, progressPanel_, &QWidget::setVisible);
@@ -243,8 +246,12 @@ void TBrowserFrame::LogMessage(const QString& text, int icon) {
         auto* line = new QListWidgetItem(logIcon(icon), shown);
         line->setData(kIconRole, icon);
         infoPane_->addItem(line);
-        infoPane_->scrollToItem(line);
+        if (!infoScroll_->isActive()) infoScroll_->start();
     });
+}
+
+void TBrowserFrame::onInfoScrollTimer() {
+    infoPane_->scrollToBottom();
 }
 
 void TBrowserFrame::LogText(const QString& text, int icon) {

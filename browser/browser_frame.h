@@ -176,6 +176,7 @@ public:
     // Timer ticks.
     void onRetryTimer();
     void onKeepAliveTimer();
+    void onInfoScrollTimer();
 
     // The session's settings, as last loaded; SetSettings replaces them whole (the page's
     // opening and renaming set the site name, quick connect its values).
@@ -286,6 +287,10 @@ private:
     QSplitter* splitter_;
     QTimer* retryTimer_;
     QTimer* keepAliveTimer_;
+    // Brings the information pane's last line into view a tenth of a second later: scrolling at every
+    // line lays the whole pane out again, which a tree walk of thousands of commands pays for
+    // every command.
+    QTimer* infoScroll_;
     void setToggleConnected(bool connected);
 
     QAction* disconnectAction_ = nullptr;
