@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -12,6 +14,15 @@ namespace bench {
 
 ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& log) {
     ClientRun run;
+    // For counting instructions: OXBROOK_BENCH_WRAP="valgrind --tool=callgrind" runs every
+    // client under the words given (the timings then mean nothing).
+    if (const char* wrap = std::getenv("OXBROOK_BENCH_WRAP"); wrap && *wrap) {
+        std::vector<std::string> words;
+        std::istringstream in(wrap);
+        for (std::string word; in >> word;)
+            words.push_back(word);
+        argv.insert(argv.begin(), words.begin(), words.end());
+    }
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = oxbrook::testing::spawnLogged(std::move(argv), log, true);
     if (pid < 0) return run;

@@ -180,7 +180,8 @@ public:
     // destination when given); the parsed listing is rebuilt on next use.
     void ListDirectory(std::vector<std::string>* destination, const std::string& specifier,
                        bool details);
-    // Returns the parsed listing of RawListing, built on first use after each listing.
+    // Returns the parsed listing of RawListing, built on first use after each listing (or while
+    // it arrived, when OnCreateFTPList and OnCheckListFormat were not set at the time).
     TNetFTPListItems& DirectoryListing();
 
     // True when folders are listed with MLSD (UseMlsd and the server offers MLST).

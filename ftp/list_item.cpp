@@ -2,6 +2,14 @@
 
 #include "ftp/list_parser.h"
 
+#include <stdexcept>
+
+size_t TNetFTPListItems::checked(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= items.size())
+        throw std::out_of_range("listing entry " + std::to_string(index));
+    return static_cast<size_t>(index);
+}
+
 TNetFTPListItem& TNetFTPListItems::Add() {
     return items.emplace_back();
 }
@@ -32,22 +40,28 @@ void TNetFTPListItems::ParseEntry(TNetFTPListItem& entry, const TNetDateTime& to
 
 void TNetFTPListItems::LoadListing(const std::vector<std::string>& lines,
                                    const TNetDateTime& today) {
+    BeginLines(today);
+    for (const std::string& line : lines)
+        AddLine(line);
+}
+
+void TNetFTPListItems::BeginLines(const TNetDateTime& today) {
     items.clear();
-    items.reserve(lines.size());
-    size_t first = 0;
-    if (ListFormat == FormatUnix && !lines.empty() && NetUpperCase(lines[0]).starts_with("TOTAL"))
-        first = 1;
-    for (size_t i = first; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        TNetFTPListItem& entry = items.emplace_back();
-        entry.RawLine = line;
-        if (ListFormat == FormatNone) continue;
-        try {
-            ParseEntry(entry, today);
-        } catch (const std::exception&) {
-            // A line that does not parse throws away what came before it, not what follows.
-            items.clear();
-        }
+    linesToday = today;
+    linesSeen = 0;
+}
+
+void TNetFTPListItems::AddLine(const std::string& line) {
+    const bool first = linesSeen++ == 0;
+    if (first && ListFormat == FormatUnix && NetUpperCase(line.substr(0, 5)) == "TOTAL") return;
+    if (line.find_first_not_of(" \t") == std::string::npos) return;
+    TNetFTPListItem& entry = items.emplace_back();
+    entry.RawLine = line;
+    if (ListFormat == FormatNone) return;
+    try {
+        ParseEntry(entry, linesToday);
+    } catch (const std::exception&) {
+        // A line that does not parse throws away what came before it, not what follows.
+        items.clear();
     }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ftp/date_time.h"
+#include "ftp/list_blocks.h"
 #include "ftp/socket/net_exception.h"
 
 #include <cstdint>
@@ -50,8 +51,8 @@ public:
     // Returns the number of entries.
     int Count() const { return static_cast<int>(items.size()); }
     // Returns the entry at index (0 <= index < Count()).
-    const TNetFTPListItem& operator[](int index) const { return items.at(index); }
-    TNetFTPListItem& operator[](int index) { return items.at(index); }
+    const TNetFTPListItem& operator[](int index) const { return items[checked(index)]; }
+    TNetFTPListItem& operator[](int index) { return items[checked(index)]; }
     // Appends a new entry with the default values and returns it.
     TNetFTPListItem& Add();
     // Removes every entry.
@@ -63,10 +64,21 @@ public:
     // a leading "total" line of a Unix listing too, and a line that fails to parse drops every
     // entry collected before it. today is the date that year-less Unix dates are read against.
     void LoadListing(const std::vector<std::string>& lines, const TNetDateTime& today = NetNow());
+    // The same line by line, for parsing while a listing arrives: BeginLines empties the
+    // collection, then AddLine takes each line in turn by the rules of LoadListing.
+    void BeginLines(const TNetDateTime& today = NetNow());
+    void AddLine(const std::string& line);
+    // The number of lines given to AddLine since BeginLines (or LoadListing).
+    size_t LinesSeen() const { return linesSeen; }
     // Fills entry from its RawLine by ListFormat; raises ENetInvalidFTPListingFormat for an
     // unknown format (or a custom one without handler) and ENetException for a bad date.
     void ParseEntry(TNetFTPListItem& entry, const TNetDateTime& today = NetNow()) const;
 
 private:
-    std::vector<TNetFTPListItem> items;
+    // Raises std::out_of_range for an index outside 0..Count()-1.
+    size_t checked(int index) const;
+
+    TNetBlockList<TNetFTPListItem> items;
+    TNetDateTime linesToday;
+    size_t linesSeen = 0;
 };

@@ -62,16 +62,51 @@ int MonthNumber(const std::string& text) {
     return MonthNumber(std::string_view(text));
 }
 
+namespace {
+
+// Three bytes as one number; OR-ing 0x20 lowers ASCII letters and turns no other byte into one.
+constexpr uint32_t lowerKey(char a, char b, char c) {
+    return (uint32_t(static_cast<unsigned char>(a) | 0x20) << 16) |
+           (uint32_t(static_cast<unsigned char>(b) | 0x20) << 8) |
+           uint32_t(static_cast<unsigned char>(c) | 0x20);
+}
+
+constexpr uint32_t monthKey(const char (&name)[4]) {
+    return lowerKey(name[0], name[1], name[2]);
+}
+
+} // namespace
+
 int MonthNumber(std::string_view text) {
-    static const char names[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
     if (text.size() != 3) return 0;
-    char u[3];
-    for (int i = 0; i < 3; ++i)
-        u[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
-    for (int m = 0; m < 12; ++m)
-        if (u[0] == names[3 * m] && u[1] == names[3 * m + 1] && u[2] == names[3 * m + 2])
-            return m + 1;
-    return 0;
+    switch (lowerKey(text[0], text[1], text[2])) {
+    case monthKey("jan"):
+        return 1;
+    case monthKey("feb"):
+        return 2;
+    case monthKey("mar"):
+        return 3;
+    case monthKey("apr"):
+        return 4;
+    case monthKey("may"):
+        return 5;
+    case monthKey("jun"):
+        return 6;
+    case monthKey("jul"):
+        return 7;
+    case monthKey("aug"):
+        return 8;
+    case monthKey("sep"):
+        return 9;
+    case monthKey("oct"):
+        return 10;
+    case monthKey("nov"):
+        return 11;
+    case monthKey("dec"):
+        return 12;
+    default:
+        return 0;
+    }
 }
 
 int ExpandTwoDigitYear(int year, int currentYear) {
@@ -190,25 +225,31 @@ void ParseDosEntry(TNetFTPListItem& entry) {
 
 namespace {
 
-// The Unix parser works on views into the line: a listing of many thousand entries should
-// cost little more than reading it.
-std::string_view takeView(std::string_view& text) {
-    auto at = text.find(' ');
-    std::string_view token = text.substr(0, at);
-    text = at == std::string_view::npos ? std::string_view() : text.substr(at + 1);
+// The Unix parser works on views into the line and scans the short columns by hand: a listing
+// of many thousand entries should cost little more than reading it.
+inline std::string_view takeView(std::string_view& text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    const char* q = p;
+    while (q != end && *q != ' ')
+        ++q;
+    const std::string_view token(p, static_cast<size_t>(q - p));
+    text =
+        q == end ? std::string_view() : std::string_view(q + 1, static_cast<size_t>(end - q - 1));
     return token;
 }
 
-std::string_view trimLeftView(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    return s;
+inline std::string_view trimLeftView(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && static_cast<unsigned char>(s[i]) <= ' ')
+        ++i;
+    return s.substr(i);
 }
 
 // Every entry has five numbers, nearly always short runs of plain digits: those are read here,
 // anything else (a sign, a long or bad number) by from_chars with its checks.
-bool plainDigits(std::string_view s, int64_t& value) {
-    if (s.size() > 18) return false; // could overflow
+inline bool plainDigits(std::string_view s, int64_t& value) {
+    if (s.empty() || s.size() > 18) return false; // empty is no number; 19 digits could overflow
     int64_t v = 0;
     for (char c : s) {
         const unsigned digit = static_cast<unsigned char>(c) - unsigned('0');
@@ -219,7 +260,7 @@ bool plainDigits(std::string_view s, int64_t& value) {
     return true;
 }
 
-int64_t viewToInt64(std::string_view s, int64_t fallback) {
+int64_t slowViewToInt64(std::string_view s, int64_t fallback) {
     while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
         s.remove_prefix(1);
     while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
@@ -233,9 +274,21 @@ int64_t viewToInt64(std::string_view s, int64_t fallback) {
     return v;
 }
 
-int viewToInt(std::string_view s, int fallback) {
-    int64_t v = viewToInt64(s, int64_t(INT_MIN) - 1);
+inline int64_t viewToInt64(std::string_view s, int64_t fallback) {
+    int64_t v;
+    return plainDigits(s, v) ? v : slowViewToInt64(s, fallback);
+}
+
+inline int viewToInt(std::string_view s, int fallback) {
+    int64_t v;
+    if (plainDigits(s, v) && s.size() <= 9) return static_cast<int>(v);
+    v = slowViewToInt64(s, int64_t(INT_MIN) - 1);
     return v < INT_MIN || v > INT_MAX ? fallback : static_cast<int>(v);
+}
+
+bool isFolderWord(std::string_view t) {
+    return t.size() == 6 && lowerKey(t[0], t[1], t[2]) == monthKey("fol") &&
+           lowerKey(t[3], t[4], t[5]) == monthKey("der");
 }
 
 } // namespace
@@ -252,21 +305,24 @@ void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format, const TNet
     std::string_view perms = take();
     char typeLetter =
         perms.empty() ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(perms[0])));
-    auto rights = [&perms](size_t first) {
-        return perms.size() < first ? std::string() : std::string(perms.substr(first - 1, 3));
+    auto rights = [&perms](std::string& to, size_t first) {
+        if (perms.size() < first)
+            to.clear();
+        else
+            to.assign(perms.substr(first - 1, 3));
     };
-    entry.OwnerRights = rights(2);
-    entry.GroupRights = rights(5);
-    entry.OthersRights = rights(8);
+    rights(entry.OwnerRights, 2);
+    rights(entry.GroupRights, 5);
+    rights(entry.OthersRights, 8);
 
     std::string_view linkText, owner, group, sizeText;
     std::string_view t = take();
-    bool haveColumns = !(t.size() == 6 && NetUpperCase(std::string(t)) == "FOLDER");
-    if (haveColumns) {
+    if (!isFolderWord(t)) {
         // Some servers glue a zero link count to the owner ("0ftp"): split them again.
         if (t.size() > 3 && t[0] == '0') {
             linkText = "0";
-            glued = std::string(t.substr(1)) + " " + std::string(rest);
+            glued.reserve(t.size() + rest.size());
+            glued.append(t.substr(1)).append(1, ' ').append(rest);
             rest = glued;
         } else {
             linkText = t;
@@ -308,16 +364,17 @@ void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format, const TNet
                       : typeLetter == 'L' ? EntrySymlink
                                           : EntryFile;
     entry.LinkCount = viewToInt(linkText, 0);
-    entry.OwnerUser = owner;
-    entry.OwnerGroup = group;
+    entry.OwnerUser.assign(owner);
+    entry.OwnerGroup.assign(group);
     entry.ByteSize = viewToInt64(sizeText, 0);
     entry.ModifiedAt = WithNetTime(EncodeNetDate(year, month, day), hour, minute, 0, 999);
     entry.LinkTarget.clear();
-    entry.EntryName = rest;
+    std::string_view name = rest;
     if (entry.EntryKind == EntrySymlink) {
         if (auto at = rest.find(" -> "); at != std::string_view::npos) {
-            entry.EntryName = rest.substr(0, at);
-            entry.LinkTarget = rest.substr(at + 4);
+            name = rest.substr(0, at);
+            entry.LinkTarget.assign(rest.substr(at + 4));
         }
     }
+    entry.EntryName.assign(name);
 }

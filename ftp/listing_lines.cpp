@@ -19,6 +19,11 @@ const char* lineEnd(const char* p, const char* end) {
 
 } // namespace
 
+void TNetListingLines::addLine(std::string&& line) {
+    lines.push_back(std::move(line));
+    if (OnLine) OnLine(lines.back());
+}
+
 int64_t TNetListingLines::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
     written += count;
@@ -37,11 +42,11 @@ int64_t TNetListingLines::Write(const void* buffer, int64_t count) {
         }
         if (partialStarted) {
             partial.append(p, q);
-            lines.push_back(std::move(partial));
+            addLine(std::move(partial));
             partial.clear();
             partialStarted = false;
         } else if (*q != '\0' || q > p) {
-            lines.emplace_back(p, q);
+            addLine(std::string(p, q));
         }
         if (*q == '\0') {
             ended = true;
@@ -59,7 +64,7 @@ int64_t TNetListingLines::Write(const void* buffer, int64_t count) {
 }
 
 std::vector<std::string> TNetListingLines::Finish() {
-    if (partialStarted && !ended) lines.push_back(std::move(partial));
+    if (partialStarted && !ended) addLine(std::move(partial));
     partial.clear();
     partialStarted = false;
     afterCR = false;

@@ -3,6 +3,7 @@
 
 #include "ftp/net_stream.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,12 @@ public:
     // leaves the stream empty.
     std::vector<std::string> Finish();
 
+    // When set, called with each line as soon as it is complete (before Finish returns).
+    std::function<void(const std::string&)> OnLine;
+
 private:
+    void addLine(std::string&& line);
+
     std::vector<std::string> lines;
     std::string partial;
     bool partialStarted = false;

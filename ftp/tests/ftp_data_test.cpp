@@ -416,6 +416,52 @@ TEST(Listing, DosListingThroughTheHandlers) {
     c.commands();
 }
 
+TEST(Listing, ParsedWhileArrivingAndKeptWhenTheNextListingFails) {
+    // A long Unix listing in pieces that cut lines (and a CR from its LF), then a listing the
+    // server breaks off.
+    std::string text = "total 900\r\n";
+    for (int i = 0; i < 600; ++i)
+        text += "-rw-r--r--   1 ftp ftp " + std::to_string(i) + " Jan 05 12:30 f" +
+                std::to_string(i) + ".dat\r\n";
+    Client c([text](ScriptedSession& s) {
+        servePasv(s);
+        s.acceptData();
+        s.expect("LIST");
+        s.reply("150 listing");
+        for (size_t at = 0; at < text.size(); at += 4093)
+            s.sendData(text.substr(at, 4093));
+        s.closeData();
+        s.reply("226 ok");
+        servePasv(s);
+        s.acceptData();
+        s.expect("LIST");
+        s.reply("150 listing");
+        s.sendData("-rw-r--r--   1 ftp ftp 1 Jan 05 12:30 partial.dat\r\n");
+        s.closeData();
+        s.reply("426 connection closed; transfer aborted");
+    });
+    c.ftp.ListDirectory(nullptr, "", true);
+    const TNetFTPListItems& list = c.ftp.DirectoryListing();
+    ASSERT_EQ(c.ftp.RawListing.size(), 601u);
+    TNetFTPListItems afterwards;
+    afterwards.LoadListing(c.ftp.RawListing);
+    ASSERT_EQ(list.Count(), 600);
+    ASSERT_EQ(afterwards.Count(), 600);
+    EXPECT_EQ(list.ListFormat, FormatUnix);
+    for (int i = 0; i < 600; ++i) {
+        EXPECT_EQ(list[i].EntryName, afterwards[i].EntryName);
+        EXPECT_EQ(list[i].ByteSize, i);
+        EXPECT_EQ(list[i].ModifiedAt, afterwards[i].ModifiedAt);
+    }
+    EXPECT_EQ(list[599].EntryName, "f599.dat");
+
+    EXPECT_THROW(c.ftp.ListDirectory(nullptr, "", true), ENetProtocolReplyError);
+    EXPECT_EQ(&c.ftp.DirectoryListing(), &list) << "the listing that failed replaces nothing";
+    EXPECT_EQ(c.ftp.DirectoryListing().Count(), 600);
+    EXPECT_EQ(c.ftp.RawListing.size(), 601u);
+    c.commands();
+}
+
 TEST(ActiveData, PortThenCommandThenAccept) {
     Client c(
         [](ScriptedSession& s) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 // Listings are read as if today were 15 March 2026, 10:00.
@@ -57,12 +59,26 @@ const Row kRows[] = {
     // "folder" instead of the link count: no link, owner and group columns.
     {"drwxr-xr-x folder 0 Jan 5 12:30 Stuff", FormatUnix, EntryDirectory, "Stuff", 0,
      "2026-01-05 12:30:00", 999, "", "", 0, "rwx|r-x|r-x", ""},
+    // The word is read in any case.
+    {"drwxr-xr-x FoLdEr 0 Jan 5 12:30 Mixed", FormatUnix, EntryDirectory, "Mixed", 0,
+     "2026-01-05 12:30:00", 999, "", "", 0, "rwx|r-x|r-x", ""},
     // A zero link count glued to the owner.
     {"-rw-r--r-- 0ftp ftp 77 Jan 5 12:30 glued", FormatUnix, EntryFile, "glued", 77,
      "2026-01-05 12:30:00", 999, "ftp", "ftp", 0, "rw-|r--|r--", ""},
     // Sizes past 2 GiB.
     {"-rw-r--r-- 1 u g 5368709120 Jan 5 2020 big.iso", FormatUnix, EntryFile, "big.iso",
      5368709120LL, "2020-01-05 00:00:00", 999, "u", "g", 1, "rw-|r--|r--", ""},
+    // Numbers that are not plain digits: a sign, a tab before the next blank, more digits than
+    // fit (read as zero).
+    {"-rw-r--r-- 1 u g +12 Jan 5 2020 signed", FormatUnix, EntryFile, "signed", 12,
+     "2020-01-05 00:00:00", 999, "u", "g", 1, "rw-|r--|r--", ""},
+    {"-rw-r--r-- 1 u g 7\t Jan 5 2020 tabbed", FormatUnix, EntryFile, "tabbed", 7,
+     "2020-01-05 00:00:00", 999, "u", "g", 1, "rw-|r--|r--", ""},
+    {"-rw-r--r-- 1 u g 99999999999999999999 Jan 5 2020 huge", FormatUnix, EntryFile, "huge", 0,
+     "2020-01-05 00:00:00", 999, "u", "g", 1, "rw-|r--|r--", ""},
+    // A type letter without rights.
+    {"d 2 u g 5 Jan 5 2020 short", FormatUnix, EntryDirectory, "short", 5, "2020-01-05 00:00:00",
+     999, "u", "g", 2, "||", ""},
     // Upper-case month, day not a number: today's day.
     {"-rw-r--r-- 1 u g 5 JAN x 2020 d", FormatUnix, EntryFile, "d", 5, "2020-01-15 00:00:00", 999,
      "u", "g", 1, "rw-|r--|r--", ""},
@@ -166,6 +182,45 @@ TEST(LoadListing, ALineThatFailsEmptiesWhatCameBeforeAndKeepsWhatFollows) {
     list.LoadListing(
         {"-rw-r--r-- 1 ftp ftp 3 Jan 5 12:30 a", "-rw-r--r-- 1 ftp ftp 3 Feb 30 12:30 x"}, kToday);
     EXPECT_EQ(list.Count(), 0) << "an impossible date fails the line";
+}
+
+TEST(LoadListing, LineByLineAsAWholeAndEntriesStayInPlace) {
+    // Enough lines to fill several storage blocks, with a leading total and a blank line.
+    std::vector<std::string> lines = {"total 1234"};
+    for (int i = 0; i < 700; ++i)
+        lines.push_back("-rw-r--r-- 1 ftp ftp " + std::to_string(i) + " Jan 5 12:30 file-" +
+                        std::to_string(i) + ".txt");
+    lines.insert(lines.begin() + 400, "   ");
+    TNetFTPListItems whole;
+    whole.LoadListing(lines, kToday);
+
+    TNetFTPListItems byLine;
+    byLine.BeginLines(kToday);
+    const TNetFTPListItem* first = nullptr;
+    for (const std::string& line : lines) {
+        byLine.AddLine(line);
+        if (!first && byLine.Count() == 1) first = &byLine[0];
+    }
+    EXPECT_EQ(byLine.LinesSeen(), lines.size());
+    ASSERT_EQ(byLine.Count(), 700);
+    ASSERT_EQ(whole.Count(), 700);
+    EXPECT_EQ(first, &byLine[0]) << "growing never moves an entry";
+    int index = 0;
+    for (const TNetFTPListItem& e : byLine) {
+        EXPECT_EQ(e.RawLine, whole[index].RawLine);
+        EXPECT_EQ(e.EntryName, whole[index].EntryName);
+        EXPECT_EQ(e.ByteSize, index);
+        ++index;
+    }
+    EXPECT_EQ(index, 700);
+    EXPECT_EQ(byLine[699].EntryName, "file-699.txt");
+    EXPECT_THROW(byLine[700], std::out_of_range);
+    EXPECT_THROW(byLine[-1], std::out_of_range);
+
+    // Starting again forgets the entries and the line count (a new "total" is skipped again).
+    byLine.BeginLines(kToday);
+    byLine.AddLine("total 1");
+    EXPECT_EQ(byLine.Count(), 0);
 }
 
 TEST(LoadListing, UnknownFormatYieldsNothingAndNoneKeepsRawLines) {
