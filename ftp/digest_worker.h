@@ -18,8 +18,8 @@ class TNetDigestWorker {
 public:
     // At most chunkCount chunks of chunkSize bytes are in flight: a transfer that outruns the
     // hasher waits for it rather than holding the file in memory.
-    explicit TNetDigestWorker(TNetDigestAlgorithm algorithm, size_t chunkSize = 1 << 20,
-                              int chunkCount = 4);
+    explicit TNetDigestWorker(TNetDigestAlgorithm algorithm, size_t chunkSize = 256 << 10,
+                              int chunkCount = 8);
     // Stops the hasher and waits for its thread: nothing runs on once the transfer is gone.
     ~TNetDigestWorker();
     TNetDigestWorker(const TNetDigestWorker&) = delete;
