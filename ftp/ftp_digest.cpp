@@ -196,9 +196,11 @@ std::string TNetTransferCheck::serverDigest() {
     const TNetDigestAlgorithm a = digest->Algorithm();
     if (command == "HASH") {
         // The server's current algorithm is marked with "*"; select ours when it differs.
+        const std::string name = NetDigestName(a);
         const std::string offered = NetUpperCase(ftp.Features.Parameters("HASH")) + ";";
-        if (offered.find(std::string(NetDigestName(a)) + "*;") == std::string::npos) {
-            if (ftp.SendCommand("OPTS HASH " + std::string(NetDigestName(a)), -1) != 200) return {};
+        if (ftp.Features.HashSelected != name && offered.find(name + "*;") == std::string::npos) {
+            if (ftp.SendCommand("OPTS HASH " + name, -1) != 200) return {};
+            ftp.Features.HashSelected = name;
         }
         if (ftp.SendCommand("HASH " + remoteName, -1) != 213) return {};
     } else {
