@@ -76,4 +76,11 @@ bool ToolPresent(const std::string& tool) {
     return std::system(check.c_str()) == 0;
 }
 
+std::string Numbered(const char* prefix, long long n, const char* suffix) {
+    std::string name = prefix;
+    name += std::to_string(n);
+    name += suffix;
+    return name;
+}
+
 } // namespace bench

@@ -27,6 +27,8 @@ std::vector<std::string> LftpCommand(const std::string& user, const std::string&
                                      const std::string& command, const std::string& caFile = {});
 // Returns the free space of the file system holding `path`, in GiB.
 double FreeGiB(const std::filesystem::path& path);
+// Returns prefix, n and suffix in one name ("d17", "f3.txt"): the trees the benchmarks write.
+std::string Numbered(const char* prefix, long long n, const char* suffix = "");
 // Returns true when `tool` is found on the PATH.
 bool ToolPresent(const std::string& tool);
 

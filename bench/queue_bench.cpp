@@ -41,9 +41,9 @@ constexpr int kFolders = 20;
 
 void writeTree(const fs::path& top, int files) {
     for (int i = 0; i < files; ++i) {
-        const fs::path folder = top / ("d" + std::to_string(i % kFolders));
+        const fs::path folder = top / bench::Numbered("d", i % kFolders);
         fs::create_directories(folder);
-        bench::WriteFilledFile(folder / ("f" + std::to_string(i) + ".dat"), 4096);
+        bench::WriteFilledFile(folder / bench::Numbered("f", i, ".dat"), 4096);
     }
 }
 

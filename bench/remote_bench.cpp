@@ -2,12 +2,14 @@
 // permission change, an export and a delete of a tree of 5,000 files in 100 folders, compared
 // in the same run with lftp's chmod -R and rm -r on an identical tree; then find and filter over
 // a folder of 20,000 entries. A 10 ms timer measures the longest time the window's event loop
-// went without turning.
+// went without turning. Every round starts from fresh trees on both sides (written and synced
+// before it), the program and lftp taking turns to go first; medians with their spread.
 //
-//   remote_bench [--files N] [--folders N] [--entries N]
+//   remote_bench [--files N] [--folders N] [--entries N] [--rounds N]
 
 #include "app/application.h"
 #include "bench/bench_clients.h"
+#include "bench/bench_stats.h"
 #include "bench/loop_watch.h"
 #include "browser/browser_frame.h"
 #include "browser/export_listing.h"
@@ -37,9 +39,9 @@ constexpr const char* kPassword = "benchpw";
 
 void writeTree(const fs::path& top, int files, int folders) {
     for (int i = 0; i < files; ++i) {
-        const fs::path folder = top / ("d" + std::to_string(i % folders));
+        const fs::path folder = top / bench::Numbered("d", i % folders);
         fs::create_directories(folder);
-        std::ofstream(folder / ("f" + std::to_string(i) + ".txt")) << "remote bench\n";
+        std::ofstream(folder / bench::Numbered("f", i, ".txt")) << "remote bench\n";
     }
 }
 
@@ -64,6 +66,7 @@ Timed timed(bench::LoopWatch& watch, const std::function<void()>& work) {
 
 int main(int argc, char** argv) {
     int files = 5000, folders = 100, entries = 20000;
+    const int rounds = bench::RoundsFromArgs(argc, argv);
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--files") == 0) files = std::atoi(argv[i + 1]);
         if (std::strcmp(argv[i], "--folders") == 0) folders = std::max(1, std::atoi(argv[i + 1]));
@@ -78,13 +81,13 @@ int main(int argc, char** argv) {
     oxbrook::testing::TempDir tmp;
     const fs::path root = tmp / "root", program = tmp / "program";
     fs::create_directories(program);
-    std::printf("preparing two trees of %d files in %d folders and a folder of %d entries...\n",
-                files, folders, entries);
-    writeTree(root / "tree", files, folders);
-    writeTree(root / "tree-lftp", files, folders);
+    std::printf("%d rounds, each on two fresh trees of %d files in %d folders; a folder of %d "
+                "entries for find and filter\n",
+                rounds, files, folders, entries);
+    const bench::PageCache cache;
     fs::create_directories(root / "many");
     for (int i = 0; i < entries; ++i)
-        std::ofstream(root / "many" / ("e" + std::to_string(i) + (i % 3 ? ".txt" : ".log")));
+        std::ofstream(root / "many" / bench::Numbered("e", i, i % 3 ? ".txt" : ".log"));
 
     TApplication app(argc, argv);
     TScriptedPromptService prompt;
@@ -132,43 +135,77 @@ int main(int argc, char** argv) {
             std::printf("    %s\n", qPrintable(line));
     };
 
-    const Timed chmod = timed(watch, [&] { ops.ChangeMode({"tree"}, 755, true); });
+    const QString home = frame.currentPath();
     const QString exportFile = QString::fromStdString((tmp / "tree.txt").string());
-    bool exported = false;
-    const Timed exporting =
-        timed(watch, [&] { exported = TExportListing::Of(frame).ExportWhole(exportFile); });
-    if (!exported) failed("export");
-    QStringList gone;
-    const Timed removing = timed(watch, [&] { gone = ops.DeleteEntries({"tree"}); });
-    if (gone.size() != 1 || fs::exists(root / "tree")) failed("delete");
-    const bench::ClientRun lftpChmod = lftp("chmod -R 755 tree-lftp");
-    const bench::ClientRun lftpRemove = lftp("rm -r tree-lftp");
+    std::vector<double> chmodRatio, removeRatio, exportS, findMs, filterMs;
+    std::vector<double> chmodGap, removeGap, exportGap, findGap, filterGap;
+    bool ok = true;
+    for (int round = 0; round < rounds && ok; ++round) {
+        writeTree(root / "tree", files, folders);
+        writeTree(root / "tree-lftp", files, folders);
+        frame.ListFolder(home);
+        cache.Settle();
+        Timed chmod;
+        bench::ClientRun lftpChmod;
+        bench::RunPair(
+            round, [&] { chmod = timed(watch, [&] { ops.ChangeMode({"tree"}, 755, true); }); },
+            [&] { lftpChmod = lftp("chmod -R 755 tree-lftp"); });
+        bool exported = false;
+        const Timed exporting =
+            timed(watch, [&] { exported = TExportListing::Of(frame).ExportWhole(exportFile); });
+        if (!exported) failed("export");
+        QStringList gone;
+        Timed removing;
+        bench::ClientRun lftpRemove;
+        bench::RunPair(
+            round, [&] { removing = timed(watch, [&] { gone = ops.DeleteEntries({"tree"}); }); },
+            [&] { lftpRemove = lftp("rm -r tree-lftp"); });
+        if (gone.size() != 1 || fs::exists(root / "tree")) failed("delete");
+        if (!lftpChmod.ok || !lftpRemove.ok || fs::exists(root / "tree-lftp")) {
+            std::printf("remote_bench: lftp failed (see %s)\n", log.c_str());
+            ok = false;
+        }
+        chmodRatio.push_back(lftpChmod.seconds / chmod.seconds);
+        removeRatio.push_back(lftpRemove.seconds / removing.seconds);
+        exportS.push_back(exporting.seconds);
+        chmodGap.push_back(static_cast<double>(chmod.gapMs));
+        removeGap.push_back(static_cast<double>(removing.gapMs));
+        exportGap.push_back(static_cast<double>(exporting.gapMs));
+        std::printf("round %d: chmod -R program %.2f s, lftp %.2f s; rm -r program %.2f s, lftp "
+                    "%.2f s; export %.2f s\n",
+                    round + 1, chmod.seconds, lftpChmod.seconds, removing.seconds,
+                    lftpRemove.seconds, exporting.seconds);
 
-    frame.ListFolder(QStringLiteral("/many"));
-    const Timed finding = timed(watch, [&] {
-        TFindForm form(frame, QString::fromStdString((program / "Find.dat").string()));
-        form.textBox()->setCurrentText(QStringLiteral("e1"));
-        form.onFindClick();
-    });
-    const Timed filtering = timed(watch, [&] {
-        TFilterForm form(frame, QString::fromStdString((program / "Filter.dat").string()));
-        form.patternBox()->setCurrentText(QStringLiteral("*.log"));
-        form.onOkClick();
-    });
-
-    std::printf(
-        "chmod -R: program %.2f s, lftp %.2f s%s, speed ratio %.2f (goal 1.00), gap %lld ms\n",
-        chmod.seconds, lftpChmod.seconds, lftpChmod.ok ? "" : " (FAILED)",
-        lftpChmod.seconds / chmod.seconds, static_cast<long long>(chmod.gapMs));
-    std::printf(
-        "rm -r:    program %.2f s, lftp %.2f s%s, speed ratio %.2f (goal 1.00), gap %lld ms\n",
-        removing.seconds, lftpRemove.seconds, lftpRemove.ok ? "" : " (FAILED)",
-        lftpRemove.seconds / removing.seconds, static_cast<long long>(removing.gapMs));
-    std::printf("export:   program %.2f s, gap %lld ms\n", exporting.seconds,
-                static_cast<long long>(exporting.gapMs));
-    std::printf("find over %d entries: %.1f ms (goal 100); filter: %.1f ms (goal 100), %zu left\n",
-                entries, finding.seconds * 1000, filtering.seconds * 1000, frame.entries().size());
+        frame.ListFolder(QStringLiteral("/many"));
+        const Timed finding = timed(watch, [&] {
+            TFindForm form(frame, QString::fromStdString((program / "Find.dat").string()));
+            form.textBox()->setCurrentText(QStringLiteral("e1"));
+            form.onFindClick();
+        });
+        const Timed filtering = timed(watch, [&] {
+            TFilterForm form(frame, QString::fromStdString((program / "Filter.dat").string()));
+            form.patternBox()->setCurrentText(QStringLiteral("*.log"));
+            form.onOkClick();
+        });
+        if (frame.entries().size() != static_cast<size_t>(entries / 3 + (entries % 3 ? 1 : 0)))
+            std::printf("  the filter left %zu entries\n", frame.entries().size());
+        findMs.push_back(finding.seconds * 1000);
+        filterMs.push_back(filtering.seconds * 1000);
+        findGap.push_back(static_cast<double>(finding.gapMs));
+        filterGap.push_back(static_cast<double>(filtering.gapMs));
+    }
+    using bench::Goal;
+    bench::ReportRatio("remote.chmod_r_speed", chmodRatio, {Goal::AtLeast, 1.0});
+    bench::ReportRatio("remote.rm_r_speed", removeRatio, {Goal::AtLeast, 1.0});
+    bench::ReportFigure("remote.chmod_r_loop_gap_ms", chmodGap, {Goal::Below, 100}, "ms");
+    bench::ReportFigure("remote.rm_r_loop_gap_ms", removeGap, {Goal::Below, 100}, "ms");
+    bench::ReportFigure("remote.export_loop_gap_ms", exportGap, {Goal::Below, 100}, "ms");
+    std::printf("  export of the tree: %s s\n", bench::SpreadText(exportS, "%.2f").c_str());
+    bench::ReportFigure("remote.find_ms", findMs, {Goal::Below, 100}, "ms");
+    bench::ReportFigure("remote.filter_ms", filterMs, {Goal::Below, 100}, "ms");
+    bench::ReportFigure("remote.find_loop_gap_ms", findGap, {Goal::Below, 100}, "ms");
+    bench::ReportFigure("remote.filter_loop_gap_ms", filterGap, {Goal::Below, 100}, "ms");
     SetDesktopService(nullptr);
     TNetAntiFreeze::SetPumpHook({});
-    return 0;
+    return ok ? 0 : 1;
 }
