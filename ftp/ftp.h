@@ -253,7 +253,7 @@ private:
     bool machineListing = false;
 };
 
-class TNetDigest;
+class TNetDigestWorker;
 class TNetDigestStream;
 
 // Checks one file transfer: hands out the stream the transfer uses (the bytes pass through a
@@ -277,7 +277,7 @@ private:
     TNetStream& stream;
     bool download, whole, verify = false;
     std::string command;
-    std::unique_ptr<TNetDigest> digest;
+    std::unique_ptr<TNetDigestWorker> digest;
     std::unique_ptr<TNetDigestStream> passing;
 };
 

@@ -3,6 +3,8 @@
 
 #include "ftp/ftp_digest.h"
 
+#include "ftp/digest_worker.h"
+
 #include "ftp/ftp.h"
 #include "ftp/list_parser.h"
 
@@ -156,14 +158,14 @@ std::string TNetDigest::HexResult() {
 
 int64_t TNetDigestStream::Read(void* buffer, int64_t count) {
     int64_t got = inner.Read(buffer, count);
-    if (digest) digest->Update(buffer, got);
+    if (digest) digest->Feed(buffer, got);
     if (got > 0) passed += got;
     return got;
 }
 
 int64_t TNetDigestStream::Write(const void* buffer, int64_t count) {
     int64_t written = inner.Write(buffer, count);
-    if (digest) digest->Update(buffer, written);
+    if (digest) digest->Feed(buffer, written);
     if (written > 0) passed += written;
     return written;
 }
@@ -178,7 +180,8 @@ TNetTransferCheck::TNetTransferCheck(TNetFTP& ftp, const std::string& remoteName
     if (verify && whole) {
         DigestChoice choice = chooseDigest(ftp.Features);
         command = choice.command;
-        if (choice.algorithm != daNone) digest = std::make_unique<TNetDigest>(choice.algorithm);
+        if (choice.algorithm != daNone)
+            digest = std::make_unique<TNetDigestWorker>(choice.algorithm);
     }
     passing = std::make_unique<TNetDigestStream>(stream, digest.get());
 }
@@ -193,9 +196,11 @@ std::string TNetTransferCheck::serverDigest() {
     const TNetDigestAlgorithm a = digest->Algorithm();
     if (command == "HASH") {
         // The server's current algorithm is marked with "*"; select ours when it differs.
+        const std::string name = NetDigestName(a);
         const std::string offered = NetUpperCase(ftp.Features.Parameters("HASH")) + ";";
-        if (offered.find(std::string(NetDigestName(a)) + "*;") == std::string::npos) {
-            if (ftp.SendCommand("OPTS HASH " + std::string(NetDigestName(a)), -1) != 200) return {};
+        if (ftp.Features.HashSelected != name && offered.find(name + "*;") == std::string::npos) {
+            if (ftp.SendCommand("OPTS HASH " + name, -1) != 200) return {};
+            ftp.Features.HashSelected = name;
         }
         if (ftp.SendCommand("HASH " + remoteName, -1) != 213) return {};
     } else {
@@ -219,8 +224,10 @@ void TNetTransferCheck::Finish() {
     if (ftp.TransferAborted()) return;
     if (verify) {
         if (digest) {
-            const std::string mine = digest->HexResult();
+            // The server hashes its file while the last bytes here are still being hashed.
+            digest->Close();
             const std::string theirs = serverDigest();
+            const std::string mine = digest->HexResult();
             const std::string name = NetDigestName(digest->Algorithm());
             if (theirs == "?")
                 throw ENetTransferVerifyError("The server's " + name + " reply for " + remoteName +

@@ -39,11 +39,13 @@ private:
 const char* NetDigestName(TNetDigestAlgorithm algorithm);
 int NetDigestHexLength(TNetDigestAlgorithm algorithm);
 
-// Passes reads and writes through to an inner stream and feeds every byte that passes into
-// a digest, so that a transfer is hashed without a second read of the file.
+class TNetDigestWorker;
+
+// Passes reads and writes through to an inner stream and feeds every byte that passes to a
+// hasher, so that a transfer is hashed without a second read of the file.
 class TNetDigestStream : public TNetStream {
 public:
-    TNetDigestStream(TNetStream& inner, TNetDigest* digest) : inner(inner), digest(digest) {}
+    TNetDigestStream(TNetStream& inner, TNetDigestWorker* digest) : inner(inner), digest(digest) {}
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Size() const override { return inner.Size(); }
@@ -55,6 +57,6 @@ public:
 
 private:
     TNetStream& inner;
-    TNetDigest* digest;
+    TNetDigestWorker* digest;
     int64_t passed = 0;
 };

@@ -11,6 +11,7 @@ void TNetFtpFeatures::Clear() {
     Asked = false;
     Listed = false;
     Lines.clear();
+    HashSelected.clear();
 }
 
 void TNetFtpFeatures::Load(int code, const TNetRFCReply& reply) {

@@ -16,6 +16,9 @@ public:
     // True when the server answered 211 with a list.
     bool Listed = false;
     std::vector<std::string> Lines;
+    // The HASH algorithm selected with OPTS HASH in this login ("" while the server's own,
+    // marked with "*", is in use): it holds for the login, so it is sent once.
+    std::string HashSelected;
 
     // Forgets everything (a new login asks again).
     void Clear();

@@ -4,6 +4,7 @@
 // digest disagrees.
 
 #include "ftp/connection_intercept.h"
+#include "ftp/digest_worker.h"
 #include "ftp/ftp.h"
 #include "ftp/ftp_digest.h"
 #include "ftp/socket/io_handler_socket.h"
@@ -145,6 +146,10 @@ TEST_P(ModernServer, Utf8NamesGoUpListAndComeBackVerified) {
     // Three data connections, each opened with the expected command, and FEAT once.
     EXPECT_EQ(sent.count(c.portCmd), 3) << ::testing::PrintToString(sent.lines);
     EXPECT_EQ(sent.count("FEAT"), 1);
+    // The digest's algorithm, when not the server's current one, is selected once per login.
+    const std::string hash = ftp.Features.Parameters("HASH");
+    const bool selects = !hash.empty() && hash.find("SHA-256*") == std::string::npos;
+    EXPECT_EQ(sent.count("OPTS HASH SHA-256"), selects ? 1 : 0) << hash;
     ftp.Disconnect();
 }
 
@@ -157,21 +162,37 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"pyftpdlibPortWhenTold", Peer::Pyftpdlib, false, false, false, "PORT ", "size "}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A login whose FEAT offers EPSV, HASH and SIZE.
+void serveLoginWithHash(ScriptedSession& s) {
+    s.reply("220 ready");
+    s.expect("USER");
+    s.reply("331 pw");
+    s.expect("PASS");
+    s.reply("230 in");
+    s.expect("FEAT");
+    s.send("211-Features:\r\n EPSV\r\n HASH SHA-256*;MD5\r\n SIZE\r\n211 End\r\n");
+    s.expect("TYPE I");
+    s.reply("200 ok");
+    s.expect("SYST");
+    s.reply("215 UNIX");
+}
+
+void connectTo(TNetFTP& ftp, ScriptedPeer& peer) {
+    ftp.Host = "127.0.0.1";
+    ftp.Port = peer.port();
+    ftp.Username = "u";
+    ftp.Password = "p";
+    ftp.Passive = true;
+    ftp.ReadTimeout = 10000;
+    peer.scriptFeat(true);
+    ftp.Connect(true, 5000);
+}
+
 // A server that lists EPSV but refuses it as unknown: PASV from then on, EPSV not asked again.
 TEST(ScriptedModern, RefusedEpsvFallsBackToPasvOnceAndWrongDigestFailsTheTransfer) {
     const std::string payload = "twelve bytes";
     ScriptedPeer peer([&](ScriptedSession& s) {
-        s.reply("220 ready");
-        s.expect("USER");
-        s.reply("331 pw");
-        s.expect("PASS");
-        s.reply("230 in");
-        s.expect("FEAT");
-        s.send("211-Features:\r\n EPSV\r\n HASH SHA-256*;MD5\r\n SIZE\r\n211 End\r\n");
-        s.expect("TYPE I");
-        s.reply("200 ok");
-        s.expect("SYST");
-        s.reply("215 UNIX");
+        serveLoginWithHash(s);
         for (int round = 0; round < 2; ++round) {
             if (round == 0) {
                 s.expect("EPSV");
@@ -196,14 +217,7 @@ TEST(ScriptedModern, RefusedEpsvFallsBackToPasvOnceAndWrongDigestFailsTheTransfe
         s.reply("221 bye");
     });
     TNetFTP ftp;
-    ftp.Host = "127.0.0.1";
-    ftp.Port = peer.port();
-    ftp.Username = "u";
-    ftp.Password = "p";
-    ftp.Passive = true;
-    ftp.ReadTimeout = 10000;
-    peer.scriptFeat(true);
-    ftp.Connect(true, 5000);
+    connectTo(ftp, peer);
     EXPECT_TRUE(ftp.Features.Has("hash"));
     EXPECT_EQ(ftp.Features.Parameters("HASH"), "SHA-256*;MD5");
     TNetMemoryStream got;
@@ -213,6 +227,7 @@ TEST(ScriptedModern, RefusedEpsvFallsBackToPasvOnceAndWrongDigestFailsTheTransfe
     } catch (const ENetTransferVerifyError& e) {
         EXPECT_NE(std::string(e.what()).find(std::string(64, 'a')), std::string::npos) << e.what();
     }
+    EXPECT_EQ(TNetDigestWorker::Running(), 0) << "a failed verification stops its hasher";
     EXPECT_EQ(got.ToString(), payload) << "what arrived is kept for the caller to judge";
     // Tried again from the start, the server's digest now agrees.
     TNetMemoryStream again;
@@ -223,6 +238,71 @@ TEST(ScriptedModern, RefusedEpsvFallsBackToPasvOnceAndWrongDigestFailsTheTransfe
     ftp.SendCommand("QUIT", -1);
     EXPECT_TRUE(peer.waitDone());
     EXPECT_EQ(peer.error(), "");
+}
+
+// A verified download that the server cuts short: the hasher that ran beside it is stopped
+// with the transfer, and no digest is asked for bytes that did not all arrive.
+TEST(ScriptedModern, DownloadCutShortStopsItsHasher) {
+    const std::string part(3 * 1024 * 1024 + 5, 'x');
+    ScriptedPeer peer([&](ScriptedSession& s) {
+        serveLoginWithHash(s);
+        s.expect("EPSV");
+        s.reply("500 EPSV not understood");
+        s.expect("PASV");
+        s.reply("227 Entering Passive Mode (" + s.openPassive() + ").");
+        s.acceptData();
+        s.expect("RETR f.bin");
+        s.reply("150 go");
+        s.sendData(part);
+        s.closeData();
+        s.reply("426 Connection closed; transfer aborted.");
+        s.expect("QUIT");
+        s.reply("221 bye");
+    });
+    TNetFTP ftp;
+    connectTo(ftp, peer);
+    int hashersDuring = -1;
+    ftp.OnWork = [&](TNetComponent*, TWorkMode, int64_t) {
+        hashersDuring = std::max(hashersDuring, TNetDigestWorker::Running());
+    };
+    TNetMemoryStream got;
+    try {
+        ftp.RetrieveToStream("f.bin", got, false);
+        ADD_FAILURE() << "a 426 must fail the transfer";
+    } catch (const ENetProtocolReplyError& e) {
+        EXPECT_EQ(e.ReplyErrorCode, 426);
+    }
+    EXPECT_EQ(hashersDuring, 1);
+    EXPECT_EQ(TNetDigestWorker::Running(), 0);
+    EXPECT_EQ(got.Size(), static_cast<int64_t>(part.size()));
+    ftp.SendCommand("QUIT", -1);
+    EXPECT_TRUE(peer.waitDone());
+    EXPECT_EQ(peer.error(), "");
+}
+
+// The hasher's ring, with chunks small enough that every feed wraps it and waits for the
+// hasher, gives the digest of the bytes in the order they were fed.
+TEST(Digest, HasherOnItsThreadMatchesTheDirectDigest) {
+    std::mt19937 gen(5);
+    std::string bytes(50000, '\0');
+    for (auto& b : bytes)
+        b = static_cast<char>(gen());
+    TNetDigest direct(daSHA256);
+    direct.Update(bytes.data(), static_cast<int64_t>(bytes.size()));
+    const std::string expected = direct.HexResult();
+    for (size_t chunk : {size_t(5), size_t(4096), size_t(1 << 20)}) {
+        TNetDigestWorker worker(daSHA256, chunk, 2);
+        size_t at = 0, step = 1;
+        while (at < bytes.size()) {
+            const size_t n = std::min(step, bytes.size() - at);
+            worker.Feed(bytes.data() + at, static_cast<int64_t>(n));
+            at += n;
+            step = step * 3 % 9973 + 1;
+        }
+        EXPECT_EQ(worker.HexResult(), expected) << chunk;
+        EXPECT_EQ(worker.HexResult(), expected) << "a second call gives the same digest";
+    }
+    EXPECT_EQ(TNetDigestWorker::Running(), 0);
 }
 
 TEST(Digest, KnownValuesOfEachAlgorithm) {
