@@ -6,52 +6,21 @@
 #include "browser/transfer_queue.h"
 #include "data/data_module.h"
 #include "history/history_page.h"
-#include "testing/test_peer.h"
-#include "testing/widget_test_support.h"
+#include "testing/main_window_fixture.h"
 
 #include <QTreeWidget>
 
 namespace {
 
-class HistoryRerunTest : public UiTest {
+class HistoryRerunTest : public MainWindowServerTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
         QDir().mkpath(path("root/pub"));
-        QDir().mkpath(path("ftpd"));
         QDir().mkpath(path("local"));
         write(path("root/pub/remote.txt"), "from the server");
         write(path("local/up.txt"), "from the disk");
-        server = std::make_unique<oxbrook::testing::FtpdPeer>(path("ftpd").toStdString(),
-                                                              path("root").toStdString());
-        data = std::make_unique<TDataModule>(folder());
-        form = std::make_unique<TMainForm>(AppPaths(folder()), *data);
-        form->show();
-        ASSERT_FALSE(form->startFailed());
-        SiteRecord site;
-        site.name = "mirror";
-        site.address = "127.0.0.1";
-        site.port = server->port();
-        site.username = "oxuser";
-        site.password = "oxpass";
-        site.timeout = 5;
-        data->AppendSite(site);
-    }
-    void TearDown() override {
-        if (form) form->close();
-        form.reset();
-        data.reset();
-        server.reset();
-        UiTest::TearDown();
-    }
-    static void write(const QString& file, const QByteArray& bytes) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray read(const QString& file) {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        StartWindow();
     }
     void record(const QString& type, const QString& name, const QString& lopath) {
         HistoryTransfer job;
@@ -62,10 +31,6 @@ protected:
         job.lopath = lopath;
         data->AppendHistory(data->FindSite("mirror")->id, "Monday", job);
     }
-
-    std::unique_ptr<oxbrook::testing::FtpdPeer> server;
-    std::unique_ptr<TDataModule> data;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(HistoryRerunTest, AnUploadAndADownloadRunAgainOnTheSitesPage) {

@@ -7,8 +7,7 @@
 #include "data/data_module.h"
 #include "local/local_list_model.h"
 #include "local/local_page.h"
-#include "testing/test_peer.h"
-#include "testing/widget_test_support.h"
+#include "testing/main_window_fixture.h"
 #include "ui/styled_list_view.h"
 
 #include <QAction>
@@ -18,50 +17,20 @@
 
 namespace {
 
-class LocalTransferTest : public UiTest {
+class LocalTransferTest : public MainWindowServerTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        for (const char* dir : {"root", "ftpd", "local/in"})
-            QDir().mkpath(path(dir));
+        QDir().mkpath(path("root"));
+        QDir().mkpath(path("local/in"));
         write(path("root/remote.txt"), "from the server");
         write(path("local/up.txt"), "from the disk");
         write(path("local/second.txt"), "two");
-        server = std::make_unique<oxbrook::testing::FtpdPeer>(path("ftpd").toStdString(),
-                                                              path("root").toStdString());
-        data = std::make_unique<TDataModule>(folder());
-        form = std::make_unique<TMainForm>(AppPaths(folder()), *data);
-        form->show();
-        ASSERT_FALSE(form->startFailed());
-        SiteRecord site;
-        site.name = "mirror";
-        site.address = "127.0.0.1";
-        site.port = server->port();
-        site.username = "oxuser";
-        site.password = "oxpass";
-        site.timeout = 5;
-        site.localpath = path("local");
-        data->AppendSite(site);
+        StartWindow([this](SiteRecord& site) { site.localpath = path("local"); });
         form->OpenSession("mirror", false);
         frame = form->ActiveFrame();
         ASSERT_NE(frame, nullptr);
         ASSERT_TRUE(frame->Connected()) << frame->infoLines().join('\n').toStdString();
-    }
-    void TearDown() override {
-        if (form) form->close();
-        form.reset();
-        data.reset();
-        server.reset();
-        UiTest::TearDown();
-    }
-    static void write(const QString& file, const QByteArray& bytes) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray read(const QString& file) {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     int remoteRow(const QString& name) const {
         for (int row = 0; row < frame->remoteRowCount(); ++row)
@@ -69,9 +38,6 @@ protected:
         return -1;
     }
 
-    std::unique_ptr<oxbrook::testing::FtpdPeer> server;
-    std::unique_ptr<TDataModule> data;
-    std::unique_ptr<TMainForm> form;
     TBrowserFrame* frame = nullptr;
 };
 

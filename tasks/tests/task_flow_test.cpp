@@ -3,15 +3,14 @@
 
 #include "app/main_form.h"
 #include "browser/browser_frame.h"
-#include "browser/transfer_queue.h"
 #include "browser/remote_list_menu.h"
+#include "browser/transfer_queue.h"
 #include "data/data_module.h"
 #include "local/local_page.h"
 #include "tasks/category_form.h"
 #include "tasks/task_editor_form.h"
 #include "tasks/task_page.h"
-#include "testing/test_peer.h"
-#include "testing/widget_test_support.h"
+#include "testing/main_window_fixture.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -22,49 +21,21 @@
 
 namespace {
 
-class TaskFlowTest : public UiTest {
+class TaskFlowTest : public MainWindowServerTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        for (const char* dir : {"root/pub", "ftpd", "local", "elsewhere"})
+        for (const char* dir : {"root/pub", "local", "elsewhere"})
             QDir().mkpath(path(dir));
         write(path("root/pub/one.txt"), "first");
         write(path("root/pub/two.txt"), "second");
         write(path("local/up.txt"), "upward");
-        server = std::make_unique<oxbrook::testing::FtpdPeer>(path("ftpd").toStdString(),
-                                                              path("root").toStdString());
-        data = std::make_unique<TDataModule>(folder());
-        form = std::make_unique<TMainForm>(AppPaths(folder()), *data);
-        form->show();
-        ASSERT_FALSE(form->startFailed());
-        SiteRecord site;
-        site.name = "mirror";
-        site.address = "127.0.0.1";
-        site.port = server->port();
-        site.username = "oxuser";
-        site.password = "oxpass";
-        site.timeout = 5;
-        site.localpath = path("local");
-        site.defaultpath = "/pub";
-        data->AppendSite(site);
+        StartWindow([this](SiteRecord& site) {
+            site.localpath = path("local");
+            site.defaultpath = "/pub";
+        });
         data->AppendCategory("nightly", "runs at night");
         form->taskPage()->LoadTaskTree();
-    }
-    void TearDown() override {
-        if (form) form->close();
-        form.reset();
-        data.reset();
-        server.reset();
-        UiTest::TearDown();
-    }
-    static void write(const QString& file, const QByteArray& bytes) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray read(const QString& file) {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     void saveAs(const QString& name) {
         prompt->QueueFormAction([name](QDialog& d) {
@@ -73,10 +44,6 @@ protected:
             editor.onOkClick();
         });
     }
-
-    std::unique_ptr<oxbrook::testing::FtpdPeer> server;
-    std::unique_ptr<TDataModule> data;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(TaskFlowTest, TasksFromABrowserPageAndTheLocalPageAreRunEditedAndDeleted) {

@@ -36,9 +36,9 @@ TEST_F(DesktopServiceTest, RecordingDoubleKeepsWhatWouldLeaveTheProcess) {
 namespace {
 
 // The help book of a build lies beside the program; an installed one lies in share/oxbrook/ of
-// the prefix, or in a shared data folder of the desktop.
+// the prefix, or in a data folder of the desktop.
 TEST_F(DesktopServiceTest, TheHelpBookIsFoundBesideTheProgramOrWhereItWasInstalled) {
-    const EnvironmentOverride dirs("XDG_DATA_DIRS", path("shared"));
+    const EnvironmentOverride dirs("XDG_DATA_DIRS", path("desktop-data"));
     const EnvironmentOverride home("XDG_DATA_HOME", path("home"));
     auto book = [this](const QString& name) {
         QDir().mkpath(QFileInfo(path(name)).path());
@@ -50,8 +50,8 @@ TEST_F(DesktopServiceTest, TheHelpBookIsFoundBesideTheProgramOrWhereItWasInstall
     const QString bin = path("prefix/bin");
     QDir().mkpath(bin);
     EXPECT_EQ(TDesktopService(bin).HelpFile(), bin + "/Oxbrook.html") << "none: named beside";
-    const QString shared = book("shared/oxbrook/Oxbrook.html");
-    EXPECT_EQ(TDesktopService(bin).HelpFile(), shared);
+    const QString desktopData = book("desktop-data/oxbrook/Oxbrook.html");
+    EXPECT_EQ(TDesktopService(bin).HelpFile(), desktopData);
     const QString installed = book("prefix/share/oxbrook/Oxbrook.html");
     EXPECT_EQ(TDesktopService(bin).HelpFile(), installed);
     const QString beside = book("prefix/bin/Oxbrook.html");
