@@ -161,6 +161,7 @@ bool tlsRows(const Run& run) {
     std::unique_ptr<VsftpdTlsPeer> peer;
     try {
         certs = std::make_unique<TestCertificates>(makeTestCertificates(run.tmp / "certs"));
+        const bench::ServerPlacement onServerCpu;
         peer = std::make_unique<VsftpdTlsPeer>(run.tmp / "vsftpd-tls", run.where.root,
                                                certs->serverCert, certs->serverKey, false, kUser,
                                                kPassword);
@@ -206,6 +207,7 @@ bool verifyRows(const Run& run) {
     if (ec) fs::copy_file(run.where.root / "big.bin", where.root / "big.bin");
     std::unique_ptr<oxbrook::testing::ProftpdPeer> peer;
     try {
+        const bench::ServerPlacement onServerCpu;
         peer = std::make_unique<oxbrook::testing::ProftpdPeer>(run.tmp / "proftpd", where.root);
     } catch (const std::exception& e) {
         std::printf("ftp_bench: verification rows skipped: no ProFTPD here: %s\n", e.what());
@@ -272,7 +274,11 @@ int main(int argc, char** argv) {
         FILE* f = std::fopen((root / "many" / name).c_str(), "wb");
         if (f) std::fclose(f);
     }
-    VsftpdPeer vsftpd(tmp / "vsftpd", root, kUser, kPassword);
+    bench::PlaceClients();
+    const auto vsftpd = [&] {
+        const bench::ServerPlacement onServerCpu;
+        return std::make_unique<VsftpdPeer>(tmp / "vsftpd", root, kUser, kPassword);
+    }();
     const bench::PageCache cache;
     run.self = fs::read_symlink("/proc/self/exe").string();
     run.tmp = tmp.path();
@@ -282,10 +288,10 @@ int main(int argc, char** argv) {
 
     bool allOk = true;
     if (has(parts, "plain"))
-        allOk = transferRows(run, {vsftpd.port(), kUser, kPassword, {}}, "", "ftp.", run.clients,
+        allOk = transferRows(run, {vsftpd->port(), kUser, kPassword, {}}, "", "ftp.", run.clients,
                              true) &&
                 allOk;
-    if (has(parts, "list")) allOk = listingRows(run, vsftpd.port(), entries) && allOk;
+    if (has(parts, "list")) allOk = listingRows(run, vsftpd->port(), entries) && allOk;
     if (has(parts, "tls")) allOk = tlsRows(run) && allOk;
     if (has(parts, "verify")) allOk = verifyRows(run) && allOk;
     if (!allOk) std::printf("some client runs failed; see %s\n", run.where.log.c_str());

@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--size-mib") == 0) sizeMiB = std::atoll(argv[i + 1]);
         if (std::strcmp(argv[i], "--files") == 0) files = std::atoi(argv[i + 1]);
     }
+    bench::PlaceClients();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     std::setlocale(LC_ALL, "");
     oxbrook::testing::TempDir tmp;
@@ -102,8 +103,12 @@ int main(int argc, char** argv) {
     antiFreeze.IdleTimeOut = 50;
     antiFreeze.OnlyWhenIdle = false;
 
-    oxbrook::testing::VsftpdPeer vsftpd(tmp / "vsftpd", root, kUser, kPassword);
-    const int port = vsftpd.port();
+    const auto vsftpd = [&] {
+        const bench::ServerPlacement onServerCpu;
+        return std::make_unique<oxbrook::testing::VsftpdPeer>(tmp / "vsftpd", root, kUser,
+                                                              kPassword);
+    }();
+    const int port = vsftpd->port();
     const std::string base =
         "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port);
     const fs::path log = tmp / "clients.log";
@@ -123,7 +128,7 @@ int main(int argc, char** argv) {
     SetSetting(frame, &TSessionSettings::siteName, "bench");
     frame.ConnectSite(false);
     if (!frame.Connected()) {
-        std::printf("queue_bench: the program could not connect\n%s\n", vsftpd.log().c_str());
+        std::printf("queue_bench: the program could not connect\n%s\n", vsftpd->log().c_str());
         return 1;
     }
     TTransferQueue& queue = frame.transferQueue();

@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--folders") == 0) folders = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--entries") == 0) entries = std::atoi(argv[i + 1]);
     }
+    bench::PlaceClients();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     std::setlocale(LC_ALL, "");
     if (!bench::ToolPresent("lftp")) {
@@ -119,8 +120,12 @@ int main(int argc, char** argv) {
     antiFreeze.IdleTimeOut = 50;
     antiFreeze.OnlyWhenIdle = false;
 
-    oxbrook::testing::VsftpdPeer vsftpd(tmp / "vsftpd", root, kUser, kPassword);
-    const int port = vsftpd.port();
+    const auto vsftpd = [&] {
+        const bench::ServerPlacement onServerCpu;
+        return std::make_unique<oxbrook::testing::VsftpdPeer>(tmp / "vsftpd", root, kUser,
+                                                              kPassword);
+    }();
+    const int port = vsftpd->port();
     TDataModule data(QString::fromStdString(program.string()));
     data.CreateMissingStores();
     data.Connect();
@@ -135,7 +140,7 @@ int main(int argc, char** argv) {
     frame.SetSiteName("bench");
     frame.ConnectSite(false);
     if (!frame.Connected()) {
-        std::printf("remote_bench: the program could not connect\n%s\n", vsftpd.log().c_str());
+        std::printf("remote_bench: the program could not connect\n%s\n", vsftpd->log().c_str());
         return 1;
     }
     TRemoteOperations& ops = TRemoteOperations::Of(frame);

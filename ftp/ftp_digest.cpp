@@ -77,6 +77,17 @@ time_t utcSeconds(const TNetDateTime& t) {
     return timegm(&tm);
 }
 
+bool selectHash(TNetFTP& ftp, TNetDigestAlgorithm a) {
+    // The server's current algorithm is marked with "*"; select ours when it differs.
+    const std::string name = NetDigestName(a);
+    const std::string offered = NetUpperCase(ftp.Features.Parameters("HASH")) + ";";
+    if (ftp.Features.HashSelected == name || offered.find(name + "*;") != std::string::npos)
+        return true;
+    if (ftp.SendCommand("OPTS HASH " + name, -1) != 200) return false;
+    ftp.Features.HashSelected = name;
+    return true;
+}
+
 } // namespace
 
 const char* NetDigestName(TNetDigestAlgorithm a) {
@@ -180,6 +191,10 @@ TNetTransferCheck::TNetTransferCheck(TNetFTP& ftp, const std::string& remoteName
     if (verify && whole) {
         DigestChoice choice = chooseDigest(ftp.Features);
         command = choice.command;
+        // The algorithm is chosen before the transfer: a server that hashes the bytes as they
+        // pass then answers HASH at once, instead of reading the whole file again. A refusal
+        // leaves the size to compare.
+        if (command == "HASH" && !selectHash(ftp, choice.algorithm)) choice.algorithm = daNone;
         if (choice.algorithm != daNone)
             digest = std::make_unique<TNetDigestWorker>(choice.algorithm);
     }
@@ -192,16 +207,10 @@ TNetStream& TNetTransferCheck::Stream() {
     return *passing;
 }
 
+
 std::string TNetTransferCheck::serverDigest() {
     const TNetDigestAlgorithm a = digest->Algorithm();
     if (command == "HASH") {
-        // The server's current algorithm is marked with "*"; select ours when it differs.
-        const std::string name = NetDigestName(a);
-        const std::string offered = NetUpperCase(ftp.Features.Parameters("HASH")) + ";";
-        if (ftp.Features.HashSelected != name && offered.find(name + "*;") == std::string::npos) {
-            if (ftp.SendCommand("OPTS HASH " + name, -1) != 200) return {};
-            ftp.Features.HashSelected = name;
-        }
         if (ftp.SendCommand("HASH " + remoteName, -1) != 213) return {};
     } else {
         const int code = ftp.SendCommand(command + " " + remoteName, -1);

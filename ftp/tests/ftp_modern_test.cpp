@@ -45,6 +45,12 @@ public:
             n += l.rfind(prefix, 0) == 0;
         return n;
     }
+    // The position of the first line that begins with prefix, or -1.
+    int first(const std::string& prefix) const {
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+        return -1;
+    }
     Lines lines;
 };
 
@@ -150,6 +156,11 @@ TEST_P(ModernServer, Utf8NamesGoUpListAndComeBackVerified) {
     const std::string hash = ftp.Features.Parameters("HASH");
     const bool selects = !hash.empty() && hash.find("SHA-256*") == std::string::npos;
     EXPECT_EQ(sent.count("OPTS HASH SHA-256"), selects ? 1 : 0) << hash;
+    // ... before the first transfer: a server that hashes the bytes as they pass then answers
+    // HASH from what it computed, without reading the file again.
+    if (selects) {
+        EXPECT_LT(sent.first("OPTS HASH"), sent.first("STOR ")) << hash;
+    }
     ftp.Disconnect();
 }
 
