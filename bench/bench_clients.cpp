@@ -75,6 +75,11 @@ ServerPlacement::~ServerPlacement() {
     bindTo(false);
 }
 
+double CpuSeconds(const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& log) {
     ClientRun run;
     // For counting instructions: OXBROOK_BENCH_WRAP="valgrind --tool=callgrind" runs every
@@ -93,8 +98,7 @@ ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& 
     rusage usage{};
     wait4(pid, &status, 0, &usage);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    run.cpu = CpuSeconds(usage);
     run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace bench {
@@ -15,6 +16,8 @@ struct ClientRun {
     bool ok = false;
 };
 
+// Returns the user and system seconds of `usage`.
+double CpuSeconds(const rusage& usage);
 // Runs `argv` (looked up on the PATH) with its output appended to `log`; returns its wall time,
 // CPU time and peak memory, and whether it exited with 0.
 ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& log);

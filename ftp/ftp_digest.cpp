@@ -207,7 +207,6 @@ TNetStream& TNetTransferCheck::Stream() {
     return *passing;
 }
 
-
 std::string TNetTransferCheck::serverDigest() {
     const TNetDigestAlgorithm a = digest->Algorithm();
     if (command == "HASH") {

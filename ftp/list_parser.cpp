@@ -291,12 +291,9 @@ bool isFolderWord(std::string_view t) {
            lowerKey(t[3], t[4], t[5]) == monthKey("der");
 }
 
-} // namespace
-
-namespace {
-
-// Copies a piece of the line into a field. The fields of a new entry are empty: appending to
-// an empty string skips the general replace's overlap checks, which cost more than the copy.
+// Copies a piece of the line into a field. A new entry's name and link target are empty:
+// appending to an empty string skips the general replace's overlap checks, which cost more
+// than the copy.
 inline void setField(std::string& field, std::string_view piece) {
     if (field.empty())
         field.append(piece.data(), piece.size());
