@@ -1,8 +1,11 @@
 // The table store against SQLite on a history-like table: appends one post at a time, a full
-// scan reading every field, 1,000 key lookups through an index, 100 text lookups without one,
+// scan reading every field, 1,000 key lookups through an index, 200 text lookups without one,
 // and deleting every tenth record. Each round starts from new files and the two sides take
-// turns at going first; prints each operation's median rate for both and the ratio's median
-// with its spread.
+// turns at going first. The reads are short (a scan takes tens of milliseconds, a lookup
+// microseconds to milliseconds), and this machine's speed drifts over seconds: the sides take
+// turns at every scan, every hundred key lookups and every text lookup, so that both meet the
+// machine in the same state. Prints each operation's median rate for both and the ratio's
+// median with its spread.
 //
 //   store_bench [RECORDS] [--rounds N]    (defaults 100000 records, 5 rounds)
 
@@ -14,6 +17,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -53,10 +58,6 @@ double Seconds(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
 }
 
-struct Figures {
-    double append, scan, keyLookup, textLookup, remove;
-};
-
 TStoreFileDef HistoryDef() {
     TStoreFileDef def;
     def.tables.push_back({"hdital",
@@ -73,16 +74,14 @@ TStoreFileDef HistoryDef() {
     return def;
 }
 
-Figures RunStore(const std::string& path, int n, const std::vector<int>& keys,
-                 const std::vector<std::string>& texts) {
+// Appends `n` records, one post each; returns records per second.
+double AppendStore(const std::string& path, int n) {
     CreateStoreFile(path, HistoryDef());
     auto file = TStoreFileIO::Open(path);
     TStoreTableIO& t = file->Table("hdital");
     t.Open();
-    Figures f{};
     TRecordBuffer r = t.NewRecord();
-
-    auto start = Clock::now();
+    const auto start = Clock::now();
     for (int i = 0; i < n; ++i) {
         Row row = MakeRow(i);
         r.Clear();
@@ -96,97 +95,53 @@ Figures RunStore(const std::string& path, int n, const std::vector<int>& keys,
         r.SetBoolean(8, row.upload);
         t.AppendRecord(r);
     }
-    f.append = n / Seconds(start);
+    const double rate = n / Seconds(start);
+    t.Release();
+    return rate;
+}
 
-    start = Clock::now();
-    int64_t checksum = 0;
-    {
-        TStoreLockHold hold(*file);
-        const int count = static_cast<int>(t.List(0).size());
-        for (int i = 0; i < count; ++i) {
-            t.ReadRecord(0, i, r);
-            checksum += r.GetInteger(0) + r.GetInteger(7) + r.GetBoolean(8);
-            for (int fld = 1; fld <= 6; ++fld)
-                checksum += static_cast<int64_t>(r.TextView(fld).size());
-        }
-    }
-    f.scan = n / Seconds(start);
-
-    start = Clock::now();
-    TRecordBuffer key = t.NewRecord();
-    for (int k : keys) {
-        key.SetInteger(0, k);
-        int pos = t.FindKey(0, key);
-        if (pos < 0) throw std::runtime_error("key not found");
-        t.ReadRecord(1, pos, r);
-        checksum += r.GetInteger(7);
-    }
-    f.keyLookup = static_cast<double>(keys.size()) / Seconds(start);
-
-    start = Clock::now();
-    for (const std::string& text : texts) {
-        TStoreLockHold hold(*file);
-        const TRecordList& list = t.List(0);
-        bool found = false;
-        for (size_t i = 0; i < list.size() && !found; ++i) {
-            t.ReadRecord(list[i], r);
-            found = r.TextView(4) == text;
-        }
-        if (!found) throw std::runtime_error("text not found");
-    }
-    f.textLookup = static_cast<double>(texts.size()) / Seconds(start);
-
-    start = Clock::now();
+// Deletes every tenth record, one post each; returns deletions per second.
+double DeleteStore(const std::string& path, int n) {
+    auto file = TStoreFileIO::Open(path);
+    TStoreTableIO& t = file->Table("hdital");
+    t.Open();
+    const auto start = Clock::now();
     int deleted = 0;
     for (int slot = 0; slot < n; slot += 10, ++deleted)
         t.DeleteRecord(slot);
-    f.remove = deleted / Seconds(start);
+    const double rate = deleted / Seconds(start);
     t.Release();
-    if (checksum == 42) std::puts("");
-    return f;
+    return rate;
 }
 
 void Check(int rc, sqlite3* db, int want = SQLITE_OK) {
     if (rc != want) throw std::runtime_error(std::string("sqlite: ") + sqlite3_errmsg(db));
 }
 
-// Its own function, so that an instruction count can be taken of the scan alone
-// (valgrind --tool=callgrind --toggle-collect='*ScanSqlite*').
-[[gnu::noinline]] int64_t ScanSqlite(sqlite3* db) {
-    int64_t checksum = 0;
-    sqlite3_stmt* all = nullptr;
-    Check(sqlite3_prepare_v2(db, "SELECT * FROM hdital", -1, &all, nullptr), db);
-    while (sqlite3_step(all) == SQLITE_ROW) {
-        checksum +=
-            sqlite3_column_int(all, 0) + sqlite3_column_int(all, 7) + sqlite3_column_int(all, 8);
-        for (int c = 1; c <= 6; ++c) {
-            sqlite3_column_text(all, c);
-            checksum += sqlite3_column_bytes(all, c);
-        }
-    }
-    sqlite3_finalize(all);
-    return checksum;
-}
-
-Figures RunSqlite(const std::string& path, int n, const std::vector<int>& keys,
-                  const std::vector<std::string>& texts) {
+sqlite3* OpenSqlite(const std::string& path) {
     sqlite3* db = nullptr;
     Check(sqlite3_open(path.c_str(), &db), db);
     Check(sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr), db);
+    return db;
+}
+
+sqlite3_stmt* Prepare(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    Check(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), db);
+    return statement;
+}
+
+double AppendSqlite(const std::string& path, int n) {
+    sqlite3* db = OpenSqlite(path);
     Check(sqlite3_exec(db,
                        "CREATE TABLE hdital(key INTEGER PRIMARY KEY AUTOINCREMENT, site TEXT, "
                        "lpath TEXT, rpath TEXT, fname TEXT, stime TEXT, etime TEXT, size INTEGER, "
                        "upload INTEGER)",
                        nullptr, nullptr, nullptr),
           db);
-    Figures f{};
-    sqlite3_stmt* ins = nullptr;
-    Check(sqlite3_prepare_v2(db,
-                             "INSERT INTO hdital(site,lpath,rpath,fname,stime,etime,size,upload) "
-                             "VALUES(?,?,?,?,?,?,?,?)",
-                             -1, &ins, nullptr),
-          db);
-    auto start = Clock::now();
+    sqlite3_stmt* ins = Prepare(db, "INSERT INTO hdital(site,lpath,rpath,fname,stime,etime,size,"
+                                    "upload) VALUES(?,?,?,?,?,?,?,?)");
+    const auto start = Clock::now();
     for (int i = 0; i < n; ++i) {
         Row row = MakeRow(i);
         Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
@@ -201,41 +156,16 @@ Figures RunSqlite(const std::string& path, int n, const std::vector<int>& keys,
         sqlite3_reset(ins);
         Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
     }
-    f.append = n / Seconds(start);
+    const double rate = n / Seconds(start);
     sqlite3_finalize(ins);
+    sqlite3_close(db);
+    return rate;
+}
 
-    start = Clock::now();
-    int64_t checksum = ScanSqlite(db);
-    f.scan = n / Seconds(start);
-
-    start = Clock::now();
-    sqlite3_stmt* byKey = nullptr;
-    Check(sqlite3_prepare_v2(db, "SELECT * FROM hdital WHERE key=?", -1, &byKey, nullptr), db);
-    for (int k : keys) {
-        sqlite3_bind_int(byKey, 1, k);
-        Check(sqlite3_step(byKey), db, SQLITE_ROW);
-        checksum += sqlite3_column_int(byKey, 7);
-        sqlite3_reset(byKey);
-    }
-    sqlite3_finalize(byKey);
-    f.keyLookup = static_cast<double>(keys.size()) / Seconds(start);
-
-    start = Clock::now();
-    sqlite3_stmt* byText = nullptr;
-    Check(
-        sqlite3_prepare_v2(db, "SELECT * FROM hdital WHERE fname=? LIMIT 1", -1, &byText, nullptr),
-        db);
-    for (const std::string& text : texts) {
-        sqlite3_bind_text(byText, 1, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        Check(sqlite3_step(byText), db, SQLITE_ROW);
-        sqlite3_reset(byText);
-    }
-    sqlite3_finalize(byText);
-    f.textLookup = static_cast<double>(texts.size()) / Seconds(start);
-
-    start = Clock::now();
-    sqlite3_stmt* del = nullptr;
-    Check(sqlite3_prepare_v2(db, "DELETE FROM hdital WHERE key=?", -1, &del, nullptr), db);
+double DeleteSqlite(const std::string& path, int n) {
+    sqlite3* db = OpenSqlite(path);
+    sqlite3_stmt* del = Prepare(db, "DELETE FROM hdital WHERE key=?");
+    const auto start = Clock::now();
     int deleted = 0;
     for (int slot = 0; slot < n; slot += 10, ++deleted) {
         Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
@@ -244,11 +174,153 @@ Figures RunSqlite(const std::string& path, int n, const std::vector<int>& keys,
         sqlite3_reset(del);
         Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
     }
+    const double rate = deleted / Seconds(start);
     sqlite3_finalize(del);
-    f.remove = deleted / Seconds(start);
     sqlite3_close(db);
+    return rate;
+}
+
+// Its own function, so that an instruction count can be taken of the scan alone
+// (valgrind --tool=callgrind --toggle-collect='*ScanSqlite*').
+[[gnu::noinline]] int64_t ScanSqlite(sqlite3_stmt* all) {
+    int64_t checksum = 0;
+    while (sqlite3_step(all) == SQLITE_ROW) {
+        checksum +=
+            sqlite3_column_int(all, 0) + sqlite3_column_int(all, 7) + sqlite3_column_int(all, 8);
+        for (int c = 1; c <= 6; ++c) {
+            sqlite3_column_text(all, c);
+            checksum += sqlite3_column_bytes(all, c);
+        }
+    }
+    sqlite3_reset(all);
+    return checksum;
+}
+
+// The three readers of one round's files: the storage layer, the program's cursor and SQLite.
+enum Reader { kTable, kCursor, kSqlite, kReaders };
+
+// Rates per second of each reader for one kind of read.
+using Rates = std::array<double, kReaders>;
+
+struct ReadRates {
+    Rates scan{}, key{}, text{};
+};
+
+// Runs `steps` steps of `read(reader, step)` for each reader, the readers taking turns at every
+// step (whoever went first moves on by one each step and each round); returns each reader's
+// seconds.
+template <class Read> Rates Interleave(size_t steps, int round, Read read) {
+    double spent[kReaders] = {};
+    for (size_t step = 0; step < steps; ++step)
+        for (size_t k = 0; k < kReaders; ++k) {
+            const auto reader = static_cast<Reader>((step + k + size_t(round)) % kReaders);
+            const auto start = Clock::now();
+            read(reader, step);
+            spent[reader] += Seconds(start);
+        }
+    Rates seconds{};
+    std::copy(std::begin(spent), std::end(spent), seconds.begin());
+    return seconds;
+}
+
+Rates PerSecond(double work, Rates seconds) {
+    for (double& s : seconds)
+        s = work / s;
+    return seconds;
+}
+
+// Every read of the round through each of the three readers, taking turns: `scans` full scans
+// reading every field, the key lookups a hundred at a time, the text lookups one at a time.
+ReadRates Reads(const std::string& storePath, const std::string& litePath, int scans,
+                const std::vector<int>& keys, const std::vector<std::string>& texts, int round) {
+    auto file = TStoreFileIO::Open(storePath);
+    TStoreTableIO& t = file->Table("hdital");
+    t.Open();
+    TRecordBuffer r = t.NewRecord();
+    TRecordBuffer key = t.NewRecord();
+    CursorReader cursor(storePath, "hdital");
+    sqlite3* db = OpenSqlite(litePath);
+    sqlite3_stmt* all = Prepare(db, "SELECT * FROM hdital");
+    sqlite3_stmt* byKey = Prepare(db, "SELECT * FROM hdital WHERE key=?");
+    sqlite3_stmt* byText = Prepare(db, "SELECT * FROM hdital WHERE fname=? LIMIT 1");
+    int64_t checksum = 0;
+    int records = 0;
+    ReadRates rates;
+
+    const Rates scanSeconds = Interleave(size_t(scans), round, [&](Reader reader, size_t) {
+        if (reader == kTable) {
+            TStoreLockHold hold(*file);
+            const int count = static_cast<int>(t.List(0).size());
+            for (int i = 0; i < count; ++i) {
+                t.ReadRecord(0, i, r);
+                checksum += r.GetInteger(0) + r.GetInteger(7) + r.GetBoolean(8);
+                for (int fld = 1; fld <= 6; ++fld)
+                    checksum += static_cast<int64_t>(r.TextView(fld).size());
+            }
+            records = count;
+        } else if (reader == kCursor) {
+            checksum += static_cast<int64_t>(cursor.Scan());
+        } else {
+            checksum += ScanSqlite(all);
+        }
+    });
+    rates.scan = PerSecond(double(records) * scans, scanSeconds);
+
+    constexpr size_t kKeysPerStep = 100;
+    const size_t keySteps = (keys.size() + kKeysPerStep - 1) / kKeysPerStep;
+    const Rates keySeconds = Interleave(keySteps, round, [&](Reader reader, size_t step) {
+        const size_t end = std::min(keys.size(), (step + 1) * kKeysPerStep);
+        for (size_t i = step * kKeysPerStep; i < end; ++i) {
+            bool found = false;
+            if (reader == kTable) {
+                key.SetInteger(0, keys[i]);
+                const int pos = t.FindKey(0, key);
+                found = pos >= 0;
+                if (found) {
+                    t.ReadRecord(1, pos, r);
+                    checksum += r.GetInteger(7);
+                }
+            } else if (reader == kCursor) {
+                found = cursor.Locate("key", std::to_string(keys[i]));
+            } else {
+                sqlite3_bind_int(byKey, 1, keys[i]);
+                found = sqlite3_step(byKey) == SQLITE_ROW;
+                if (found) checksum += sqlite3_column_int(byKey, 7);
+                sqlite3_reset(byKey);
+            }
+            if (!found) throw std::runtime_error("key not found: " + std::to_string(keys[i]));
+        }
+    });
+    rates.key = PerSecond(double(keys.size()), keySeconds);
+
+    const Rates textSeconds = Interleave(texts.size(), round, [&](Reader reader, size_t step) {
+        const std::string& text = texts[step];
+        bool found = false;
+        if (reader == kTable) {
+            TStoreLockHold hold(*file);
+            const TRecordList& list = t.List(0);
+            for (size_t i = 0; i < list.size() && !found; ++i) {
+                t.ReadRecord(list[i], r);
+                found = r.TextView(4) == text;
+            }
+        } else if (reader == kCursor) {
+            found = cursor.Locate("fname", text);
+        } else {
+            sqlite3_bind_text(byText, 1, text.c_str(), static_cast<int>(text.size()),
+                              SQLITE_TRANSIENT);
+            found = sqlite3_step(byText) == SQLITE_ROW;
+            sqlite3_reset(byText);
+        }
+        if (!found) throw std::runtime_error("text not found: " + text);
+    });
+    rates.text = PerSecond(double(texts.size()), textSeconds);
+
+    for (sqlite3_stmt* statement : {all, byKey, byText})
+        sqlite3_finalize(statement);
+    sqlite3_close(db);
+    t.Release();
     if (checksum == 42) std::puts("");
-    return f;
+    return rates;
 }
 
 } // namespace
@@ -264,9 +336,10 @@ int main(int argc, char** argv) {
     std::vector<int> keys(1000);
     for (int& k : keys)
         k = 1 + static_cast<int>(rng() % static_cast<unsigned>(n));
-    std::vector<std::string> texts(100);
+    std::vector<std::string> texts(200);
     for (auto& t : texts)
         t = MakeRow(static_cast<int>(rng() % static_cast<unsigned>(n))).fname;
+    constexpr int kScans = 5;
     const bench::PageCache cache;
     struct Row {
         const char* name;
@@ -289,30 +362,41 @@ int main(int argc, char** argv) {
             // New files every round, so that no round reads what another left in its pages.
             const std::string storePath = (dir / ("store-" + std::to_string(round) + ".dat"));
             const std::string litePath = (dir / ("sqlite-" + std::to_string(round) + ".db"));
-            Figures ours{}, lite{};
-            CursorFigures cursor;
-            bench::RunPair(
-                round,
-                [&] {
-                    cache.Settle();
-                    ours = RunStore(storePath, n, keys, texts);
-                    cursor = RunCursor(storePath, "hdital", keys, texts);
-                },
-                [&] {
-                    cache.Settle();
-                    lite = RunSqlite(litePath, n, keys, texts);
-                });
-            const double mine[] = {ours.append, ours.scan,   ours.keyLookup,   ours.textLookup,
-                                   ours.remove, cursor.scan, cursor.keyLocate, cursor.textLocate};
-            const double theirs[] = {lite.append, lite.scan, lite.keyLookup, lite.textLookup,
-                                     lite.remove, lite.scan, lite.keyLookup, lite.textLookup};
+            // Both sides of a writing step, in this round's order, each from settled pages;
+            // returns the store's figure and SQLite's.
+            auto writes = [&](double (*ours)(const std::string&, int),
+                              double (*theirs)(const std::string&, int)) {
+                double figures[2] = {};
+                bench::RunPair(
+                    round,
+                    [&] {
+                        cache.Settle();
+                        figures[0] = ours(storePath, n);
+                    },
+                    [&] {
+                        cache.Settle();
+                        figures[1] = theirs(litePath, n);
+                    });
+                return std::array<double, 2>{figures[0], figures[1]};
+            };
+            const auto append = writes(AppendStore, AppendSqlite);
+            cache.Settle();
+            const ReadRates read = Reads(storePath, litePath, kScans, keys, texts, round);
+            const auto remove = writes(DeleteStore, DeleteSqlite);
+            const double mine[] = {append[0],         read.scan[kTable], read.key[kTable],
+                                   read.text[kTable], remove[0],         read.scan[kCursor],
+                                   read.key[kCursor], read.text[kCursor]};
+            const double theirs[] = {append[1],          read.scan[kSqlite], read.key[kSqlite],
+                                     read.text[kSqlite], remove[1],          read.scan[kSqlite],
+                                     read.key[kSqlite],  read.text[kSqlite]};
             for (size_t r = 0; r < rows.size(); ++r) {
                 rows[r].ours.push_back(mine[r]);
                 rows[r].lite.push_back(theirs[r]);
                 rows[r].ratio.push_back(mine[r] / theirs[r]);
             }
             std::printf("round %d (%s first): cursor scan %.0f/s, SQLite scan %.0f/s\n", round + 1,
-                        bench::AFirst(round) ? "table store" : "SQLite", cursor.scan, lite.scan);
+                        bench::AFirst(round) ? "table store" : "SQLite", read.scan[kCursor],
+                        read.scan[kSqlite]);
             std::error_code ec;
             std::filesystem::remove(storePath, ec);
             std::filesystem::remove(litePath, ec);

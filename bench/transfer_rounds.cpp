@@ -13,40 +13,47 @@ TransferRuns RunTransferRounds(const std::string& label, const std::vector<std::
                                const PageCache& cache) {
     TransferRuns results;
     const std::string prefix = label.empty() ? "" : label + " ";
+    // One transfer both ways by a client; round 0 is the uncounted warm-up.
+    auto runBoth = [&](int round, const std::string& client) {
+        const std::string remoteUp = "up-" + client + "-" + std::to_string(round) + ".bin";
+        // A fresh file for every client and round: none writes over (or next to the freed
+        // pages of) a file that another client left behind.
+        const fs::path got = where.local / ("got-" + client + "-" + std::to_string(round) + ".bin");
+        const TransferCommands c = commands(client, got.string(), remoteUp);
+        for (const auto& [dir, args] :
+             {std::pair{std::string("download"), c.get}, std::pair{std::string("upload"), c.put}}) {
+            // Dirty pages left by the previous client would otherwise be written back on this
+            // client's time.
+            cache.Settle();
+            ClientRun s = RunClient(args, where.log);
+            const fs::path result = dir == "download" ? got : where.root / remoteUp;
+            std::error_code ec;
+            s.ok = s.ok && fs::file_size(result, ec) == uint64_t(where.bytes) && !ec;
+            if (round > 0) results[dir][client].push_back(s);
+            std::printf("%s %s%-8s %-8s %9.1f MB/s  cpu %6.2f s  peak %7.1f MiB%s\n",
+                        round > 0 ? ("round " + std::to_string(round)).c_str() : "warm-up",
+                        prefix.c_str(), dir.c_str(), client.c_str(), where.bytes / 1e6 / s.seconds,
+                        s.cpu, s.peakMiB, s.ok ? "" : "  FAILED");
+            std::fflush(stdout);
+            fs::remove(got, ec);
+            fs::remove(where.root / remoteUp, ec);
+            // The removal's own work (freeing the file's pages and blocks) is done here, not
+            // on the next client's time.
+            sync();
+        }
+    };
+    // The first transfers after the server starts met a machine that the others did not (in
+    // one run the first download took five times the CPU of the next four): each client goes
+    // both ways once before anything is counted.
+    for (const auto& client : clients)
+        runBoth(0, client);
     for (int round = 1; round <= rounds; ++round) {
         // Each round starts with another client, so that none always runs first (or last)
         // against a server whose caches the others have warmed.
         std::vector<std::string> order = clients;
         std::rotate(order.begin(), order.begin() + (round - 1) % order.size(), order.end());
-        for (const auto& client : order) {
-            const std::string remoteUp = "up-" + client + "-" + std::to_string(round) + ".bin";
-            // A fresh file for every client and round: none writes over (or next to the freed
-            // pages of) a file that another client left behind.
-            const fs::path got =
-                where.local / ("got-" + client + "-" + std::to_string(round) + ".bin");
-            const TransferCommands c = commands(client, got.string(), remoteUp);
-            for (const auto& [dir, args] : {std::pair{std::string("download"), c.get},
-                                            std::pair{std::string("upload"), c.put}}) {
-                // Dirty pages left by the previous client would otherwise be written back
-                // on this client's time.
-                cache.Settle();
-                ClientRun s = RunClient(args, where.log);
-                const fs::path result = dir == "download" ? got : where.root / remoteUp;
-                std::error_code ec;
-                s.ok = s.ok && fs::file_size(result, ec) == uint64_t(where.bytes) && !ec;
-                results[dir][client].push_back(s);
-                std::printf("round %d %s%-8s %-8s %9.1f MB/s  cpu %6.2f s  peak %7.1f MiB%s\n",
-                            round, prefix.c_str(), dir.c_str(), client.c_str(),
-                            where.bytes / 1e6 / s.seconds, s.cpu, s.peakMiB,
-                            s.ok ? "" : "  FAILED");
-                std::fflush(stdout);
-                fs::remove(got, ec);
-                fs::remove(where.root / remoteUp, ec);
-                // The removal's own work (freeing the file's pages and blocks) is done here,
-                // not on the next client's time.
-                sync();
-            }
-        }
+        for (const auto& client : order)
+            runBoth(round, client);
     }
     return results;
 }

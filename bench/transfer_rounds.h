@@ -35,9 +35,10 @@ struct TransferSetting {
     int64_t bytes = 0;
 };
 
-// Runs `rounds` rounds of a download and an upload by each client; each round starts with
-// another client. A run counts as failed unless the whole file arrived. `label` begins each
-// printed line ("tls" gives "round 1 tls download engine ...").
+// Runs `rounds` rounds of a download and an upload by each client, after one uncounted warm-up
+// transfer each way by each client; each round starts with another client. A run counts as
+// failed unless the whole file arrived. `label` begins each printed line ("tls" gives
+// "round 1 tls download engine ...").
 TransferRuns RunTransferRounds(const std::string& label, const std::vector<std::string>& clients,
                                int rounds, const TransferSetting& where, const CommandsOf& commands,
                                const PageCache& cache);

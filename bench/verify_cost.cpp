@@ -77,6 +77,11 @@ bool VerifyCostRows(const std::string& self, const EngineTarget& target, int rou
                          : "the time sha256sum takes over the same file here (the server "
                            "answered no HASH)");
 
+    // Each row sets the verified time against its budget: the unverified time plus the server's
+    // hashing time. That is the goal "verification adds no more than the server's own hashing"
+    // (at most 1), in a form that holds still from run to run: the added time alone is a small
+    // difference of two large figures, and where it is near nothing its ratio to the hashing
+    // time swings by several times without meaning anything.
     bool allOk = true;
     std::vector<double> down, up, both;
     for (int r = 0; r < rounds; ++r) {
@@ -85,19 +90,20 @@ bool VerifyCostRows(const std::string& self, const EngineTarget& target, int rou
         const ClientRun& onUp = runs["upload"]["on"][r];
         const ClientRun& offUp = runs["upload"]["off"][r];
         allOk = allOk && onDown.ok && offDown.ok && onUp.ok && offUp.ok;
-        const double addedDown = onDown.seconds - offDown.seconds;
-        const double addedUp = onUp.seconds - offUp.seconds;
+        const double hash = hashing[size_t(r)];
         std::printf("round %d verification adds %.3f s to the download, %.3f s to the upload; "
                     "the server hashes in %.3f s\n",
-                    r + 1, addedDown, addedUp, hashing[size_t(r)]);
-        down.push_back(addedDown / hashing[size_t(r)]);
-        up.push_back(addedUp / hashing[size_t(r)]);
-        both.push_back((addedDown + addedUp) / (2 * hashing[size_t(r)]));
+                    r + 1, onDown.seconds - offDown.seconds, onUp.seconds - offUp.seconds, hash);
+        down.push_back(onDown.seconds / (offDown.seconds + hash));
+        up.push_back(onUp.seconds / (offUp.seconds + hash));
+        both.push_back((onDown.seconds + onUp.seconds) /
+                       (offDown.seconds + offUp.seconds + 2 * hash));
     }
-    std::printf("verification: the time it adds over the server's hashing time\n");
-    ReportRatio("ftp.verify_download_overhead", down, {Goal::AtMost, 1.0});
-    ReportRatio("ftp.verify_upload_overhead", up, {Goal::AtMost, 1.0});
-    ReportRatio("ftp.verify_overhead", both, {Goal::AtMost, 1.0});
+    std::printf("verification: the verified time against the unverified time plus the server's "
+                "hashing time\n");
+    ReportRatio("ftp.verify_download_time", down, {Goal::AtMost, 1.0});
+    ReportRatio("ftp.verify_upload_time", up, {Goal::AtMost, 1.0});
+    ReportRatio("ftp.verify_time", both, {Goal::AtMost, 1.0});
     return allOk;
 }
 

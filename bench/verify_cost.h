@@ -12,9 +12,10 @@ namespace bench {
 
 // Runs `rounds` rounds of the engine's transfers of big.bin (and of `upSource`) against `target`,
 // a server that answers HASH, with verification on and off (taking turns at going first), and
-// measures the server's hashing time in each round. Prints the rows ftp.verify_download_overhead,
-// ftp.verify_upload_overhead and ftp.verify_overhead (both directions together): the time
-// verification adds over the server's hashing time. Returns false when a run failed.
+// measures the server's hashing time in each round. Prints the rows ftp.verify_download_time,
+// ftp.verify_upload_time and ftp.verify_time (both directions together): a verified transfer's
+// time against the same transfer unverified plus the server's hashing time, so that at most 1
+// means verification adds no more than the server's hashing. Returns false when a run failed.
 bool VerifyCostRows(const std::string& self, const EngineTarget& target, int rounds,
                     const TransferSetting& where, const std::string& upSource,
                     const PageCache& cache);
