@@ -1,4 +1,5 @@
 #include "bench/bench_clients.h"
+#include "bench/bench_stats.h"
 
 #include "testing/test_peer.h"
 
@@ -63,8 +64,8 @@ void PlaceClients() {
     std::string clients;
     for (size_t i = 1; i < p.all.size(); ++i)
         clients += (clients.empty() ? "" : ",") + std::to_string(p.all[i]);
-    std::printf("processors: servers on CPU %d, clients (each in turn) on CPU %s\n",
-                p.all.front(), clients.c_str());
+    std::printf("processors: servers on CPU %d, clients (each in turn) on CPU %s\n", p.all.front(),
+                clients.c_str());
 }
 
 ServerPlacement::ServerPlacement() {
@@ -91,6 +92,7 @@ ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& 
             words.push_back(word);
         argv.insert(argv.begin(), words.begin(), words.end());
     }
+    const HostSteal steal;
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = oxbrook::testing::spawnLogged(std::move(argv), log, true);
     if (pid < 0) return run;
@@ -100,6 +102,7 @@ ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& 
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.cpu = CpuSeconds(usage);
     run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    run.steal = steal.Share();
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
 }

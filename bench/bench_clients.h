@@ -13,6 +13,7 @@ struct ClientRun {
     double seconds = 0;
     double cpu = 0;     // user and system seconds of the child
     double peakMiB = 0; // the child's peak resident memory
+    double steal = 0;   // the share of the processors' time the host took meanwhile
     bool ok = false;
 };
 

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
+#include <utility>
 
 namespace bench {
 
@@ -92,6 +94,47 @@ void PageCache::Settle() const {
     sync();
     if (!drop_) return;
     std::ofstream("/proc/sys/vm/drop_caches") << "3\n";
+}
+
+namespace {
+
+// The steal and the total of the first line of /proc/stat, in clock ticks; zeros when unread.
+std::pair<unsigned long long, unsigned long long> stealAndTotal() {
+    std::ifstream in("/proc/stat");
+    std::string cpu;
+    in >> cpu;
+    unsigned long long total = 0, steal = 0, value = 0;
+    for (int field = 0; field < 10 && in >> value; ++field) {
+        // user nice system idle iowait irq softirq steal guest guest_nice; the guest times
+        // are already counted in user and nice.
+        if (field < 8) total += value;
+        if (field == 7) steal = value;
+    }
+    return cpu == "cpu" ? std::pair{steal, total} : std::pair{0ull, 0ull};
+}
+
+} // namespace
+
+void HostSteal::Restart() {
+    std::tie(steal_, total_) = stealAndTotal();
+}
+
+double HostSteal::Share() const {
+    const auto [steal, total] = stealAndTotal();
+    return total > total_ ? double(steal - steal_) / double(total - total_) : 0.0;
+}
+
+bool HostTookTooMuch(double steal, int attempt) {
+    constexpr double kMostSteal = 0.05;
+    constexpr int kMostAgain = 2;
+    if (steal <= kMostSteal) return false;
+    if (attempt >= kMostAgain) {
+        std::printf("  the host took %.0f%% of the processors' time again: this run counts\n",
+                    100 * steal);
+        return false;
+    }
+    std::printf("  the host took %.0f%% of the processors' time: run again\n", 100 * steal);
+    return true;
 }
 
 int RoundsFromArgs(int argc, char** argv) {

@@ -74,6 +74,24 @@ private:
     bool drop_ = false;
 };
 
+// The share of this machine's processor time that its host took for others (the "steal" of
+// /proc/stat) since the object was made or last restarted: 0 where the kernel does not count it.
+// On a virtual machine whose host is busy, a run can lose a tenth of its processors, and its
+// figures with them.
+class HostSteal {
+public:
+    HostSteal() { Restart(); }
+    void Restart();
+    double Share() const;
+
+private:
+    unsigned long long steal_ = 0, total_ = 0;
+};
+
+// Whether a run in which the host took `steal` of the processors' time (its attempt `attempt`,
+// counted from 0) is to be run again: above 5%, at most twice; says so when it is.
+bool HostTookTooMuch(double steal, int attempt);
+
 // Reads "--rounds N" from the command line; at least 1, kDefaultRounds when absent.
 int RoundsFromArgs(int argc, char** argv);
 

@@ -22,24 +22,29 @@ TransferRuns RunTransferRounds(const std::string& label, const std::vector<std::
         const TransferCommands c = commands(client, got.string(), remoteUp);
         for (const auto& [dir, args] :
              {std::pair{std::string("download"), c.get}, std::pair{std::string("upload"), c.put}}) {
-            // Dirty pages left by the previous client would otherwise be written back on this
-            // client's time.
-            cache.Settle();
-            ClientRun s = RunClient(args, where.log);
-            const fs::path result = dir == "download" ? got : where.root / remoteUp;
-            std::error_code ec;
-            s.ok = s.ok && fs::file_size(result, ec) == uint64_t(where.bytes) && !ec;
+            ClientRun s;
+            for (int attempt = 0;; ++attempt) {
+                // Dirty pages left by the previous client would otherwise be written back on
+                // this client's time.
+                cache.Settle();
+                s = RunClient(args, where.log);
+                const fs::path result = dir == "download" ? got : where.root / remoteUp;
+                std::error_code ec;
+                s.ok = s.ok && fs::file_size(result, ec) == uint64_t(where.bytes) && !ec;
+                std::printf(
+                    "%s %s%-8s %-8s %9.1f MB/s  cpu %6.2f s  peak %7.1f MiB  host %4.1f%%%s\n",
+                    round > 0 ? ("round " + std::to_string(round)).c_str() : "warm-up",
+                    prefix.c_str(), dir.c_str(), client.c_str(), where.bytes / 1e6 / s.seconds,
+                    s.cpu, s.peakMiB, 100 * s.steal, s.ok ? "" : "  FAILED");
+                std::fflush(stdout);
+                fs::remove(got, ec);
+                fs::remove(where.root / remoteUp, ec);
+                // The removal's own work (freeing the file's pages and blocks) is done here,
+                // not on the next client's time.
+                sync();
+                if (!HostTookTooMuch(s.steal, attempt)) break;
+            }
             if (round > 0) results[dir][client].push_back(s);
-            std::printf("%s %s%-8s %-8s %9.1f MB/s  cpu %6.2f s  peak %7.1f MiB%s\n",
-                        round > 0 ? ("round " + std::to_string(round)).c_str() : "warm-up",
-                        prefix.c_str(), dir.c_str(), client.c_str(), where.bytes / 1e6 / s.seconds,
-                        s.cpu, s.peakMiB, s.ok ? "" : "  FAILED");
-            std::fflush(stdout);
-            fs::remove(got, ec);
-            fs::remove(where.root / remoteUp, ec);
-            // The removal's own work (freeing the file's pages and blocks) is done here, not
-            // on the next client's time.
-            sync();
         }
     };
     // The first transfers after the server starts met a machine that the others did not (in

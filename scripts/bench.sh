@@ -23,6 +23,11 @@ rounds="${BENCH_ROUNDS:-5}"
 export QT_QPA_PLATFORM=offscreen OXBROOK_SOURCE_DIR="$root"
 summary="$(mktemp)"
 trap 'rm -f "$summary"' EXIT
+# The steal and total ticks of all processors (/proc/stat): on a virtual machine, the share of
+# its processors' time that the host gave to others. A busy host slows every figure of a run.
+ticks() { awk '/^cpu /{ t = 0; for (i = 2; i <= 9; ++i) t += $i; print $9, t; exit }' /proc/stat 2>/dev/null || echo "0 0"; }
+share() { awk -v a="$1" -v b="$2" 'BEGIN { split(a, x, " "); split(b, y, " "); d = y[2] - x[2]; printf "%.1f", (d > 0 ? 100 * (y[1] - x[1]) / d : 0) }'; }
+run_start="$(ticks)"
 for name in "${names[@]}"; do
   program="$build/bench/$name"
   if [ ! -x "$program" ]; then
@@ -35,8 +40,10 @@ for name in "${names[@]}"; do
     *) args=(--rounds "$rounds") ;;
   esac
   status=0
+  before="$(ticks)"
   "$program" "${args[@]}" | tee -a "$summary" || status=$?
   [ "$status" -eq 0 ] || echo "== $name exited with $status"
+  echo "HOST name=$name steal=$(share "$before" "$(ticks)")" | tee -a "$summary"
 done
 
 echo
@@ -48,5 +55,10 @@ awk '
     rows++; missed += v["met"] != "yes"
   }
   BEGIN { printf "%-34s %9s  %-19s %-8s %s\n", "row", "median", "low-high", "goal", "median meets goal" }
-  END { printf "%d rows, %d missed\n", rows, missed }
+  /^HOST / { split($2, n, "="); split($3, st, "="); host = host sprintf(" %s %s%%", n[2], st[2]) }
+  END {
+    printf "%d rows, %d missed\n", rows, missed
+    printf "the host took of the processors'"'"' time:%s\n", host
+  }
 ' "$summary"
+echo "the host took $(share "$run_start" "$(ticks)")% of the processors' time over the whole run"
