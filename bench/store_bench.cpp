@@ -210,7 +210,7 @@ struct ReadRates {
 // step (whoever went first moves on by one each step and each round); returns each reader's
 // seconds.
 template <class Read> Rates Interleave(size_t steps, int round, Read read) {
-    double spent[kReaders] = {};
+    Rates spent{};
     for (size_t step = 0; step < steps; ++step)
         for (size_t k = 0; k < kReaders; ++k) {
             const auto reader = static_cast<Reader>((step + k + size_t(round)) % kReaders);
@@ -218,9 +218,7 @@ template <class Read> Rates Interleave(size_t steps, int round, Read read) {
             read(reader, step);
             spent[reader] += Seconds(start);
         }
-    Rates seconds{};
-    std::copy(std::begin(spent), std::end(spent), seconds.begin());
-    return seconds;
+    return spent;
 }
 
 Rates PerSecond(double work, Rates seconds) {
@@ -366,7 +364,7 @@ int main(int argc, char** argv) {
             // returns the store's figure and SQLite's.
             auto writes = [&](double (*ours)(const std::string&, int),
                               double (*theirs)(const std::string&, int)) {
-                double figures[2] = {};
+                std::array<double, 2> figures{};
                 bench::RunPair(
                     round,
                     [&] {
@@ -377,7 +375,7 @@ int main(int argc, char** argv) {
                         cache.Settle();
                         figures[1] = theirs(litePath, n);
                     });
-                return std::array<double, 2>{figures[0], figures[1]};
+                return figures;
             };
             const auto append = writes(AppendStore, AppendSqlite);
             cache.Settle();

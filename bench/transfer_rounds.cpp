@@ -42,7 +42,8 @@ TransferRuns RunTransferRounds(const std::string& label, const std::vector<std::
                 // The removal's own work (freeing the file's pages and blocks) is done here,
                 // not on the next client's time.
                 sync();
-                if (!HostTookTooMuch(s.steal, attempt)) break;
+                // A warm-up counts for nothing: it is never run again.
+                if (round == 0 || !HostTookTooMuch(s.steal, attempt)) break;
             }
             if (round > 0) results[dir][client].push_back(s);
         }
