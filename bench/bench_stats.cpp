@@ -6,6 +6,8 @@
 #include <cstring>
 #include <fstream>
 #include <tuple>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
@@ -77,23 +79,38 @@ void ReportFigure(const std::string& name, const std::vector<double>& values, Go
     report("FIGURE", name, values, goal, unit);
 }
 
-PageCache::PageCache() {
+PageCache::PageCache(int64_t primeBytes) : primeBytes_(primeBytes) {
     const char* want = std::getenv("OXBROOK_BENCH_DROP_CACHES");
     drop_ = want && std::strcmp(want, "1") == 0;
     if (drop_ && access("/proc/sys/vm/drop_caches", W_OK) != 0) {
         std::printf("page cache: cannot be dropped here (needs root); kept for both sides\n");
         drop_ = false;
-        return;
+    } else {
+        std::printf(drop_ ? "page cache: dropped before every run of both sides\n"
+                          : "page cache: kept for both sides, never dropped (dirty pages written "
+                            "back before every run; OXBROOK_BENCH_DROP_CACHES=1 drops it for "
+                            "both)\n");
     }
-    std::printf(drop_ ? "page cache: dropped before every run of both sides\n"
-                      : "page cache: kept for both sides, never dropped (dirty pages written back "
-                        "before every run; OXBROOK_BENCH_DROP_CACHES=1 drops it for both)\n");
+    if (primeBytes_ > 0)
+        std::printf("memory: %lld MiB touched and freed before every run of every side, so that "
+                    "none writes into memory the host has taken back\n",
+                    static_cast<long long>(primeBytes_ >> 20));
 }
 
 void PageCache::Settle() const {
     sync();
-    if (!drop_) return;
-    std::ofstream("/proc/sys/vm/drop_caches") << "3\n";
+    if (drop_) std::ofstream("/proc/sys/vm/drop_caches") << "3\n";
+    if (primeBytes_ <= 0) return;
+    // In a process of its own: the peak memory of every later child counts from this
+    // process's own peak, which the touched memory would otherwise raise to its size.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const auto size = static_cast<size_t>(primeBytes_);
+        void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        _exit(memory == MAP_FAILED ? 1 : 0);
+    }
+    if (pid > 0) waitpid(pid, nullptr, 0);
 }
 
 namespace {
