@@ -287,7 +287,7 @@ int main(int argc, char** argv) {
     }();
     // A download's file and an upload's copy on the server each take as much fresh memory as
     // the file's size.
-    const bench::PageCache cache(bytes > 0 ? bytes + (64 << 20) : 0);
+    const bench::PageCache cache(bytes);
     run.self = fs::read_symlink("/proc/self/exe").string();
     run.tmp = tmp.path();
     run.where = {root, local, tmp / "clients.log", bytes};

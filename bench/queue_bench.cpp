@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     auto lftp = [&](const std::string& command) {
         return bench::LftpCommand(kUser, kPassword, port, command);
     };
-    const bench::PageCache cache(bytes + (64 << 20));
+    const bench::PageCache cache(bytes);
     auto cleanup = [&](const std::vector<fs::path>& paths) {
         std::error_code ec;
         for (const fs::path& p : paths)
