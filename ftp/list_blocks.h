@@ -3,10 +3,23 @@
 
 #include <cstddef>
 #include <iterator>
+#include <new>
+#include <utility>
 #include <vector>
 
+// Memory for the blocks of a large TNetBlockList: chunks of kChunkBytes (or a multiple), which
+// the system may back with large pages, so that a listing of many thousand entries is not paid
+// for with a page fault every few entries. Raises std::bad_alloc when none is left.
+namespace net_blocks {
+constexpr size_t kChunkBytes = size_t(2) << 20;
+void* AllocateChunk(size_t bytes);
+void ReleaseChunk(void* chunk, size_t bytes);
+} // namespace net_blocks
+
 // Elements in blocks of a fixed capacity: appending never moves an element already stored, so
-// a listing of many thousand entries is not copied again each time its storage grows.
+// a listing of many thousand entries is not copied again each time its storage grows. The first
+// blocks are ordinary allocations; once the list has grown past them, its further blocks are
+// carved out of large chunks.
 template <class T, size_t BlockSize = 256> class TNetBlockList {
 public:
     class const_iterator {
@@ -37,23 +50,105 @@ public:
         size_t index = 0;
     };
 
+    TNetBlockList() = default;
+    TNetBlockList(const TNetBlockList& other) {
+        try {
+            append(other);
+        } catch (...) {
+            clear();
+            throw;
+        }
+    }
+    TNetBlockList(TNetBlockList&& other) noexcept { swap(other); }
+    TNetBlockList& operator=(const TNetBlockList& other) {
+        if (this != &other) {
+            TNetBlockList copy(other);
+            swap(copy);
+        }
+        return *this;
+    }
+    TNetBlockList& operator=(TNetBlockList&& other) noexcept {
+        TNetBlockList taken(std::move(other));
+        swap(taken);
+        return *this;
+    }
+    ~TNetBlockList() { clear(); }
+
     size_t size() const { return count; }
     bool empty() const { return count == 0; }
     T& operator[](size_t index) { return blocks[index / BlockSize][index % BlockSize]; }
     const T& operator[](size_t index) const { return blocks[index / BlockSize][index % BlockSize]; }
     T& emplace_back() {
-        if (count == blocks.size() * BlockSize) blocks.emplace_back().reserve(BlockSize);
+        if (count == blocks.size() * BlockSize) addBlock();
+        T* at = blocks[count / BlockSize] + count % BlockSize;
+        ::new (static_cast<void*>(at)) T();
         ++count;
-        return blocks.back().emplace_back();
+        return *at;
     }
+    // Destroys every element and gives all memory back.
     void clear() {
-        blocks.clear();
+        for (size_t i = count; i > 0; --i)
+            (*this)[i - 1].~T();
         count = 0;
+        for (size_t b = 0; b < blocks.size() && b < kOwnBlocks; ++b)
+            ::operator delete(blocks[b], std::align_val_t(alignof(T)));
+        blocks.clear();
+        for (const Chunk& chunk : chunks)
+            net_blocks::ReleaseChunk(chunk.memory, chunk.bytes);
+        chunks.clear();
+        chunkUsed = 0;
     }
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, count}; }
 
 private:
-    std::vector<std::vector<T>> blocks;
+    // Blocks before this many are allocated one by one: a short listing never takes a chunk.
+    static constexpr size_t kOwnBlocks = 2;
+    static constexpr size_t kBlockBytes = BlockSize * sizeof(T);
+    static constexpr size_t kChunkSize =
+        (kBlockBytes + net_blocks::kChunkBytes - 1) / net_blocks::kChunkBytes *
+        net_blocks::kChunkBytes;
+
+    struct Chunk {
+        void* memory;
+        size_t bytes;
+    };
+
+    void addBlock() {
+        blocks.reserve(blocks.size() + 1);
+        if (blocks.size() < kOwnBlocks) {
+            blocks.push_back(
+                static_cast<T*>(::operator new(kBlockBytes, std::align_val_t(alignof(T)))));
+            return;
+        }
+        if (chunks.empty() || chunkUsed + kBlockBytes > kChunkSize) {
+            chunks.reserve(chunks.size() + 1);
+            chunks.push_back({net_blocks::AllocateChunk(kChunkSize), kChunkSize});
+            chunkUsed = 0;
+        }
+        // Each block starts at a multiple of its size within the chunk: T's alignment holds.
+        blocks.push_back(
+            reinterpret_cast<T*>(static_cast<char*>(chunks.back().memory) + chunkUsed));
+        chunkUsed += kBlockBytes;
+    }
+
+    void append(const TNetBlockList& other) {
+        for (const T& element : other) {
+            if (count == blocks.size() * BlockSize) addBlock();
+            ::new (static_cast<void*>(blocks[count / BlockSize] + count % BlockSize)) T(element);
+            ++count;
+        }
+    }
+
+    void swap(TNetBlockList& other) noexcept {
+        blocks.swap(other.blocks);
+        chunks.swap(other.chunks);
+        std::swap(count, other.count);
+        std::swap(chunkUsed, other.chunkUsed);
+    }
+
+    std::vector<T*> blocks;
+    std::vector<Chunk> chunks;
     size_t count = 0;
+    size_t chunkUsed = 0;
 };

@@ -291,14 +291,21 @@ bool isFolderWord(std::string_view t) {
            lowerKey(t[3], t[4], t[5]) == monthKey("der");
 }
 
-// Copies a piece of the line into a field. A new entry's name and link target are empty:
-// appending to an empty string skips the general replace's overlap checks, which cost more
-// than the copy.
+// A listing's letters are ASCII whatever the program's locale.
+inline char asciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+inline bool asciiLetter(char c) {
+    const char lower = static_cast<char>(c | 0x20);
+    return lower >= 'a' && lower <= 'z';
+}
+
+// Copies a piece of the line into a field. Appending to an emptied string skips the general
+// replace's overlap checks, which cost more than the copy (a piece never lies in the field).
 inline void setField(std::string& field, std::string_view piece) {
-    if (field.empty())
-        field.append(piece.data(), piece.size());
-    else
-        field.assign(piece.data(), piece.size());
+    field.clear();
+    field.append(piece.data(), piece.size());
 }
 
 } // namespace
@@ -313,8 +320,7 @@ void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format, const TNet
     };
 
     std::string_view perms = take();
-    char typeLetter =
-        perms.empty() ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(perms[0])));
+    const char typeLetter = perms.empty() ? ' ' : asciiUpper(perms[0]);
     auto rights = [&perms](std::string& to, size_t first) {
         if (perms.size() < first)
             to.clear();
@@ -341,7 +347,7 @@ void ParseUnixEntry(TNetFTPListItem& entry, TNetFTPListFormat format, const TNet
         group = take();
     }
     if (format == FormatUnix && !rest.empty() &&
-        std::isalpha(static_cast<unsigned char>(rest[0]))) {
+        asciiLetter(rest[0])) {
         // The month follows at once: the line has no owner column.
         sizeText = group;
         group = owner;

@@ -20,6 +20,10 @@ const char* lineEnd(const char* p, const char* end) {
 } // namespace
 
 void TNetListingLines::addLine(std::string&& line) {
+    // A long listing grows its vector eightfold rather than twofold: each growth copies what
+    // came before into fresh memory, and the part of the vector not yet used is never touched,
+    // so it costs address space only.
+    if (lines.size() == lines.capacity() && lines.size() >= 1024) lines.reserve(lines.size() * 8);
     lines.push_back(std::move(line));
     if (OnLine) OnLine(lines.back());
 }

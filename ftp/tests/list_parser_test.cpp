@@ -185,9 +185,11 @@ TEST(LoadListing, ALineThatFailsEmptiesWhatCameBeforeAndKeepsWhatFollows) {
 }
 
 TEST(LoadListing, LineByLineAsAWholeAndEntriesStayInPlace) {
-    // Enough lines to fill several storage blocks, with a leading total and a blank line.
+    // Enough lines to fill the first blocks and more than one large chunk after them, with a
+    // leading total and a blank line.
+    constexpr int kEntries = 9000;
     std::vector<std::string> lines = {"total 1234"};
-    for (int i = 0; i < 700; ++i)
+    for (int i = 0; i < kEntries; ++i)
         lines.push_back("-rw-r--r-- 1 ftp ftp " + std::to_string(i) + " Jan 5 12:30 file-" +
                         std::to_string(i) + ".txt");
     lines.insert(lines.begin() + 400, "   ");
@@ -202,20 +204,42 @@ TEST(LoadListing, LineByLineAsAWholeAndEntriesStayInPlace) {
         if (!first && byLine.Count() == 1) first = &byLine[0];
     }
     EXPECT_EQ(byLine.LinesSeen(), lines.size());
-    ASSERT_EQ(byLine.Count(), 700);
-    ASSERT_EQ(whole.Count(), 700);
+    ASSERT_EQ(byLine.Count(), kEntries);
+    ASSERT_EQ(whole.Count(), kEntries);
     EXPECT_EQ(first, &byLine[0]) << "growing never moves an entry";
-    int index = 0;
-    for (const TNetFTPListItem& e : byLine) {
-        EXPECT_EQ(e.RawLine, whole[index].RawLine);
-        EXPECT_EQ(e.EntryName, whole[index].EntryName);
-        EXPECT_EQ(e.ByteSize, index);
-        ++index;
-    }
-    EXPECT_EQ(index, 700);
-    EXPECT_EQ(byLine[699].EntryName, "file-699.txt");
-    EXPECT_THROW(byLine[700], std::out_of_range);
+    auto sameEntries = [&](const TNetFTPListItems& list) {
+        int index = 0;
+        for (const TNetFTPListItem& e : list) {
+            if (e.RawLine != whole[index].RawLine || e.EntryName != whole[index].EntryName ||
+                e.ByteSize != index)
+                return testing::AssertionFailure() << "entry " << index << ": " << e.RawLine;
+            ++index;
+        }
+        if (index != kEntries) return testing::AssertionFailure() << index << " entries";
+        return testing::AssertionSuccess();
+    };
+    EXPECT_TRUE(sameEntries(byLine));
+    EXPECT_EQ(byLine[kEntries - 1].EntryName, "file-8999.txt");
+    EXPECT_THROW(byLine[kEntries], std::out_of_range);
     EXPECT_THROW(byLine[-1], std::out_of_range);
+
+    // A copy has entries of its own; a moved list keeps them where they were.
+    TNetFTPListItems copy = byLine;
+    EXPECT_TRUE(sameEntries(copy));
+    EXPECT_NE(&copy[0], &byLine[0]);
+    const TNetFTPListItem* last = &copy[kEntries - 1];
+    TNetFTPListItems moved = std::move(copy);
+    EXPECT_EQ(&moved[kEntries - 1], last);
+    EXPECT_TRUE(sameEntries(moved));
+    moved = whole;
+    EXPECT_TRUE(sameEntries(moved));
+
+    // A line that fails drops every entry, and the list grows again from nothing.
+    byLine.AddLine("-rw-r--r-- 1 ftp ftp 3 Xyz 5 12:30 bad");
+    EXPECT_EQ(byLine.Count(), 0);
+    for (int i = 0; i < kEntries; ++i)
+        byLine.AddLine(lines[static_cast<size_t>(i < 399 ? i + 1 : i + 2)]);
+    EXPECT_TRUE(sameEntries(byLine));
 
     // Starting again forgets the entries and the line count (a new "total" is skipped again).
     byLine.BeginLines(kToday);
