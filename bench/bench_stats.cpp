@@ -56,22 +56,62 @@ std::string SpreadText(const std::vector<double>& values, const char* format) {
 
 namespace {
 
-void report(const char* kind, const std::string& name, const std::vector<double>& values, Goal goal,
-            const char* unit) {
-    const Spread s = SpreadOf(values);
-    const bool met = !values.empty() && goal.MetBy(s.median);
-    std::printf("  %-40s %s%s, median (low-high) of %zu rounds, goal %s: %s\n", name.c_str(),
-                SpreadText(values, "%.2f").c_str(), unit, values.size(), goal.Text().c_str(),
+void printRow(const char* kind, const std::string& name, Spread s, size_t rounds, Goal goal,
+              const char* unit, const char* what) {
+    const bool met = rounds > 0 && goal.MetBy(s.median);
+    std::printf("  %-40s %.2f (%.2f-%.2f)%s, %s of %zu rounds, goal %s: %s\n", name.c_str(),
+                s.median, s.low, s.high, unit, what, rounds, goal.Text().c_str(),
                 met ? "met" : "MISSED");
     std::printf("%s name=%s median=%.3f low=%.3f high=%.3f goal=%s met=%s\n", kind, name.c_str(),
                 s.median, s.low, s.high, goal.Text().c_str(), met ? "yes" : "no");
     std::fflush(stdout);
 }
 
+void report(const char* kind, const std::string& name, const std::vector<double>& values, Goal goal,
+            const char* unit) {
+    printRow(kind, name, SpreadOf(values), values.size(), goal, unit, "median (low-high)");
+}
+
 } // namespace
 
 void ReportRatio(const std::string& name, const std::vector<double>& ratios, Goal goal) {
     report("RATIO", name, ratios, goal, "");
+}
+
+void ReportMedianRatio(const std::string& name, const std::vector<double>& ours,
+                       const std::vector<std::vector<double>>& peers, Figures figures, Goal goal) {
+    // Ours against the best of the peers' figures: theirs over ours for times, ours over
+    // theirs for costs. Lower is better for both kinds of figure.
+    auto ratio = [figures](double mine, double best) {
+        mine = std::max(mine, 1e-9);
+        best = std::max(best, 1e-9);
+        return figures == Figures::Time ? best / mine : mine / best;
+    };
+    size_t rounds = ours.size();
+    for (const auto& peer : peers)
+        rounds = std::min(rounds, peer.size());
+    Spread s;
+    if (rounds > 0 && !peers.empty()) {
+        const std::vector<double> mine(ours.begin(), ours.begin() + static_cast<long>(rounds));
+        double bestMedian = 0;
+        std::vector<double> withinRounds(rounds, 0);
+        for (size_t i = 0; i < peers.size(); ++i) {
+            const std::vector<double> theirs(peers[i].begin(),
+                                             peers[i].begin() + static_cast<long>(rounds));
+            const double median = SpreadOf(theirs).median;
+            bestMedian = i ? std::min(bestMedian, median) : median;
+            for (size_t r = 0; r < rounds; ++r)
+                withinRounds[r] = i ? std::min(withinRounds[r], theirs[r]) : theirs[r];
+        }
+        for (size_t r = 0; r < rounds; ++r)
+            withinRounds[r] = ratio(mine[r], withinRounds[r]);
+        s = SpreadOf(withinRounds);
+        s.median = ratio(SpreadOf(mine).median, bestMedian);
+    } else {
+        rounds = 0;
+    }
+    printRow("RATIO", name, s, rounds, goal, "",
+             "medians' ratio (each round's lowest-highest)");
 }
 
 void ReportFigure(const std::string& name, const std::vector<double>& values, Goal goal,

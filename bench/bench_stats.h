@@ -36,6 +36,19 @@ struct Goal {
 // holds one ratio per round, each taken from the two sides of that round.
 void ReportRatio(const std::string& name, const std::vector<double>& ratios, Goal goal);
 
+// What a figure that every side measured in every round says: the time it took (the ratio is
+// then a speed: the peers' best over ours, above 1 when ours is faster) or what it cost (CPU
+// seconds, memory: ours over the peers' least, below 1 when ours costs less).
+enum class Figures { Time, Cost };
+
+// The ratio of medians for figures whose round-to-round noise is each side's own (a 1 GiB
+// transfer's kernel work, say): ours' median against the best of the peers' medians, so that a
+// round where one side happened to be slow moves the ratio no more than it moves that side's
+// median. The spread beside it is that of the ratios taken within each round (against the best
+// peer of that round). `peers` holds each peer's figures, one per round as in `ours`.
+void ReportMedianRatio(const std::string& name, const std::vector<double>& ours,
+                       const std::vector<std::vector<double>>& peers, Figures figures, Goal goal);
+
 // The same for a figure measured against a fixed goal rather than a peer (milliseconds, say):
 // its line starts with FIGURE instead of RATIO.
 void ReportFigure(const std::string& name, const std::vector<double>& values, Goal goal,

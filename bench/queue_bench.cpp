@@ -2,8 +2,8 @@
 // run with curl and lftp: a large file down and up, and a tree of small files down and up
 // (lftp's mirror and mirror -R). A timer ticking every 10 ms measures the longest time the
 // window's event loop went without turning while the queue ran. Every round runs each side once,
-// a different one first each round, into fresh targets; ratios are taken per round and reported
-// as medians with their spread.
+// a different one first each round, into fresh targets; each ratio sets the sides' medians
+// against each other, with the spread of the ratios taken within each round beside it.
 //
 //   queue_bench [--size-mib N] [--files N] [--rounds N]
 //
@@ -207,7 +207,16 @@ int main(int argc, char** argv) {
                 if (!bench::HostTookTooMuch(steal.Share(), attempt)) break;
             }
     };
-    std::vector<double> downRatio, upRatio, treeDownRatio, treeUpRatio, downCpu, upCpu;
+    // One figure of each side in every round (curl has no part in the trees).
+    struct Sides {
+        std::vector<double> queue, curl, lftp;
+        void Add(const Figure& q, const Figure& c, const Figure& l, double Figure::*what) {
+            queue.push_back(q.*what);
+            curl.push_back(c.*what);
+            lftp.push_back(l.*what);
+        }
+    };
+    Sides downTime, downCpu, upTime, upCpu, treeDownTime, treeUpTime;
     std::vector<double> gapsDown, gapsUp, gapsTreeDown, gapsTreeUp;
     // Every side ends by removing what it wrote and settling the cache, so the next one starts
     // from the state the first one found.
@@ -251,8 +260,8 @@ int main(int argc, char** argv) {
                     cleanup({to});
                 }});
         gapsDown.push_back(static_cast<double>(gap));
-        downRatio.push_back(std::min(c.seconds, l.seconds) / q.seconds);
-        downCpu.push_back(q.cpu / std::max(std::min(c.cpu, l.cpu), 1e-6));
+        downTime.Add(q, c, l, &Figure::seconds);
+        downCpu.Add(q, c, l, &Figure::cpu);
         // The large file up, under a new remote name for every side and round.
         inTurn(round,
                {[&] {
@@ -276,8 +285,8 @@ int main(int argc, char** argv) {
                     cleanup({root / ("up-lftp-" + tag + ".bin")});
                 }});
         gapsUp.push_back(static_cast<double>(gap));
-        upRatio.push_back(std::min(c.seconds, l.seconds) / q.seconds);
-        upCpu.push_back(q.cpu / std::max(std::min(c.cpu, l.cpu), 1e-6));
+        upTime.Add(q, c, l, &Figure::seconds);
+        upCpu.Add(q, c, l, &Figure::cpu);
         // The tree, down then up.
         inTurn(round,
                {[&] {
@@ -292,7 +301,8 @@ int main(int argc, char** argv) {
                     cleanup({local / "tree-lftp"});
                 }});
         gapsTreeDown.push_back(static_cast<double>(gap));
-        treeDownRatio.push_back(l.seconds / q.seconds);
+        treeDownTime.queue.push_back(q.seconds);
+        treeDownTime.lftp.push_back(l.seconds);
         inTurn(round,
                {[&] {
                     q = note(round, "queue tree put",
@@ -308,22 +318,31 @@ int main(int argc, char** argv) {
                     cleanup({root / "treeup-lftp"});
                 }});
         gapsTreeUp.push_back(static_cast<double>(gap));
-        treeUpRatio.push_back(l.seconds / q.seconds);
+        treeUpTime.queue.push_back(q.seconds);
+        treeUpTime.lftp.push_back(l.seconds);
     }
-    std::printf("\n%d rounds; speed ratios: the queue against the faster of curl and lftp in each "
-                "round; CPU ratios: the whole program's CPU (every thread) against the least of "
-                "curl's and lftp's in each round\n",
+    std::printf("\n%d rounds; each side's median over them: speed against the faster of curl "
+                "and lftp (lftp alone for trees), CPU (the whole program's, every thread) "
+                "against the least of theirs\n",
                 rounds);
-    bench::ReportRatio("queue.download_speed", downRatio, {bench::Goal::AtLeast, 0.9});
-    bench::ReportRatio("queue.download_cpu", downCpu, {bench::Goal::AtMost, 1.0});
+    using bench::Figures;
+    const auto both = [](const Sides& s) { return std::vector{s.curl, s.lftp}; };
+    bench::ReportMedianRatio("queue.download_speed", downTime.queue, both(downTime), Figures::Time,
+                             {bench::Goal::AtLeast, 0.9});
+    bench::ReportMedianRatio("queue.download_cpu", downCpu.queue, both(downCpu), Figures::Cost,
+                             {bench::Goal::AtMost, 1.0});
     bench::ReportFigure("queue.download_loop_gap_ms", gapsDown, {bench::Goal::AtMost, 100}, " ms");
-    bench::ReportRatio("queue.upload_speed", upRatio, {bench::Goal::AtLeast, 0.9});
-    bench::ReportRatio("queue.upload_cpu", upCpu, {bench::Goal::AtMost, 1.0});
+    bench::ReportMedianRatio("queue.upload_speed", upTime.queue, both(upTime), Figures::Time,
+                             {bench::Goal::AtLeast, 0.9});
+    bench::ReportMedianRatio("queue.upload_cpu", upCpu.queue, both(upCpu), Figures::Cost,
+                             {bench::Goal::AtMost, 1.0});
     bench::ReportFigure("queue.upload_loop_gap_ms", gapsUp, {bench::Goal::AtMost, 100}, " ms");
-    bench::ReportRatio("queue.tree_download_speed", treeDownRatio, {bench::Goal::AtLeast, 1.0});
+    bench::ReportMedianRatio("queue.tree_download_speed", treeDownTime.queue, {treeDownTime.lftp},
+                             Figures::Time, {bench::Goal::AtLeast, 1.0});
     bench::ReportFigure("queue.tree_download_loop_gap_ms", gapsTreeDown, {bench::Goal::AtMost, 100},
                         " ms");
-    bench::ReportRatio("queue.tree_upload_speed", treeUpRatio, {bench::Goal::AtLeast, 1.0});
+    bench::ReportMedianRatio("queue.tree_upload_speed", treeUpTime.queue, {treeUpTime.lftp},
+                             Figures::Time, {bench::Goal::AtLeast, 1.0});
     bench::ReportFigure("queue.tree_upload_loop_gap_ms", gapsTreeUp, {bench::Goal::AtMost, 100},
                         " ms");
     if (!allOk) std::printf("some runs failed; see %s\n", log.c_str());

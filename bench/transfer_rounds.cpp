@@ -77,6 +77,7 @@ bool ReportTransfers(const std::string& label, const std::string& rowPrefix, Tra
             return v;
         };
         auto speed = [&](const ClientRun& s) { return bytes / 1e6 / s.seconds; };
+        auto time = [](const ClientRun& s) { return s.seconds; };
         auto cpu = [](const ClientRun& s) { return s.cpu; };
         auto peak = [](const ClientRun& s) { return s.peakMiB; };
         for (const auto& c : clients) {
@@ -92,32 +93,29 @@ bool ReportTransfers(const std::string& label, const std::string& rowPrefix, Tra
         for (const auto& p : peers)
             complete = complete && runs[dir][p].size() == engine.size();
         if (!complete) continue;
-        // Each round: speed against the faster peer of that round, CPU and memory against the
-        // thriftiest peer of that round. Set against the faster peer's alone, those two
-        // ratios would jump whenever the other peer happened to be faster.
-        std::vector<double> speedRatio, cpuRatio, peakRatio;
-        for (size_t r = 0; r < engine.size(); ++r) {
-            double fastest = 0, leastCpu = 0, leastPeak = 0;
-            for (size_t i = 0; i < peers.size(); ++i) {
-                const ClientRun& p = runs[dir][peers[i]][r];
-                fastest = i ? std::min(fastest, p.seconds) : p.seconds;
-                leastCpu = i ? std::min(leastCpu, p.cpu) : p.cpu;
-                leastPeak = i ? std::min(leastPeak, p.peakMiB) : p.peakMiB;
-            }
-            const ClientRun& e = engine[r];
-            speedRatio.push_back(fastest / e.seconds);
-            cpuRatio.push_back(e.cpu / std::max(leastCpu, 1e-6));
-            peakRatio.push_back(e.peakMiB / std::max(leastPeak, 1e-6));
+        // Each client's median over the rounds: speed against the faster peer's, CPU and
+        // memory against the least of the peers'. One slow round of a 1 GiB transfer (its
+        // kernel work differs from one round to the next for every client alike) then moves a
+        // ratio no more than it moves that client's own median.
+        std::vector<std::vector<double>> seconds, cpus, peaks;
+        for (const auto& p : peers) {
+            seconds.push_back(figures(p, time));
+            cpus.push_back(figures(p, cpu));
+            peaks.push_back(figures(p, peak));
         }
         std::string against = peers.front();
         for (size_t i = 1; i < peers.size(); ++i)
             against += (i + 1 < peers.size() ? ", " : " and ") + peers[i];
-        std::printf("%s%s: engine against %s in each round (speed: the faster; CPU and memory: "
-                    "the least of them)\n",
+        std::printf("%s%s: engine against %s (speed: the faster; CPU and memory: the least of "
+                    "them)\n",
                     prefix.c_str(), dir.c_str(), against.c_str());
-        ReportRatio(rowPrefix + dir + "_speed", speedRatio, {Goal::AtLeast, 1.0});
-        ReportRatio(rowPrefix + dir + "_cpu", cpuRatio, {Goal::AtMost, 1.0});
-        if (peakRows) ReportRatio(rowPrefix + dir + "_peak_memory", peakRatio, {Goal::AtMost, 1.0});
+        ReportMedianRatio(rowPrefix + dir + "_speed", figures("engine", time), seconds,
+                          Figures::Time, {Goal::AtLeast, 1.0});
+        ReportMedianRatio(rowPrefix + dir + "_cpu", figures("engine", cpu), cpus, Figures::Cost,
+                          {Goal::AtMost, 1.0});
+        if (peakRows)
+            ReportMedianRatio(rowPrefix + dir + "_peak_memory", figures("engine", peak), peaks,
+                              Figures::Cost, {Goal::AtMost, 1.0});
     }
     return allOk;
 }
