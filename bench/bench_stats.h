@@ -80,10 +80,12 @@ template <class A, class B> void RunPair(int round, A&& a, B&& b) {
 // With `fileBytes` (the largest file a run writes), every Settle also touches that much fresh
 // memory and a little more, and frees it again. A virtual machine's host may take back memory
 // the guest has left free (free page reporting); the first write to such a page then costs a
-// fault in the host, several times a plain copy (here 2.9 s against 0.66 s for 1 GiB). A side whose file lands on such pages pays for that,
-// and which side does is chance: a download of 1 GiB took 0.8 s of CPU in one round and 2.5 s
-// in the next. Touched just before each run, the pages a download's file takes are backed for
-// every side alike.
+// fault in the host, several times a plain copy (here 2.9 s against 0.66 s for 1 GiB). A side
+// whose file lands on such pages pays for that, and which side does is chance: a download of
+// 1 GiB took 0.8 s of CPU in one round and 2.5 s in the next. Touched just before each run (in
+// huge pages: a file written in large pieces takes its pages from large free blocks, and
+// memory freed in small pages by the previous side's file does not make such blocks), the pages
+// a download's file takes are backed for every side alike.
 class PageCache {
 public:
     explicit PageCache(int64_t fileBytes = 0);
