@@ -2,6 +2,8 @@
 // What the transfer benchmarks share: running a reference client as a child process and timing
 // it, filling large files, the lftp command line, and the free-space check.
 
+#include "bench/bench_place.h"
+
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -35,21 +37,5 @@ double FreeGiB(const std::filesystem::path& path);
 std::string Numbered(const char* prefix, long long n, const char* suffix = "");
 // Returns true when `tool` is found on the PATH.
 bool ToolPresent(const std::string& tool);
-
-// Where the benchmark's processes run. Left to the scheduler, a client shares a processor with
-// its server in some runs and not in others, and its speed changes by up to two times with it.
-// With two processors or more the servers get the first and the clients the others, the same
-// for every client (OXBROOK_BENCH_PLACE=0 leaves it to the scheduler).
-// Puts this thread, and the processes and threads it starts from now on, on the clients'
-// processors, and prints where each side runs. Call it first in main.
-void PlaceClients();
-// Within its scope, the processes this thread starts run on the servers' processor.
-class ServerPlacement {
-public:
-    ServerPlacement();
-    ~ServerPlacement();
-    ServerPlacement(const ServerPlacement&) = delete;
-    ServerPlacement& operator=(const ServerPlacement&) = delete;
-};
 
 } // namespace bench
