@@ -114,15 +114,21 @@ private:
         size_t bytes;
     };
 
+    // Room for one more element in `list`, made before the memory it will point to is taken:
+    // the push_back that follows cannot fail and leave that memory unowned.
+    template <class V> static void roomForOne(V& list) {
+        if (list.size() == list.capacity()) list.reserve(list.size() * 2 + 8);
+    }
+
     void addBlock() {
-        blocks.reserve(blocks.size() + 1);
+        roomForOne(blocks);
         if (blocks.size() < kOwnBlocks) {
             blocks.push_back(
                 static_cast<T*>(::operator new(kBlockBytes, std::align_val_t(alignof(T)))));
             return;
         }
         if (chunks.empty() || chunkUsed + kBlockBytes > kChunkSize) {
-            chunks.reserve(chunks.size() + 1);
+            roomForOne(chunks);
             chunks.push_back({net_blocks::AllocateChunk(kChunkSize), kChunkSize});
             chunkUsed = 0;
         }
