@@ -79,9 +79,7 @@ public:
     T& operator[](size_t index) { return blocks[index / BlockSize][index % BlockSize]; }
     const T& operator[](size_t index) const { return blocks[index / BlockSize][index % BlockSize]; }
     T& emplace_back() {
-        if (count == blocks.size() * BlockSize) addBlock();
-        T* at = blocks[count / BlockSize] + count % BlockSize;
-        ::new (static_cast<void*>(at)) T();
+        T* at = ::new (nextSlot()) T();
         ++count;
         return *at;
     }
@@ -120,6 +118,12 @@ private:
         if (list.size() == list.capacity()) list.reserve(list.size() * 2 + 8);
     }
 
+    // The memory of the element after the last, in a new block when the last one is full.
+    void* nextSlot() {
+        if (count == blocks.size() * BlockSize) addBlock();
+        return blocks[count / BlockSize] + count % BlockSize;
+    }
+
     void addBlock() {
         roomForOne(blocks);
         if (blocks.size() < kOwnBlocks) {
@@ -140,8 +144,7 @@ private:
 
     void append(const TNetBlockList& other) {
         for (const T& element : other) {
-            if (count == blocks.size() * BlockSize) addBlock();
-            ::new (static_cast<void*>(blocks[count / BlockSize] + count % BlockSize)) T(element);
+            ::new (nextSlot()) T(element);
             ++count;
         }
     }
