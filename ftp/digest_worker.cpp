@@ -1,8 +1,14 @@
 #include "ftp/digest_worker.h"
 
+#include "ftp/net_stream.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace {
 std::atomic<int> running{0};
@@ -31,11 +37,35 @@ int TNetDigestWorker::Running() {
     return running.load();
 }
 
+bool TNetDigestWorker::SpareProcessor() {
+#ifdef __linux__
+    // The processors this process may use, which a launcher or the user may have narrowed.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) return CPU_COUNT(&allowed) > 1;
+#endif
+    return std::thread::hardware_concurrency() != 1;
+}
+
 void TNetDigestWorker::run() {
     std::unique_lock<std::mutex> guard(lock);
     while (true) {
         changed.wait(guard, [this] { return stopping || queued > 0 || closed; });
         if (stopping || queued == 0) return;
+        if (filePart) {
+            const FilePart part = *filePart;
+            guard.unlock();
+            try {
+                hashFilePart(part);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            guard.lock();
+            filePart.reset();
+            --queued;
+            changed.notify_all();
+            continue;
+        }
         Chunk& c = chunks[oldest];
         // The feeder never touches a queued chunk: it is hashed without the lock.
         guard.unlock();
@@ -76,6 +106,34 @@ void TNetDigestWorker::Feed(const void* data, int64_t count) {
     }
 }
 
+void TNetDigestWorker::hashFilePart(const FilePart& part) {
+    TNetFileStream file(part.path, TNetFileMode::fmOpenRead);
+    file.SetPosition(part.from);
+    uint8_t* buffer = chunks[0].bytes.get();
+    for (int64_t left = part.count; left > 0;) {
+        {
+            // A transfer given up stops the hasher between pieces.
+            std::lock_guard<std::mutex> guard(lock);
+            if (stopping) return;
+        }
+        const int64_t got = file.Read(buffer, std::min<int64_t>(left, int64_t(chunkSize)));
+        if (got <= 0)
+            throw ENetException("The downloaded file " + part.path +
+                                " holds fewer bytes than were received: it cannot be verified.");
+        digest.Update(buffer, got);
+        left -= got;
+    }
+}
+
+void TNetDigestWorker::HashFile(const std::string& path, int64_t from, int64_t count) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (closed) return;
+    filePart = FilePart{path, from, count};
+    ++queued;
+    closed = true;
+    changed.notify_all();
+}
+
 void TNetDigestWorker::Close() {
     std::lock_guard<std::mutex> guard(lock);
     if (closed) return;
@@ -89,6 +147,7 @@ std::string TNetDigestWorker::HexResult() {
     Close();
     std::unique_lock<std::mutex> guard(lock);
     changed.wait(guard, [this] { return queued == 0; });
+    if (failure) std::rethrow_exception(failure);
     // A digest is final once taken: a second call gives the same text.
     if (result.empty()) result = digest.HexResult();
     return result;

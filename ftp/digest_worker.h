@@ -1,6 +1,8 @@
 // The digest of a verified transfer, computed on a thread of its own so that hashing costs the
 // transfer loop no more than a copy of the bytes, and the last bytes are hashed while the
-// server hashes its file.
+// server hashes its file. Where the process has a single processor, a thread beside the
+// transfer only takes turns with it: the downloaded file is then hashed from disk once the
+// transfer is over, while the server hashes its copy (HashFile).
 #pragma once
 
 #include "ftp/ftp_digest.h"
@@ -8,8 +10,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,22 +31,35 @@ public:
 
     // Hands bytes to the hasher (copied; the caller's buffer is free on return).
     void Feed(const void* data, int64_t count);
+    // Hashes count bytes of the file at path from offset from, on the hasher's thread, in place
+    // of fed bytes (a worker is given one or the other); nothing is fed afterwards. A file that
+    // cannot be read that far fails HexResult.
+    void HashFile(const std::string& path, int64_t from, int64_t count);
     // Hands the last bytes over without waiting for them to be hashed.
     void Close();
-    // Waits for every byte fed and returns the digest in lower-case hex.
+    // Waits for every byte fed (or the file part) and returns the digest in lower-case hex.
     std::string HexResult();
     TNetDigestAlgorithm Algorithm() const { return algorithm; }
 
     // Hasher threads alive in this process.
     static int Running();
+    // Whether this process may run on more than one processor, so that a hasher can work
+    // beside the transfer rather than in turns with it.
+    static bool SpareProcessor();
 
 private:
     struct Chunk {
         std::unique_ptr<uint8_t[]> bytes;
         size_t used = 0;
     };
+    struct FilePart {
+        std::string path;
+        int64_t from = 0;
+        int64_t count = 0;
+    };
     void run();
     void handOver();
+    void hashFilePart(const FilePart& part);
 
     TNetDigestAlgorithm algorithm;
     TNetDigest digest;
@@ -57,5 +74,8 @@ private:
     bool closed = false;
     bool stopping = false;
     std::string result;
+    // The file part handed over by HashFile, and why it could not be hashed.
+    std::optional<FilePart> filePart;
+    std::exception_ptr failure;
     std::thread thread;
 };

@@ -279,6 +279,10 @@ private:
     std::string command;
     std::unique_ptr<TNetDigestWorker> digest;
     std::unique_ptr<TNetDigestStream> passing;
+    // A download into a file on a single processor is hashed from the file afterwards: the
+    // digest's algorithm (a TNetDigestAlgorithm) and where the received bytes start.
+    int hashFileAfter = 0;
+    int64_t start = 0;
 };
 
 // Reads a YYYYMMDDHHMMSS[.sss] time of MDTM and the modify fact; false when it is not one.

@@ -195,9 +195,16 @@ TNetTransferCheck::TNetTransferCheck(TNetFTP& ftp, const std::string& remoteName
         // pass then answers HASH at once, instead of reading the whole file again. A refusal
         // leaves the size to compare.
         if (command == "HASH" && !selectHash(ftp, choice.algorithm)) choice.algorithm = daNone;
-        if (choice.algorithm != daNone)
+        // With one processor a hasher beside the transfer only takes turns with it, and every
+        // byte is hashed before the server is asked; hashed from the file afterwards, the
+        // bytes are hashed while the server hashes its copy.
+        if (choice.algorithm != daNone && download && dynamic_cast<TNetFileStream*>(&stream) &&
+            !TNetDigestWorker::SpareProcessor())
+            hashFileAfter = choice.algorithm;
+        else if (choice.algorithm != daNone)
             digest = std::make_unique<TNetDigestWorker>(choice.algorithm);
     }
+    start = stream.Position();
     passing = std::make_unique<TNetDigestStream>(stream, digest.get());
 }
 
@@ -231,6 +238,12 @@ void TNetTransferCheck::Finish() {
     // An aborted transfer is incomplete on purpose; what arrived is kept as it is.
     if (ftp.TransferAborted()) return;
     if (verify) {
+        if (hashFileAfter != daNone) {
+            digest = std::make_unique<TNetDigestWorker>(
+                static_cast<TNetDigestAlgorithm>(hashFileAfter), size_t(1) << 20, 2);
+            digest->HashFile(static_cast<TNetFileStream&>(stream).FileName(), start,
+                             passing->Passed());
+        }
         if (digest) {
             // The server hashes its file while the last bytes here are still being hashed.
             digest->Close();

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <pthread.h>
 #include <random>
 #include <sys/stat.h>
 
@@ -188,6 +189,30 @@ void serveLoginWithHash(ScriptedSession& s) {
     s.reply("215 UNIX");
 }
 
+// The bytes of f.bin through PASV (after refusing EPSV when asked to), up to the end of data.
+void serveRetrData(ScriptedSession& s, bool refuseEpsv, const std::string& payload) {
+    if (refuseEpsv) {
+        s.expect("EPSV");
+        s.reply("500 EPSV not understood");
+    }
+    s.expect("PASV");
+    s.reply("227 Entering Passive Mode (" + s.openPassive() + ").");
+    s.acceptData();
+    s.expect("RETR f.bin");
+    s.reply("150 go");
+    s.sendData(payload);
+    s.closeData();
+}
+
+// One whole download of f.bin, then the digest given as the server's reply to HASH.
+void serveVerifiedRetr(ScriptedSession& s, bool refuseEpsv, const std::string& payload,
+                       const std::string& digest) {
+    serveRetrData(s, refuseEpsv, payload);
+    s.reply("226 done");
+    s.expect("HASH f.bin");
+    s.reply("213 SHA-256 0-" + std::to_string(payload.size()) + " " + digest + " f.bin");
+}
+
 void connectTo(TNetFTP& ftp, ScriptedPeer& peer) {
     ftp.Host = "127.0.0.1";
     ftp.Port = peer.port();
@@ -204,26 +229,9 @@ TEST(ScriptedModern, RefusedEpsvFallsBackToPasvOnceAndWrongDigestFailsTheTransfe
     const std::string payload = "twelve bytes";
     ScriptedPeer peer([&](ScriptedSession& s) {
         serveLoginWithHash(s);
-        for (int round = 0; round < 2; ++round) {
-            if (round == 0) {
-                s.expect("EPSV");
-                s.reply("500 EPSV not understood");
-            }
-            s.expect("PASV");
-            s.reply("227 Entering Passive Mode (" + s.openPassive() + ").");
-            s.acceptData();
-            s.expect("RETR f.bin");
-            s.reply("150 go");
-            s.sendData(payload);
-            s.closeData();
-            s.reply("226 done");
-            s.expect("HASH f.bin");
-            s.reply(std::string("213 SHA-256 0-12 ") +
-                    (round == 0
-                         ? std::string(64, 'a')
-                         : "d4ce2c527afe674c7a086bd74e256019e3d5dcdb31eeb6eaadef5ada8c4383b9") +
-                    " f.bin");
-        }
+        serveVerifiedRetr(s, true, payload, std::string(64, 'a'));
+        serveVerifiedRetr(s, false, payload,
+                          "d4ce2c527afe674c7a086bd74e256019e3d5dcdb31eeb6eaadef5ada8c4383b9");
         s.expect("QUIT");
         s.reply("221 bye");
     });
@@ -257,15 +265,7 @@ TEST(ScriptedModern, DownloadCutShortStopsItsHasher) {
     const std::string part(3 * 1024 * 1024 + 5, 'x');
     ScriptedPeer peer([&](ScriptedSession& s) {
         serveLoginWithHash(s);
-        s.expect("EPSV");
-        s.reply("500 EPSV not understood");
-        s.expect("PASV");
-        s.reply("227 Entering Passive Mode (" + s.openPassive() + ").");
-        s.acceptData();
-        s.expect("RETR f.bin");
-        s.reply("150 go");
-        s.sendData(part);
-        s.closeData();
+        serveRetrData(s, true, part);
         s.reply("426 Connection closed; transfer aborted.");
         s.expect("QUIT");
         s.reply("221 bye");
@@ -286,6 +286,83 @@ TEST(ScriptedModern, DownloadCutShortStopsItsHasher) {
     EXPECT_EQ(hashersDuring, 1);
     EXPECT_EQ(TNetDigestWorker::Running(), 0);
     EXPECT_EQ(got.Size(), static_cast<int64_t>(part.size()));
+    ftp.SendCommand("QUIT", -1);
+    EXPECT_TRUE(peer.waitDone());
+    EXPECT_EQ(peer.error(), "");
+}
+
+// Runs the calling thread, and the threads it starts, on one processor, as a process confined
+// to one would; the thread's own set comes back at the end.
+class OneProcessor {
+public:
+    OneProcessor() {
+        pthread_getaffinity_np(pthread_self(), sizeof saved, &saved);
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+            if (CPU_ISSET(cpu, &saved)) {
+                CPU_SET(cpu, &one);
+                break;
+            }
+        pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+    }
+    ~OneProcessor() { pthread_setaffinity_np(pthread_self(), sizeof saved, &saved); }
+    OneProcessor(const OneProcessor&) = delete;
+    OneProcessor& operator=(const OneProcessor&) = delete;
+
+private:
+    cpu_set_t saved;
+};
+
+// On one processor a verified download into a file is hashed from the file once its bytes are
+// in, while the server hashes: no hasher runs beside the transfer, the digest covers exactly
+// the bytes received (not what the file held beyond them), and a wrong digest still fails.
+TEST(ScriptedModern, OneProcessorHashesTheDownloadedFileAfterwards) {
+    std::mt19937 gen(17);
+    std::string payload(600 * 1024 + 7, '\0');
+    for (auto& b : payload)
+        b = static_cast<char>(gen());
+    TNetDigest direct(daSHA256);
+    direct.Update(payload.data(), static_cast<int64_t>(payload.size()));
+    const std::string right = direct.HexResult();
+    ScriptedPeer peer([&](ScriptedSession& s) {
+        serveLoginWithHash(s);
+        for (int round = 0; round < 3; ++round)
+            serveVerifiedRetr(s, round == 0, payload, round == 2 ? std::string(64, 'b') : right);
+        s.expect("QUIT");
+        s.reply("221 bye");
+    });
+    TempDir tmp;
+    OneProcessor pinned;
+    ASSERT_FALSE(TNetDigestWorker::SpareProcessor());
+    TNetFTP ftp;
+    connectTo(ftp, peer);
+    int hashersDuring = 0;
+    ftp.OnWork = [&](TNetComponent*, TWorkMode, int64_t) {
+        hashersDuring = std::max(hashersDuring, TNetDigestWorker::Running());
+    };
+    const fs::path local = tmp / "f.bin";
+    ftp.Retrieve("f.bin", local.string(), true, false);
+    EXPECT_EQ(ftp.LastVerification, "SHA-256 " + right);
+    EXPECT_EQ(readFile(local), payload);
+
+    const std::string beyond = "older bytes beyond the download";
+    writeFile(local, std::string(payload.size(), 'z') + beyond);
+    {
+        TNetFileStream file(local.string(), TNetFileMode::fmOpenReadWrite);
+        ftp.RetrieveToStream("f.bin", file, false);
+    }
+    EXPECT_EQ(ftp.LastVerification, "SHA-256 " + right);
+    EXPECT_EQ(readFile(local), payload + beyond);
+
+    try {
+        ftp.Retrieve("f.bin", local.string(), true, false);
+        ADD_FAILURE() << "a wrong digest must fail the transfer";
+    } catch (const ENetTransferVerifyError& e) {
+        EXPECT_NE(std::string(e.what()).find(right), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(hashersDuring, 0) << "no hasher ran beside a transfer";
+    EXPECT_EQ(TNetDigestWorker::Running(), 0);
     ftp.SendCommand("QUIT", -1);
     EXPECT_TRUE(peer.waitDone());
     EXPECT_EQ(peer.error(), "");
