@@ -248,17 +248,21 @@ void TNetTransferCheck::Finish() {
             // The server hashes its file while the last bytes here are still being hashed.
             digest->Close();
             const std::string theirs = serverDigest();
-            const std::string mine = digest->HexResult();
             const std::string name = NetDigestName(digest->Algorithm());
             if (theirs == "?")
                 throw ENetTransferVerifyError("The server's " + name + " reply for " + remoteName +
                                               " holds no digest.");
-            if (!theirs.empty() && theirs != mine)
-                throw ENetTransferVerifyError(
-                    "Transfer of " + remoteName + " failed verification: the server's " + name +
-                    " is " + theirs + ", the " + (download ? "received" : "sent") + " bytes give " +
-                    mine + ".");
-            if (!theirs.empty()) {
+            if (theirs.empty()) {
+                // The server gave no digest: the local one has nothing to meet, and its hasher
+                // (maybe still reading the whole file) is stopped.
+                digest.reset();
+            } else {
+                const std::string mine = digest->HexResult();
+                if (theirs != mine)
+                    throw ENetTransferVerifyError(
+                        "Transfer of " + remoteName + " failed verification: the server's " + name +
+                        " is " + theirs + ", the " + (download ? "received" : "sent") +
+                        " bytes give " + mine + ".");
                 ftp.LastVerification = name + " " + mine;
                 ftp.ReportStatus(TNetStatus::StatusText,
                                  "Verified " + remoteName + ": " + ftp.LastVerification);

@@ -204,12 +204,19 @@ void serveRetrData(ScriptedSession& s, bool refuseEpsv, const std::string& paylo
     s.closeData();
 }
 
-// One whole download of f.bin, then the digest given as the server's reply to HASH.
+// One whole download of f.bin, then the digest given as the server's reply to HASH; with no
+// digest, HASH is refused and SIZE answered instead.
 void serveVerifiedRetr(ScriptedSession& s, bool refuseEpsv, const std::string& payload,
                        const std::string& digest) {
     serveRetrData(s, refuseEpsv, payload);
     s.reply("226 done");
     s.expect("HASH f.bin");
+    if (digest.empty()) {
+        s.reply("550 f.bin: cannot hash now");
+        s.expect("SIZE f.bin");
+        s.reply("213 " + std::to_string(payload.size()));
+        return;
+    }
     s.reply("213 SHA-256 0-" + std::to_string(payload.size()) + " " + digest + " f.bin");
 }
 
@@ -316,7 +323,8 @@ private:
 
 // On one processor a verified download into a file is hashed from the file once its bytes are
 // in, while the server hashes: no hasher runs beside the transfer, the digest covers exactly
-// the bytes received (not what the file held beyond them), and a wrong digest still fails.
+// the bytes received (not what the file held beyond them), a wrong digest still fails, and a
+// refused HASH falls back to the size.
 TEST(ScriptedModern, OneProcessorHashesTheDownloadedFileAfterwards) {
     std::mt19937 gen(17);
     std::string payload(600 * 1024 + 7, '\0');
@@ -327,8 +335,9 @@ TEST(ScriptedModern, OneProcessorHashesTheDownloadedFileAfterwards) {
     const std::string right = direct.HexResult();
     ScriptedPeer peer([&](ScriptedSession& s) {
         serveLoginWithHash(s);
-        for (int round = 0; round < 3; ++round)
-            serveVerifiedRetr(s, round == 0, payload, round == 2 ? std::string(64, 'b') : right);
+        const std::string digests[] = {right, right, std::string(64, 'b'), ""};
+        for (int round = 0; round < 4; ++round)
+            serveVerifiedRetr(s, round == 0, payload, digests[round]);
         s.expect("QUIT");
         s.reply("221 bye");
     });
@@ -361,6 +370,10 @@ TEST(ScriptedModern, OneProcessorHashesTheDownloadedFileAfterwards) {
     } catch (const ENetTransferVerifyError& e) {
         EXPECT_NE(std::string(e.what()).find(right), std::string::npos) << e.what();
     }
+
+    // A refused HASH leaves the size to compare, and the file's hasher is stopped.
+    ftp.Retrieve("f.bin", local.string(), true, false);
+    EXPECT_EQ(ftp.LastVerification, "size " + std::to_string(payload.size()));
     EXPECT_EQ(hashersDuring, 0) << "no hasher ran beside a transfer";
     EXPECT_EQ(TNetDigestWorker::Running(), 0);
     ftp.SendCommand("QUIT", -1);
