@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release and runs them; each runs both sides of every comparison in
 # several rounds (5 unless BENCH_ROUNDS says otherwise; net_bench three times as many; the 1 GiB
-# transfers of ftp_bench and queue_bench 9, or BENCH_TRANSFER_ROUNDS) and prints medians with
-# their spread.
+# transfers of ftp_bench and queue_bench 9, or BENCH_TRANSFER_ROUNDS, and three times that for
+# the plain ones) and prints medians with their spread.
 # At the end a table gathers every ratio and figure with its goal and whether the median meets
 # it. Usage: scripts/bench.sh [name ...]
 # (names: store_bench net_bench ftp_bench queue_bench ui_bench pages_bench remote_bench;
