@@ -1,7 +1,8 @@
 // The program's transfer queue, run offscreen against vsftpd on 127.0.0.1, compared in the same
 // run with curl and lftp: a large file down and up, and a tree of small files down and up
 // (lftp's mirror and mirror -R). A timer ticking every 10 ms measures the longest time the
-// window's event loop went without turning while the queue ran. Every round runs each side once,
+// window's event loop went without turning while the queue ran; the program runs every transfer
+// in a process of its own, as curl and lftp do. Every round runs each side once,
 // a different one first each round, into fresh targets (the large file in three times the rounds
 // given); each ratio sets the sides' medians against each other, with the spread of the ratios
 // taken within each round beside it.
@@ -29,6 +30,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <sys/resource.h>
@@ -62,9 +64,99 @@ double processCpuSeconds() {
     return bench::CpuSeconds(usage);
 }
 
+rupdown queueItem(int isDownload, const fs::path& localPath, const std::string& name,
+                  long long size, bool folder) {
+    rupdown r;
+    r.isDownload = isDownload;
+    r.localPath = QString::fromStdString(localPath.string());
+    r.remoteFolder = "0";
+    r.size = size;
+    r.name = QString::fromStdString(name);
+    r.isFolder = folder;
+    r.remoteDate = "?";
+    return r;
+}
+
+// The program's side of one transfer, in a process of its own:
+//   queue_bench --queue-child PORT PROGRAM-FOLDER RESULT-FILE IS-DOWNLOAD LOCAL NAME SIZE FOLDER
+// Opens the site with a new data folder, runs the one item through the queue and writes
+// "seconds cpu gap ok" to RESULT-FILE: the queue's run alone, its CPU (every thread) and the
+// longest time the event loop went without turning. A process per transfer, as curl and lftp
+// have: in one long process the queue's download came out 20% slower in every round of one run
+// than in the next (memory kept from earlier rounds); now each round starts from the same state.
+int queueChild(char** argv) {
+    const int port = std::atoi(argv[2]);
+    const fs::path program = argv[3], result = argv[4];
+    const rupdown job = queueItem(std::atoi(argv[5]), argv[6], argv[7], std::atoll(argv[8]),
+                                  std::strcmp(argv[9], "1") == 0);
+    int qtArgc = 1;
+    TApplication app(qtArgc, argv);
+    TScriptedPromptService prompt;
+    TDesktopService desktop(QString::fromStdString(program.string()));
+    SetDesktopService(&desktop);
+    TNetAntiFreeze::SetPumpHook([](bool all) {
+        if (all)
+            QCoreApplication::processEvents();
+        else
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    });
+    TNetAntiFreeze antiFreeze;
+    antiFreeze.IdleTimeOut = 50;
+    antiFreeze.OnlyWhenIdle = false;
+    int code = 1;
+    {
+        TDataModule data(QString::fromStdString(program.string()));
+        data.CreateMissingStores();
+        data.Connect();
+        SiteRecord site;
+        site.name = "bench";
+        site.address = "127.0.0.1";
+        site.port = port;
+        site.username = kUser;
+        site.password = kPassword;
+        site.pasv = true;
+        data.AppendSite(site);
+        TBrowserFrame frame(1, data);
+        SetSetting(frame, &TSessionSettings::siteName, "bench");
+        frame.ConnectSite(false);
+        if (!frame.Connected()) {
+            std::printf("queue_bench: the program could not connect\n");
+        } else {
+            TTransferQueue& queue = frame.transferQueue();
+            bench::LoopWatch watch;
+            queue.AddItem(job);
+            watch.Start();
+            QElapsedTimer clock;
+            const double cpuBefore = processCpuSeconds();
+            clock.start();
+            queue.RunSequence(false);
+            const double seconds = clock.nsecsElapsed() / 1e9;
+            const double cpu = processCpuSeconds() - cpuBefore;
+            const qint64 gap = watch.Stop();
+            const bool ok = queue.items().empty() && prompt.messages().isEmpty() &&
+                            prompt.formsRun().isEmpty();
+            if (!ok) {
+                std::printf("the queue did not finish cleanly:\n");
+                for (const QString& line :
+                     frame.infoLines().mid(std::max(0, int(frame.infoLines().size()) - 5)))
+                    std::printf("  %s\n", qPrintable(line));
+            }
+            if (FILE* out = std::fopen(result.c_str(), "w")) {
+                std::fprintf(out, "%.6f %.6f %lld %d\n", seconds, cpu, static_cast<long long>(gap),
+                             ok ? 1 : 0);
+                code = std::fclose(out) == 0 && ok ? 0 : 1;
+            }
+        }
+    }
+    SetDesktopService(nullptr);
+    TNetAntiFreeze::SetPumpHook({});
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 9 && std::strcmp(argv[1], "--queue-child") == 0) return queueChild(argv);
     long long sizeMiB = 1024;
     int files = 2000;
     const int rounds = bench::RoundsFromArgs(argc, argv);
@@ -99,20 +191,6 @@ int main(int argc, char** argv) {
     writeTree(root / "tree", files);
     writeTree(local / "src" / "treeup", files);
 
-    TApplication app(argc, argv);
-    TScriptedPromptService prompt;
-    TDesktopService desktop(QString::fromStdString(program.string()));
-    SetDesktopService(&desktop);
-    TNetAntiFreeze::SetPumpHook([](bool all) {
-        if (all)
-            QCoreApplication::processEvents();
-        else
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    });
-    TNetAntiFreeze antiFreeze;
-    antiFreeze.IdleTimeOut = 50;
-    antiFreeze.OnlyWhenIdle = false;
-
     const auto vsftpd = [&] {
         const bench::ServerPlacement onServerCpu;
         return std::make_unique<oxbrook::testing::VsftpdPeer>(tmp / "vsftpd", root, kUser,
@@ -122,61 +200,42 @@ int main(int argc, char** argv) {
     const std::string base =
         "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port);
     const fs::path log = tmp / "clients.log";
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
 
-    TDataModule data(QString::fromStdString(program.string()));
-    data.CreateMissingStores();
-    data.Connect();
-    SiteRecord site;
-    site.name = "bench";
-    site.address = "127.0.0.1";
-    site.port = port;
-    site.username = kUser;
-    site.password = kPassword;
-    site.pasv = true;
-    data.AppendSite(site);
-    TBrowserFrame frame(1, data);
-    SetSetting(frame, &TSessionSettings::siteName, "bench");
-    frame.ConnectSite(false);
-    if (!frame.Connected()) {
-        std::printf("queue_bench: the program could not connect\n%s\n", vsftpd->log().c_str());
-        return 1;
-    }
-    TTransferQueue& queue = frame.transferQueue();
-    bench::LoopWatch watch;
-
-    auto runQueue = [&](const rupdown& item, qint64& gap) {
-        queue.AddItem(item);
-        watch.Start();
-        QElapsedTimer clock;
-        const double cpuBefore = processCpuSeconds();
-        clock.start();
-        queue.RunSequence(false);
+    // The program's side: a process of its own for every transfer (queueChild), with a new
+    // data folder each time.
+    int queueRuns = 0;
+    auto runQueue = [&](int isDownload, const fs::path& localPath, const std::string& name,
+                        long long size, bool folder, qint64& gap) {
+        const fs::path folderOfRun = program / std::to_string(queueRuns++);
+        const fs::path result = program / "result.txt";
+        fs::create_directories(folderOfRun);
+        std::error_code ec;
+        fs::remove(result, ec);
+        const uintmax_t logged = fs::file_size(log, ec);
+        const std::streamoff from = ec ? 0 : static_cast<std::streamoff>(logged);
+        bench::RunClient({self, "--queue-child", std::to_string(port), folderOfRun.string(),
+                          result.string(), std::to_string(isDownload), localPath.string(), name,
+                          std::to_string(size), folder ? "1" : "0"},
+                         log);
         Figure f;
-        f.seconds = clock.nsecsElapsed() / 1e9;
-        f.cpu = processCpuSeconds() - cpuBefore;
-        gap = watch.Stop();
-        f.ok = frame.transferQueue().items().empty() && prompt.messages().isEmpty() &&
-               prompt.formsRun().isEmpty();
+        long long longest = 0;
+        int ok = 0;
+        FILE* in = std::fopen(result.c_str(), "r");
+        f.ok = in && std::fscanf(in, "%lf %lf %lld %d", &f.seconds, &f.cpu, &longest, &ok) == 4 &&
+               ok == 1;
+        if (in) std::fclose(in);
         if (!f.ok) {
-            std::printf("  the queue did not finish cleanly:\n");
-            for (const QString& line :
-                 frame.infoLines().mid(std::max(0, int(frame.infoLines().size()) - 5)))
-                std::printf("    %s\n", qPrintable(line));
-            frame.transferQueue().Clear();
+            // What the program's process said about it.
+            std::ifstream said(log);
+            said.seekg(from);
+            std::printf("  the program's transfer failed:\n");
+            for (std::string line; std::getline(said, line);)
+                std::printf("    %s\n", line.c_str());
         }
+        gap = longest;
+        fs::remove_all(folderOfRun, ec);
         return f;
-    };
-    auto item = [](int isDownload, const fs::path& localPath, const std::string& name,
-                   long long size, bool folder) {
-        rupdown r;
-        r.isDownload = isDownload;
-        r.localPath = QString::fromStdString(localPath.string());
-        r.remoteFolder = "0";
-        r.size = size;
-        r.name = QString::fromStdString(name);
-        r.isFolder = folder;
-        r.remoteDate = "?";
-        return r;
     };
     auto lftp = [&](const std::string& command) {
         return bench::LftpCommand(kUser, kPassword, port, command);
@@ -228,7 +287,7 @@ int main(int argc, char** argv) {
         // way (seen: the first round's queue at 0.4 of the next ones).
         qint64 gap = 0;
         const fs::path to = local / "warm-up.bin";
-        runQueue(item(1, to, "big.bin", bytes, false), gap);
+        runQueue(1, to, "big.bin", bytes, false, gap);
         cleanup({to});
         bench::RunClient({"curl", "-s", "-S", "-o", to.string(), base + "/big.bin"}, log);
         cleanup({to});
@@ -249,7 +308,7 @@ int main(int argc, char** argv) {
                {[&] {
                     const fs::path to = local / ("got-queue-" + tag + ".bin");
                     q = note(round, "queue get",
-                             runQueue(item(1, to, "big.bin", bytes, false), gap));
+                             runQueue(1, to, "big.bin", bytes, false, gap));
                     cleanup({to});
                 },
                 [&] {
@@ -272,7 +331,7 @@ int main(int argc, char** argv) {
         inTurn(round,
                {[&] {
                     q = note(round, "queue put",
-                             runQueue(item(0, local / "up.bin", "up.bin", bytes, false), gap));
+                             runQueue(0, local / "up.bin", "up.bin", bytes, false, gap));
                     cleanup({root / "up.bin"});
                 },
                 [&] {
@@ -298,7 +357,7 @@ int main(int argc, char** argv) {
         inTurn(round,
                {[&] {
                     q = note(round, "queue tree get",
-                             runQueue(item(1, local / "tree", "tree", 0, true), gap));
+                             runQueue(1, local / "tree", "tree", 0, true, gap));
                     cleanup({local / "tree"});
                 },
                 [&] {
@@ -313,7 +372,7 @@ int main(int argc, char** argv) {
         inTurn(round,
                {[&] {
                     q = note(round, "queue tree put",
-                             runQueue(item(0, local / "src" / "treeup", "treeup", 0, true), gap));
+                             runQueue(0, local / "src" / "treeup", "treeup", 0, true, gap));
                     cleanup({root / "treeup"});
                 },
                 [&] {
@@ -353,7 +412,5 @@ int main(int argc, char** argv) {
     bench::ReportFigure("queue.tree_upload_loop_gap_ms", gapsTreeUp, {bench::Goal::AtMost, 100},
                         " ms");
     if (!allOk) std::printf("some runs failed; see %s\n", log.c_str());
-    SetDesktopService(nullptr);
-    TNetAntiFreeze::SetPumpHook({});
     return allOk ? 0 : 1;
 }
