@@ -24,6 +24,7 @@
 #include "testing/temp_dir.h"
 #include "testing/test_peer.h"
 #include "ui/desktop_service.h"
+#include "ui/window_pump.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -94,15 +95,9 @@ int queueChild(char** argv) {
     TScriptedPromptService prompt;
     TDesktopService desktop(QString::fromStdString(program.string()));
     SetDesktopService(&desktop);
-    TNetAntiFreeze::SetPumpHook([](bool all) {
-        if (all)
-            QCoreApplication::processEvents();
-        else
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    });
+    // The program's own pumping while the engine blocks.
     TNetAntiFreeze antiFreeze;
-    antiFreeze.IdleTimeOut = 50;
-    antiFreeze.OnlyWhenIdle = false;
+    InstallWindowPump(antiFreeze);
     int code = 1;
     {
         TDataModule data(QString::fromStdString(program.string()));
@@ -152,7 +147,7 @@ int queueChild(char** argv) {
         }
     }
     SetDesktopService(nullptr);
-    TNetAntiFreeze::SetPumpHook({});
+    RemoveWindowPump();
     return code;
 }
 

@@ -21,6 +21,7 @@
 #include "testing/temp_dir.h"
 #include "testing/test_peer.h"
 #include "ui/desktop_service.h"
+#include "ui/window_pump.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -110,15 +111,9 @@ int main(int argc, char** argv) {
     TScriptedPromptService prompt;
     TDesktopService desktop(QString::fromStdString(program.string()));
     SetDesktopService(&desktop);
-    TNetAntiFreeze::SetPumpHook([](bool all) {
-        if (all)
-            QCoreApplication::processEvents();
-        else
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    });
+    // The program's own pumping while the engine blocks.
     TNetAntiFreeze antiFreeze;
-    antiFreeze.IdleTimeOut = 50;
-    antiFreeze.OnlyWhenIdle = false;
+    InstallWindowPump(antiFreeze);
 
     const auto vsftpd = [&] {
         const bench::ServerPlacement onServerCpu;
@@ -229,6 +224,6 @@ int main(int argc, char** argv) {
     bench::ReportFigure("remote.find_loop_gap_ms", findGap, {Goal::Below, 100}, "ms");
     bench::ReportFigure("remote.filter_loop_gap_ms", filterGap, {Goal::Below, 100}, "ms");
     SetDesktopService(nullptr);
-    TNetAntiFreeze::SetPumpHook({});
+    RemoveWindowPump();
     return ok ? 0 : 1;
 }
