@@ -120,6 +120,15 @@ void ReportFigure(const std::string& name, const std::vector<double>& values, Go
     report("FIGURE", name, values, goal, unit);
 }
 
+namespace {
+
+const char* const kReportingDelay = "/sys/module/page_reporting/parameters/min_free_ms";
+// Longer than any side's run and the touch before it, so that nothing freed within a round is
+// taken back before the next side writes.
+constexpr long kReportingDelayMs = 60000;
+
+} // namespace
+
 PageCache::PageCache(int64_t fileBytes)
     // Room for what a run allocates beside the file: socket buffers, the client's own memory.
     : primeBytes_(fileBytes > 0 ? fileBytes + (int64_t(64) << 20) : 0) {
@@ -134,11 +143,33 @@ PageCache::PageCache(int64_t fileBytes)
                             "back before every run; OXBROOK_BENCH_DROP_CACHES=1 drops it for "
                             "both)\n");
     }
+    if (primeBytes_ > 0 && access(kReportingDelay, W_OK) == 0) {
+        std::ifstream in(kReportingDelay);
+        long was = -1;
+        if (in >> was && was < kReportingDelayMs &&
+            std::ofstream(kReportingDelay) << kReportingDelayMs << "\n") {
+            reportingDelayWas_ = std::to_string(was);
+            raisedBy_ = getpid();
+        }
+        if (was >= 0)
+            std::printf("page reporting: memory stays with this machine for at least %ld ms after "
+                        "it is freed (%s%s)\n",
+                        std::max(was, kReportingDelayMs), kReportingDelay,
+                        raisedBy_ ? (", raised from " + reportingDelayWas_ +
+                                     " for this run and set back at its end")
+                                        .c_str()
+                                  : "");
+    }
     if (primeBytes_ > 0)
         std::printf("memory: %lld MiB touched (in huge pages where granted) and freed before "
                     "every run of every side, so that none writes into memory the host has "
                     "taken back\n",
                     static_cast<long long>(primeBytes_ >> 20));
+}
+
+PageCache::~PageCache() {
+    if (raisedBy_ == getpid() && !reportingDelayWas_.empty())
+        std::ofstream(kReportingDelay) << reportingDelayWas_ << "\n";
 }
 
 void PageCache::Settle() const {
