@@ -222,8 +222,8 @@ bool verifyRows(const Run& run) {
     }
     const bench::EngineTarget target{peer->port(), peer->user, peer->password, {}};
     std::printf("\nverification (HASH) on and off against ProFTPD, plain FTP\n");
-    // Each round sets a verified transfer against an unverified one and the server's hashing,
-    // three runs each with its own spread: the download's ratio ranged over 0.86-1.30 within
+    // Each round sets a verified transfer against an unverified one plus the server's hashing,
+    // three measurements each with its own spread: the download's ratio ranged over 0.86-1.30 within
     // one run, and a median of nine rounds moved by 18% from one run to the next. Three times
     // the rounds, as for the plain transfers.
     return bench::VerifyCostRows(run.self, target, run.rounds * 3, where, run.upSource,
