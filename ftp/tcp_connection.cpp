@@ -376,6 +376,14 @@ void TNetTCPConnection::WriteFromStream(TNetStream& stream, bool fromStart) {
     StartWork(WorkWriting, std::max<int64_t>(0, end - stream.Position()));
     try {
         const int64_t piece = effectiveSendBufferSize();
+        // Bytes queued beyond what the network has taken go out when the peer's
+        // acknowledgements arrive, on whichever processor handles those: with the server on
+        // this machine, that is often the server's own, which then does our sending besides
+        // its receiving and writing. Four pieces waiting (never less than 256 KiB, for small
+        // pieces on fast links) keep the connection busy and leave most of the sending to us.
+        if (ioHandler)
+            ioHandler->LimitUnsentData(
+                static_cast<int>(std::clamp<int64_t>(4 * piece, 256 * 1024, 1 << 30)));
         std::vector<uint8_t> scratch(static_cast<size_t>(piece));
         while (true) {
             const int64_t n = std::min(end - stream.Position(), piece);

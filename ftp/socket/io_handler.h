@@ -54,4 +54,7 @@ public:
         (void)ms;
         return true;
     }
+    // Asks the transport to keep no more than `bytes` waiting for the network (a hint; the
+    // base ignores it).
+    virtual void LimitUnsentData(int bytes) { (void)bytes; }
 };

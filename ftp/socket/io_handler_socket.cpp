@@ -136,6 +136,10 @@ bool TNetIOHandlerSocket::WaitWritable(int ms) {
     return endpoint->WaitWritable(ms);
 }
 
+void TNetIOHandlerSocket::LimitUnsentData(int bytes) {
+    if (endpoint && endpoint->IsOpen()) endpoint->LimitUnsent(bytes);
+}
+
 void TNetIOHandlerSocket::WriteAll(const void* buffer, int length, int timeoutMs) {
     const auto* bytes = static_cast<const char*>(buffer);
     while (length > 0) {

@@ -60,6 +60,7 @@ public:
     int SendSome(const void* buffer, int length) override;
     int SendReady(const void* buffer, int length) override;
     bool WaitWritable(int ms) override;
+    void LimitUnsentData(int bytes) override;
 
     // Sends all length bytes (for handshakes before the connection takes over), each wait for
     // room limited to timeoutMs (-2 = none). Raises ENetClosedSocket, ENetSocketError or

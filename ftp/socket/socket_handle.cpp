@@ -170,6 +170,15 @@ void TNetSocketHandle::SetNoDelay() {
         ::setsockopt(SocketDescriptor(), IPPROTO_TCP, TCP_NODELAY, &value, sizeof(value)));
 }
 
+void TNetSocketHandle::LimitUnsent(int bytes) {
+#ifdef TCP_NOTSENT_LOWAT
+    // Only a matter of speed: a socket that refuses it sends as it did.
+    ::setsockopt(SocketDescriptor(), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &bytes, sizeof(bytes));
+#else
+    (void)bytes;
+#endif
+}
+
 bool TNetSocketHandle::waitOnce(short events, int ms) {
     pollfd p{SocketDescriptor(), events, 0};
     int rc;

@@ -62,6 +62,9 @@ public:
     bool TryConnectNow(int waitMs = 0);
     // Sets the TCP no-delay option. Raises ENetSocketError.
     void SetNoDelay();
+    // Keeps no more than `bytes` queued in the socket that the network has not taken yet,
+    // where the system offers that; elsewhere (and on failure) nothing changes.
+    void LimitUnsent(int bytes);
 
     // Waits until the socket is readable; ms -2 waits without limit. The wait is cut into
     // anti-freeze slices with a pump after each. Returns true when readable.

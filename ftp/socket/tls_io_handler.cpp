@@ -287,6 +287,10 @@ int TNetIOHandlerTLS::SendReady(const void* buffer, int length) {
     return SendSome(buffer, length);
 }
 
+void TNetIOHandlerTLS::LimitUnsentData(int bytes) {
+    if (!ssl) TNetIOHandlerSocket::LimitUnsentData(bytes);
+}
+
 int TNetIOHandlerTLS::SendSome(const void* buffer, int length) {
     if (!ssl) return TNetIOHandlerSocket::SendSome(buffer, length);
     if (!TransportConnected()) throw ENetClosedSocket();

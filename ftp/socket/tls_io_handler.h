@@ -84,6 +84,9 @@ public:
     // Once TLS is up, every send goes through the session: a record written in part is
     // finished by the session itself, within the read time-out.
     int SendReady(const void* buffer, int length) override;
+    // Not while a session is up: a server then spends its time decrypting, and keeping our
+    // bytes here gains no speed while it costs our processor the sending.
+    void LimitUnsentData(int bytes) override;
 
 private:
     // Waits for the socket to become readable (or writable); raises ENetReadTimeout.
