@@ -94,25 +94,18 @@ void ReportMedianRatio(const std::string& name, const std::vector<double>& ours,
     Spread s;
     if (rounds > 0 && !peers.empty()) {
         const std::vector<double> mine(ours.begin(), ours.begin() + static_cast<long>(rounds));
-        double bestMedian = 0;
         std::vector<double> withinRounds(rounds, 0);
-        for (size_t i = 0; i < peers.size(); ++i) {
-            const std::vector<double> theirs(peers[i].begin(),
-                                             peers[i].begin() + static_cast<long>(rounds));
-            const double median = SpreadOf(theirs).median;
-            bestMedian = i ? std::min(bestMedian, median) : median;
+        for (size_t i = 0; i < peers.size(); ++i)
             for (size_t r = 0; r < rounds; ++r)
-                withinRounds[r] = i ? std::min(withinRounds[r], theirs[r]) : theirs[r];
-        }
+                withinRounds[r] = i ? std::min(withinRounds[r], peers[i][r]) : peers[i][r];
         for (size_t r = 0; r < rounds; ++r)
             withinRounds[r] = ratio(mine[r], withinRounds[r]);
         s = SpreadOf(withinRounds);
-        s.median = ratio(SpreadOf(mine).median, bestMedian);
     } else {
         rounds = 0;
     }
     printRow("RATIO", name, s, rounds, goal, "",
-             "medians' ratio (each round's lowest-highest)");
+             "median of the rounds' ratios (lowest-highest)");
 }
 
 void ReportFigure(const std::string& name, const std::vector<double>& values, Goal goal,

@@ -42,11 +42,12 @@ void ReportRatio(const std::string& name, const std::vector<double>& ratios, Goa
 // seconds, memory: ours over the peers' least, below 1 when ours costs less).
 enum class Figures { Time, Cost };
 
-// The ratio of medians for figures whose round-to-round noise is each side's own (a 1 GiB
-// transfer's kernel work, say): ours' median against the best of the peers' medians, so that a
-// round where one side happened to be slow moves the ratio no more than it moves that side's
-// median. The spread beside it is that of the ratios taken within each round (against the best
-// peer of that round). `peers` holds each peer's figures, one per round as in `ours`.
+// Ours against the best of the peers, round by round: each round's ratio sets our figure
+// against the best peer's figure of that same round, and the row gives the median of those
+// ratios with their spread. The sides of a round run back to back, while this machine's pace
+// moves in spells of several transfers (a 1 GiB download's CPU doubles for every client alike
+// for half a minute, then falls back): a ratio of whole-run medians would set our fast spell
+// against a peer's slow one. `peers` holds each peer's figures, one per round as in `ours`.
 void ReportMedianRatio(const std::string& name, const std::vector<double>& ours,
                        const std::vector<std::vector<double>>& peers, Figures figures, Goal goal);
 

@@ -4,8 +4,7 @@
 // window's event loop went without turning while the queue ran; the program runs every transfer
 // in a process of its own, as curl and lftp do. Every round runs each side once,
 // a different one first each round, into fresh targets (the large file in three times the rounds
-// given); each ratio sets the sides' medians against each other, with the spread of the ratios
-// taken within each round beside it.
+// given); each ratio is the median of the ratios taken within each round, with their spread.
 //
 //   queue_bench [--size-mib N] [--files N] [--rounds N]
 //

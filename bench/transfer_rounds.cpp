@@ -93,10 +93,8 @@ bool ReportTransfers(const std::string& label, const std::string& rowPrefix, Tra
         for (const auto& p : peers)
             complete = complete && runs[dir][p].size() == engine.size();
         if (!complete) continue;
-        // Each client's median over the rounds: speed against the faster peer's, CPU and
-        // memory against the least of the peers'. One slow round of a 1 GiB transfer (its
-        // kernel work differs from one round to the next for every client alike) then moves a
-        // ratio no more than it moves that client's own median.
+        // Within each round: speed against the faster peer's, CPU and memory against the least
+        // of the peers'.
         std::vector<std::vector<double>> seconds, cpus, peaks;
         for (const auto& p : peers) {
             seconds.push_back(figures(p, time));

@@ -44,7 +44,7 @@ TransferRuns RunTransferRounds(const std::string& label, const std::vector<std::
                                const PageCache& cache);
 
 // Prints each client's medians (lines begun with `label`) and the engine's against the best of
-// `peers`' medians (see ReportMedianRatio): rows `rowPrefix` + "download_speed", "download_cpu" (and
+// `peers` round by round (see ReportMedianRatio): rows `rowPrefix` + "download_speed", "download_cpu" (and
 // "download_peak_memory" with `peakRows`), the same for upload. Returns false when a run failed.
 bool ReportTransfers(const std::string& label, const std::string& rowPrefix, TransferRuns& runs,
                      const std::vector<std::string>& clients, const std::vector<std::string>& peers,
