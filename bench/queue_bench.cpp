@@ -133,9 +133,16 @@ int queueChild(char** argv) {
             const bool ok = queue.items().empty() && prompt.messages().isEmpty() &&
                             prompt.formsRun().isEmpty();
             if (!ok) {
-                std::printf("the queue did not finish cleanly:\n");
+                std::printf("the queue did not finish cleanly (%d items left, %d messages, %d "
+                            "forms):\n",
+                            int(queue.items().size()), int(prompt.messages().size()),
+                            int(prompt.formsRun().size()));
+                for (const auto& shown : prompt.messages())
+                    std::printf("  message: %s\n", qPrintable(shown.text));
+                for (const QString& form : prompt.formsRun())
+                    std::printf("  form: %s\n", qPrintable(form));
                 for (const QString& line :
-                     frame.infoLines().mid(std::max(0, int(frame.infoLines().size()) - 5)))
+                     frame.infoLines().mid(std::max(0, int(frame.infoLines().size()) - 25)))
                     std::printf("  %s\n", qPrintable(line));
             }
             if (FILE* out = std::fopen(result.c_str(), "w")) {
