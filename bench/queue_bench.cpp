@@ -390,9 +390,9 @@ int main(int argc, char** argv) {
         treeUpTime.queue.push_back(q.seconds);
         treeUpTime.lftp.push_back(l.seconds);
     }
-    std::printf("\n%d rounds of the large file, %d of the trees; each side's median over them: "
-                "speed against the faster of curl and lftp (lftp alone for trees), CPU (the whole "
-                "program's, every thread) against the least of theirs\n",
+    std::printf("\n%d rounds of the large file, %d of the trees; in each round, speed against "
+                "the faster of curl and lftp (lftp alone for trees) and CPU (the whole program's, "
+                "every thread) against the least of theirs; the median of those ratios\n",
                 fileRounds, rounds);
     using bench::Figures;
     const auto both = [](const Sides& s) { return std::vector{s.curl, s.lftp}; };
