@@ -22,6 +22,31 @@ def free_port(host="127.0.0.1"):
         return s.getsockname()[1]
 
 
+def passive_range():
+    """The ports a server may listen on for passive data connections.
+
+    vsftpd tries a few random ports of its range and ends the session ("500
+    OOPS: vsf_sysutil_bind") when all of them are taken; ProFTPD falls back to
+    a port the kernel picks. A port of the kernel's ephemeral range is taken
+    for a minute after every client connection from it (TIME-WAIT), and
+    thousands of small transfers leave thousands of those: the range lies
+    below the ephemeral one. It stays wide,
+    so that servers of tests running side by side rarely pick the same port
+    (the server then tries another).
+    """
+    low, high = 32768, 60999
+    try:
+        with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
+            low, high = (int(x) for x in f.read().split()[:2])
+    except (OSError, ValueError):
+        pass
+    if low - 10000 >= 4096:
+        return 10000, low - 1
+    if 65535 - high >= 4096:
+        return high + 1, 65535
+    return 1024, 65535
+
+
 def write_port_file(path, port):
     tmp = path + ".tmp"
     with open(tmp, "w") as f:

@@ -69,7 +69,8 @@ def main():
         "SystemLog " + os.path.join(work, "proftpd.log"),
         "AuthUserFile " + users, "AuthOrder mod_auth_file.c",
         "RequireValidShell off", "DefaultRoot ~", "RootLogin on", "Umask 022",
-        "PassivePorts 20000 60000", "AllowOverwrite on", "AllowStoreRestart on",
+        "PassivePorts %d %d" % peerlib.passive_range(),
+        "AllowOverwrite on", "AllowStoreRestart on",
         "DigestEngine on", "MaxInstances 100",
     ]
     if args.cert:

@@ -34,30 +34,6 @@ def _retry(argv, **kwargs):
     raise RuntimeError("%s failed: %s" % (argv[0], r.stderr.decode(errors="replace")))
 
 
-def passive_range():
-    """The ports vsftpd may listen on for passive data connections.
-
-    vsftpd tries a few random ports of its range and ends the session ("500
-    OOPS: vsf_sysutil_bind") when all of them are taken. A port of the
-    kernel's ephemeral range is taken for a minute after every client
-    connection from it (TIME-WAIT), and thousands of small transfers leave
-    thousands of those: the range lies below the ephemeral one. It stays wide,
-    so that servers of tests running side by side rarely pick the same port
-    (vsftpd then tries another).
-    """
-    low, high = 32768, 60999
-    try:
-        with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
-            low, high = (int(x) for x in f.read().split()[:2])
-    except (OSError, ValueError):
-        pass
-    if low - 10000 >= 4096:
-        return 10000, low - 1
-    if 65535 - high >= 4096:
-        return high + 1, 65535
-    return 1024, 65535
-
-
 def user_exists(name):
     return subprocess.run(["id", "-u", name], capture_output=True).returncode == 0
 
@@ -136,7 +112,7 @@ def main():
     os.makedirs(empty, exist_ok=True)
     os.chmod(empty, 0o755)
     port = peerlib.free_port()
-    pasv_low, pasv_high = passive_range()
+    pasv_low, pasv_high = peerlib.passive_range()
     conf = [
         "listen=YES", "listen_ipv6=NO", "listen_address=127.0.0.1",
         "listen_port=%d" % port, "background=NO",
