@@ -303,10 +303,17 @@ void TStoreTableIO::WriteHeader() {
     const int size = fmt::kTableHeaderSize;
     // Everything but the directory offset and record total goes first: a process killed in
     // between leaves the new record invisible instead of half there.
+    // The auto-increment counter goes byte by byte, most significant first, so that a write cut
+    // short can only leave it higher than before (values skipped), never lower: a lower counter
+    // would hand out values that records already hold.
+    for (int b = 3; b >= 0; --b) {
+        const int at = fmt::kThAutoInc + b;
+        if (h[at] != d[at]) s.WriteAt(headerOffset_ + at, h + at, 1);
+    }
     int i = 0;
     while (i < size) {
         if (i == fmt::kThDirOffset) {
-            i = fmt::kThAutoInc;
+            i = fmt::kThAutoInc + 4;
             continue;
         }
         if (h[i] == d[i]) {
