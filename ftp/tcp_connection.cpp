@@ -138,6 +138,13 @@ int TNetTCPConnection::receiveAtMost(bool raiseIfClosed, int timeoutMs, bool rai
         if (raiseIfClosed) throw ENetNotConnected();
         return 0;
     }
+    // The first wait happens inside the receive, for no longer than one anti-freeze slice so
+    // that the window still answers; the rest of the time limit goes to WaitReadable.
+    int first = timeoutMs;
+    if (AntiFreezeInForce()) {
+        const int slice = std::max(1, ActiveAntiFreeze()->IdleTimeOut);
+        if (first < 0 || first > slice) first = slice;
+    }
     int count = 0;
     do {
         // Without an intercept nobody needs the chunk on its own: receive straight into the
@@ -149,13 +156,27 @@ int TNetTCPConnection::receiveAtMost(bool raiseIfClosed, int timeoutMs, bool rai
         };
         uint8_t* target = reserve();
         try {
-            // Bytes already waiting are taken without a readiness call; the pump that would
-            // have followed that call still runs, at a pace that keeps the window alive
+            // The pump that follows a receive runs at a pace that keeps the window alive
             // without a message pass per receive.
-            count = ioHandler->TransportConnected() ? ioHandler->ReceiveReady(target, size) : -2;
+            int left = first;
+            count = ioHandler->TransportConnected() ? ioHandler->ReceiveWithin(target, size, left)
+                                                    : -2;
             if (count == -2) {
                 if (!Intercept) receiveQueue.CommitTail(0);
-                if (!ioHandler->WaitReadable(timeoutMs)) {
+                int rest = timeoutMs;
+                if (left != first) {
+                    // A slice spent in the receive ends with a pump, as one spent waiting does;
+                    // a handler run by it may close the connection.
+                    rest = timeoutMs < 0 ? timeoutMs : timeoutMs - first;
+                    PumpIfDue(true);
+                    if (!ioHandler || !ioHandler->TransportConnected())
+                        throw ENetConnClosedGracefully();
+                    if (rest == 0) {
+                        if (raiseOnTimeout) throw ENetReadTimeout(TimeoutStep);
+                        return -1;
+                    }
+                }
+                if (!ioHandler->WaitReadable(rest)) {
                     if (raiseOnTimeout) throw ENetReadTimeout(TimeoutStep);
                     return -1;
                 }

@@ -39,6 +39,13 @@ public:
         (void)buffer, (void)length;
         return -2;
     }
+    // One receive call that may wait up to ms (below 0: no limit) without pumping: returns as
+    // ReceiveReady does, and with -2 leaves in ms what is left of the wait (0 when it was all
+    // spent). The base waits for nothing: it is ReceiveReady, ms unchanged.
+    virtual int ReceiveWithin(void* buffer, int length, int& ms) {
+        (void)ms;
+        return ReceiveReady(buffer, length);
+    }
     // One send call; returns the byte count or -1 on a socket error.
     // Raises ENetClosedSocket when not open.
     virtual int SendSome(const void* buffer, int length) {

@@ -111,6 +111,13 @@ int TNetIOHandlerSocket::ReceiveReady(void* buffer, int length) {
     return receive(buffer, length, MSG_DONTWAIT);
 }
 
+int TNetIOHandlerSocket::ReceiveWithin(void* buffer, int length, int& ms) {
+    if (!TransportConnected()) throw ENetClosedSocket();
+    const int rc = endpoint->ReceiveWithin(buffer, length, ms);
+    if (rc == -1) TNetStack::CheckSocketResult(rc, {TNetStack::TranslateError(errno)});
+    return rc;
+}
+
 int TNetIOHandlerSocket::send(const void* buffer, int length, int flags) {
     if (!TransportConnected()) throw ENetClosedSocket();
     long rc;

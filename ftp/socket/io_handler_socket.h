@@ -57,6 +57,7 @@ public:
     bool WaitReadable(int ms) override;
     int ReceiveSome(void* buffer, int length) override;
     int ReceiveReady(void* buffer, int length) override;
+    int ReceiveWithin(void* buffer, int length, int& ms) override;
     int SendSome(const void* buffer, int length) override;
     int SendReady(const void* buffer, int length) override;
     bool WaitWritable(int ms) override;

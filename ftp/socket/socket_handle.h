@@ -72,6 +72,11 @@ public:
     bool WaitReadable(int ms);
     // The same for room to send.
     bool WaitWritable(int ms);
+    // One receive that sleeps in the receive itself for up to ms (below 0: no limit; 0: takes
+    // only what is waiting). Returns the byte count, 0 when the peer closed, -1 on a socket
+    // error (errno kept), -2 when nothing arrived; ms is then 0 when the whole wait was spent,
+    // unchanged when the receive could not wait. Never pumps.
+    int ReceiveWithin(void* buffer, int length, int& ms);
 
     // Reads the local address and port into IP and Port.
     void UpdateLocalBinding();
@@ -91,4 +96,6 @@ private:
     // the connect worker at its start, so no lock is needed.
     bool connectPending = false;
     int family = 2; // AF_INET
+    // The receive time-out last given to the socket, in ms; 0 = none (a new socket's).
+    int receiveTimeoutMs = 0;
 };

@@ -271,6 +271,12 @@ int TNetIOHandlerTLS::ReceiveReady(void* buffer, int length) {
     }
 }
 
+int TNetIOHandlerTLS::ReceiveWithin(void* buffer, int length, int& ms) {
+    // A record arrives in parts: under TLS the receive never waits here.
+    if (ssl) return ReceiveReady(buffer, length);
+    return TNetIOHandlerSocket::ReceiveWithin(buffer, length, ms);
+}
+
 int TNetIOHandlerTLS::ReceiveSome(void* buffer, int length) {
     if (!ssl) return TNetIOHandlerSocket::ReceiveSome(buffer, length);
     for (;;) {

@@ -80,6 +80,7 @@ public:
     bool WaitReadable(int ms) override;
     int ReceiveSome(void* buffer, int length) override;
     int ReceiveReady(void* buffer, int length) override;
+    int ReceiveWithin(void* buffer, int length, int& ms) override;
     int SendSome(const void* buffer, int length) override;
     // Once TLS is up, every send goes through the session: a record written in part is
     // finished by the session itself, within the read time-out.

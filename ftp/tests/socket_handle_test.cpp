@@ -9,6 +9,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <stdexcept>
+#include <string>
+#include <sys/socket.h>
 #include <thread>
 
 TEST(NetSocketHandle, ReversedPortRangeIsRefusedWithBothNumbers) {
@@ -76,27 +79,63 @@ TEST(NetSocketHandle, BindToAPortInUseRaisesCouldNotBind) {
     }
 }
 
+// A listener on 127.0.0.1, a client connected to it and the accepted end.
+struct ConnectedPair {
+    TNetSocketHandle listener, client, accepted;
+    ConnectedPair() {
+        listener.AllocateSocket();
+        listener.IP = "127.0.0.1";
+        listener.Bind();
+        listener.Listen(15);
+        client.AllocateSocket();
+        client.RemoteIP = "127.0.0.1";
+        client.RemotePort = listener.Port;
+        client.Connect();
+        if (!listener.WaitReadable(5000) || !accepted.Accept(listener.SocketDescriptor()))
+            throw std::runtime_error("no connection accepted");
+    }
+};
+
 TEST(NetSocketHandle, ListenAcceptAndReadBackBothEnds) {
-    TNetSocketHandle listener;
-    listener.AllocateSocket();
-    listener.IP = "127.0.0.1";
-    listener.Bind();
-    listener.Listen(15);
+    ConnectedPair pair;
+    TNetSocketHandle &listener = pair.listener, &client = pair.client, &accepted = pair.accepted;
     EXPECT_GT(listener.Port, 0);
-
-    TNetSocketHandle client;
-    client.AllocateSocket();
-    client.RemoteIP = "127.0.0.1";
-    client.RemotePort = listener.Port;
-    client.Connect();
-
-    ASSERT_TRUE(listener.WaitReadable(5000));
-    TNetSocketHandle accepted;
-    ASSERT_TRUE(accepted.Accept(listener.SocketDescriptor()));
     EXPECT_TRUE(accepted.IsOpen());
     EXPECT_EQ(accepted.Port, listener.Port);
     EXPECT_EQ(accepted.RemotePort, client.Port);
     EXPECT_EQ(accepted.RemoteIP, "127.0.0.1");
+}
+
+// The receive that sleeps in itself: bytes, the peer's close, a wait spent with nothing, and a
+// socket left non-blocking that cannot wait at all.
+TEST(NetSocketHandle, ReceiveWithinSaysWhetherItSpentTheWait) {
+    ConnectedPair pair;
+    TNetSocketHandle &client = pair.client, &accepted = pair.accepted;
+
+    char buffer[8];
+    int ms = 0;
+    EXPECT_EQ(client.ReceiveWithin(buffer, 8, ms), -2);
+    EXPECT_EQ(ms, 0);
+    ms = 40;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.ReceiveWithin(buffer, 8, ms), -2);
+    EXPECT_EQ(ms, 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+
+    ASSERT_EQ(::send(accepted.SocketDescriptor(), "abc", 3, 0), 3);
+    ms = -2;
+    ASSERT_EQ(client.ReceiveWithin(buffer, 8, ms), 3);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+
+    const int fd = client.SocketDescriptor();
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ms = 5000;
+    EXPECT_EQ(client.ReceiveWithin(buffer, 8, ms), -2);
+    EXPECT_EQ(ms, 5000);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+
+    accepted.Close();
+    EXPECT_EQ(client.ReceiveWithin(buffer, 8, ms), 0);
 }
 
 TEST(NetSocketHandle, AcceptOnAClosedListenerReportsNoConnection) {
