@@ -171,12 +171,9 @@ int TNetTCPConnection::receiveAtMost(bool raiseIfClosed, int timeoutMs, bool rai
                     PumpIfDue(true);
                     if (!ioHandler || !ioHandler->TransportConnected())
                         throw ENetConnClosedGracefully();
-                    if (rest == 0) {
-                        if (raiseOnTimeout) throw ENetReadTimeout(TimeoutStep);
-                        return -1;
-                    }
                 }
-                if (!ioHandler->WaitReadable(rest)) {
+                const bool allSpent = left != first && rest == 0;
+                if (allSpent || !ioHandler->WaitReadable(rest)) {
                     if (raiseOnTimeout) throw ENetReadTimeout(TimeoutStep);
                     return -1;
                 }

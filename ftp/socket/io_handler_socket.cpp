@@ -94,10 +94,7 @@ bool TNetIOHandlerSocket::WaitReadable(int ms) {
 
 int TNetIOHandlerSocket::receive(void* buffer, int length, int flags) {
     if (!TransportConnected()) throw ENetClosedSocket();
-    long rc;
-    do {
-        rc = ::recv(endpoint->SocketDescriptor(), buffer, static_cast<size_t>(length), flags);
-    } while (rc < 0 && errno == EINTR);
+    const long rc = endpoint->Receive(buffer, length, flags);
     if (rc < 0 && (flags & MSG_DONTWAIT) && (errno == EAGAIN || errno == EWOULDBLOCK)) return -2;
     TNetStack::CheckSocketResult(rc, {TNetStack::TranslateError(errno)});
     return static_cast<int>(rc);

@@ -233,16 +233,21 @@ int TNetSocketHandle::ReceiveWithin(void* buffer, int length, int& ms) {
                 receiveTimeoutMs = timeout;
         }
     }
-    long rc;
-    do {
-        rc = ::recv(fd, buffer, static_cast<size_t>(length), flags);
-    } while (rc < 0 && errno == EINTR);
+    const long rc = Receive(buffer, length, flags);
     if (rc < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         // A socket left non-blocking did not wait at all.
         if (flags == 0 && !(::fcntl(fd, F_GETFL) & O_NONBLOCK)) ms = 0;
         return -2;
     }
     return rc < 0 ? -1 : static_cast<int>(rc);
+}
+
+long TNetSocketHandle::Receive(void* buffer, int length, int flags) {
+    long rc;
+    do {
+        rc = ::recv(SocketDescriptor(), buffer, static_cast<size_t>(length), flags);
+    } while (rc < 0 && errno == EINTR);
+    return rc;
 }
 
 bool TNetSocketHandle::WaitReadable(int ms) {

@@ -77,6 +77,9 @@ public:
     // error (errno kept), -2 when nothing arrived; ms is then 0 when the whole wait was spent,
     // unchanged when the receive could not wait. Never pumps.
     int ReceiveWithin(void* buffer, int length, int& ms);
+    // One recv() with the flags, repeated when a signal interrupts it: the byte count, or -1
+    // with errno kept.
+    long Receive(void* buffer, int length, int flags);
 
     // Reads the local address and port into IP and Port.
     void UpdateLocalBinding();
