@@ -243,16 +243,18 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
             VerifyBlob(f, offset, stored, content);
             PutDescriptor(next.FieldBytes(f), offset, storedSize, area);
         }
-        std::vector<uint8_t> out = next.Fixed();
-        for (size_t f = 0; f < lay.fields.size(); ++f)
-            if (!IsBlobType(lay.fields[f].type))
-                codec.EncodeField(out.data() + lay.offsets[f], static_cast<size_t>(lay.sizes[f]),
-                                  lay.fields[f].mode);
-        if (!out.empty()) s.WriteAt(ref.dataOffset, out.data(), out.size());
-        if (lay.autoIncField >= 0)
-            std::copy_n(next.FieldBytes(lay.autoIncField), 4, buf.FieldBytes(lay.autoIncField));
-
+        // The record's place in every index whose key it changes, found before the file
+        // changes. On disk the record leaves those chains before its new key is written and
+        // rejoins them after: a process killed in between leaves a chain that cannot be
+        // followed, which the next load rebuilds from the keys as stored, never a chain whose
+        // order disagrees with them.
+        struct Move {
+            int index;
+            int32_t oldPrev, oldNext, newPrev;
+        };
+        std::vector<Move> moves;
         for (int k = 0; k < static_cast<int>(indexes_.size()); ++k) {
+            if (SameKey(k, oldClear.data(), next.Fixed().data())) continue;
             TRecordList& list = st.lists[static_cast<size_t>(k) + 1];
             int e = PositionInIndex(k, slot, oldClear.data());
             if (e < 0) continue;
@@ -262,10 +264,26 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
             TSearchResult r = Search(k, next.Fixed().data(), -1, list, false);
             int j = InsertPosition(r);
             list.insert(list.begin() + j, ref);
-            if (j == e) continue;
-            if (notify) notify(k, e, j);
-            MoveInChain(k, slot, oldPrev, j > 0 ? list[static_cast<size_t>(j) - 1].slot : -1);
+            if (notify && j != e) notify(k, e, j);
+            moves.push_back({k, oldPrev,
+                             st.chains[static_cast<size_t>(k)].next[static_cast<size_t>(slot)],
+                             j > 0 ? list[static_cast<size_t>(j) - 1].slot : -1});
         }
+        // Linked to itself, the record closes its chain into a loop until it is moved.
+        for (const Move& m : moves)
+            WriteLinkItem(m.index, slot, slot);
+
+        std::vector<uint8_t> out = next.Fixed();
+        for (size_t f = 0; f < lay.fields.size(); ++f)
+            if (!IsBlobType(lay.fields[f].type))
+                codec.EncodeField(out.data() + lay.offsets[f], static_cast<size_t>(lay.sizes[f]),
+                                  lay.fields[f].mode);
+        if (!out.empty()) s.WriteAt(ref.dataOffset, out.data(), out.size());
+        if (lay.autoIncField >= 0)
+            std::copy_n(next.FieldBytes(lay.autoIncField), 4, buf.FieldBytes(lay.autoIncField));
+
+        for (const Move& m : moves)
+            MoveInChain(m.index, slot, m.oldPrev, m.oldNext, m.newPrev);
         fmt::PutI32(st.header.data() + fmt::kThAutoInc, counter);
         BumpChangeCount();
         WriteHeader();

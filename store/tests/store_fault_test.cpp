@@ -2,6 +2,7 @@
 // opens, reads through every list and blob, and holds exactly the records of the changes that
 // completed (the one in progress either wholly or not at all).
 
+#include "store/key_compare.h"
 #include "store/store_error.h"
 #include "store/store_file_create.h"
 #include "store/store_file_io.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -52,9 +54,21 @@ Content readAll(const std::string& path) {
     }
     EXPECT_EQ(t.List(1).size(), content.size());
     EXPECT_EQ(t.List(2).size(), content.size());
-    for (int list = 1; list < t.ListCount(); ++list)
-        for (const TRecordRef& ref : t.List(list))
-            t.ReadRecord(ref, r);
+    // Each index lists its records in the order of their keys as stored.
+    std::vector<int> ids;
+    for (const TRecordRef& ref : t.List(1)) {
+        t.ReadRecord(ref, r);
+        ids.push_back(r.GetInteger(0));
+    }
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+    std::vector<std::string> keys;
+    for (const TRecordRef& ref : t.List(2)) {
+        t.ReadRecord(ref, r);
+        keys.push_back(r.GetText(1));
+    }
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+        return CompareText(a, b, false) < 0;
+    })) << "records out of key order";
     t.Release();
     return content;
 }
