@@ -279,16 +279,6 @@ void TStoreTableIO::LinkNewRecord(int index, int32_t n, int position) {
         st.SetIndexStart(index, n);
 }
 
-bool TStoreTableIO::SameKey(int index, const uint8_t* a, const uint8_t* b) const {
-    const TRecordLayout& lay = *layout_;
-    for (int f : indexes_[static_cast<size_t>(index)].fields) {
-        const auto at = static_cast<size_t>(lay.offsets[static_cast<size_t>(f)]);
-        const auto size = static_cast<size_t>(lay.sizes[static_cast<size_t>(f)]);
-        if (!std::equal(a + at, a + at + size, b + at)) return false;
-    }
-    return true;
-}
-
 void TStoreTableIO::MoveInChain(int index, int32_t slot, int32_t oldPrev, int32_t oldNext,
                                 int32_t newPrev) {
     State& st = *state_;

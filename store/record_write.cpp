@@ -254,7 +254,11 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
         };
         std::vector<Move> moves;
         for (int k = 0; k < static_cast<int>(indexes_.size()); ++k) {
-            if (SameKey(k, oldClear.data(), next.Fixed().data())) continue;
+            if (CompareClearKeys(k, oldClear.data(), next.Fixed().data(), -1) == 0) {
+                // Its place stands: only the cached key bytes may differ (letter case).
+                StoreKey(k, slot, next.Fixed().data());
+                continue;
+            }
             TRecordList& list = st.lists[static_cast<size_t>(k) + 1];
             int e = PositionInIndex(k, slot, oldClear.data());
             if (e < 0) continue;

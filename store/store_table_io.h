@@ -186,8 +186,6 @@ private:
     // Takes `slot` out of its chain, where it stood between oldPrev (-1 when it was first) and
     // oldNext (-1 when it was last), and links it in behind newPrev (-1: first).
     void MoveInChain(int index, int32_t slot, int32_t oldPrev, int32_t oldNext, int32_t newPrev);
-    // Whether two clear fixed parts hold the same bytes in the fields of an index.
-    bool SameKey(int index, const uint8_t* a, const uint8_t* b) const;
 
     // Writing records (record_write.cpp).
     // Raises unless the table is open, the file writable and buf (when given) a record buffer of
