@@ -32,6 +32,7 @@ ClientRun RunClient(std::vector<std::string> argv, const std::filesystem::path& 
     }
     const HostSteal steal;
     const auto start = std::chrono::steady_clock::now();
+    run.started = std::chrono::duration<double>(start.time_since_epoch()).count();
     const pid_t pid = oxbrook::testing::spawnLogged(std::move(argv), log, true);
     if (pid < 0) return run;
     int status = 0;

@@ -16,6 +16,7 @@ struct ClientRun {
     double cpu = 0;     // user and system seconds of the child
     double peakMiB = 0; // the child's peak resident memory
     double steal = 0;   // the share of the processors' time the host took meanwhile
+    double started = 0; // when it was started, in seconds of std::chrono::steady_clock
     bool ok = false;
 };
 

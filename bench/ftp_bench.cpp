@@ -22,6 +22,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using oxbrook::testing::TempDir;
@@ -55,6 +56,29 @@ std::string lastLine(const fs::path& file, std::streamoff from) {
     while (std::getline(in, line))
         if (!line.empty()) last = line;
     return last;
+}
+
+// The size of the clients' log: where the next client's lines will start.
+std::streamoff logEnd(const fs::path& log) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(log, ec);
+    return ec ? 0 : static_cast<std::streamoff>(size);
+}
+
+// The numbers on the last line starting with "phases " that a client wrote to the log after
+// its first `from` bytes; none when it wrote no such line.
+std::vector<double> phasesAfter(const fs::path& log, std::streamoff from) {
+    std::ifstream in(log);
+    in.seekg(from);
+    std::vector<double> numbers;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("phases ", 0) != 0) continue;
+        std::istringstream words(line.substr(7));
+        numbers.clear();
+        for (double n; words >> n;)
+            numbers.push_back(n);
+    }
+    return numbers;
 }
 
 // What every part of the run shares.
@@ -122,8 +146,13 @@ bool listingRows(const Run& run, int port, int entries) {
     const fs::path listed = run.where.local / "list.txt";
     const std::string url = "ftp://" + std::string(kUser) + ":" + kPassword +
                             "@127.0.0.1:" + std::to_string(port) + "/many/";
+    // Each client says when its login was over and when its listing was: curl in seconds after
+    // its own start, the engine in seconds of the steady clock.
     auto listCurl = [&] {
-        return bench::RunClient({"curl", "-s", "-S", "-o", listed.string(), url}, run.where.log);
+        return bench::RunClient({"curl", "-s", "-S", "-w",
+                                 "phases %{time_pretransfer} %{time_total}\\n", "-o",
+                                 listed.string(), url},
+                                run.where.log);
     };
     auto listEngine = [&] {
         return bench::RunClient(
@@ -132,6 +161,31 @@ bool listingRows(const Run& run, int port, int entries) {
     };
     bool allOk = true;
     std::vector<double> engineList, curlList, listRatio;
+    // Milliseconds of each listing by phase: the process's own start and end, the login, and
+    // from the login to the listing's end (CWD, EPSV, LIST, the data and the 226; for the
+    // engine also the parse into entries).
+    struct Phases {
+        std::vector<double> process, login, listing;
+    } enginePhases, curlPhases;
+    auto timed = [&](auto&& list, auto&& split) {
+        const std::streamoff from = logEnd(run.where.log);
+        bench::ClientRun r = list();
+        const std::vector<double> phases = phasesAfter(run.where.log, from);
+        if (r.ok) split(r, phases);
+        return r;
+    };
+    auto engineSplit = [&](const bench::ClientRun& r, const std::vector<double>& p) {
+        if (p.size() != 3) return;
+        enginePhases.process.push_back((r.seconds - (p[2] - p[0])) * 1000);
+        enginePhases.login.push_back((p[1] - p[0]) * 1000);
+        enginePhases.listing.push_back((p[2] - p[1]) * 1000);
+    };
+    auto curlSplit = [&](const bench::ClientRun& r, const std::vector<double>& p) {
+        if (p.size() != 2) return;
+        curlPhases.process.push_back((r.seconds - p[1]) * 1000);
+        curlPhases.login.push_back(p[0] * 1000);
+        curlPhases.listing.push_back((p[1] - p[0]) * 1000);
+    };
     // The first listing by each fills the server's cache of the folder and the clients' own
     // files in the page cache; they are not counted.
     listCurl();
@@ -144,17 +198,25 @@ bool listingRows(const Run& run, int port, int entries) {
         // The two take turns at going first, as the transfers do.
         bench::ClientRun e, c;
         bench::RunPair(
-            round, [&] { e = listEngine(); }, [&] { c = listCurl(); });
+            round, [&] { e = timed(listEngine, engineSplit); },
+            [&] { c = timed(listCurl, curlSplit); });
         allOk = allOk && e.ok && c.ok;
         engineList.push_back(e.seconds);
         curlList.push_back(c.seconds);
         listRatio.push_back(e.seconds / c.seconds);
-        std::printf("round %d listing of %d entries: engine LIST+parse %.3f s, curl LIST %.3f s\n",
+        std::printf("round %d listing of %d entries: engine LIST and parse %.3f s, curl LIST "
+                    "%.3f s (whole processes)\n",
                     round + 1, entries, e.seconds, c.seconds);
     }
-    std::printf("listing: engine LIST+parse %s s, curl LIST alone %s s\n",
+    std::printf("listing: engine LIST and parse %s s, curl LIST alone %s s\n",
                 bench::SpreadText(engineList, "%.3f").c_str(),
                 bench::SpreadText(curlList, "%.3f").c_str());
+    for (const auto& [who, p] : {std::pair{"engine", &enginePhases}, {"curl", &curlPhases}})
+        if (!p->process.empty())
+            std::printf("  %-6s ms: process start and end %s, login %s, listing %s\n", who,
+                        bench::SpreadText(p->process, "%.1f").c_str(),
+                        bench::SpreadText(p->login, "%.1f").c_str(),
+                        bench::SpreadText(p->listing, "%.1f").c_str());
     bench::ReportRatio("ftp.list_time", listRatio, {bench::Goal::Below, 1.0});
     return allOk;
 }
@@ -181,8 +243,7 @@ bool tlsRows(const Run& run) {
     for (const auto& client : run.clients) {
         const fs::path got = run.where.local / ("probe-" + client + ".bin");
         std::error_code ec;
-        const uintmax_t logged = fs::file_size(run.where.log, ec);
-        const std::streamoff from = ec ? 0 : static_cast<std::streamoff>(logged);
+        const std::streamoff from = logEnd(run.where.log);
         const auto probe = bench::RunClient(
             clientCommands(run, target, client, "probe.bin", got.string(), {}).get, run.where.log);
         if (probe.ok && fs::file_size(got, ec) == fs::file_size(run.where.root / "probe.bin"))
