@@ -243,8 +243,8 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
             VerifyBlob(f, offset, stored, content);
             PutDescriptor(next.FieldBytes(f), offset, storedSize, area);
         }
-        // The record's place in every index whose key it changes, found before the file
-        // changes. On disk the record leaves those chains before its new key is written and
+        // The record's new place in every index where its new key moves it, found before the
+        // file changes. On disk the record leaves those chains before its new key is written and
         // rejoins them after: a process killed in between leaves a chain that cannot be
         // followed, which the next load rebuilds from the keys as stored, never a chain whose
         // order disagrees with them.
@@ -268,7 +268,10 @@ void TStoreTableIO::ModifyRecord(int32_t slot, TRecordBuffer& buf, const TIndexN
             TSearchResult r = Search(k, next.Fixed().data(), -1, list, false);
             int j = InsertPosition(r);
             list.insert(list.begin() + j, ref);
-            if (notify && j != e) notify(k, e, j);
+            // Between the same neighbours the chain on disk is right for the old key and for
+            // the new one alike.
+            if (j == e) continue;
+            if (notify) notify(k, e, j);
             moves.push_back({k, oldPrev,
                              st.chains[static_cast<size_t>(k)].next[static_cast<size_t>(slot)],
                              j > 0 ? list[static_cast<size_t>(j) - 1].slot : -1});
