@@ -47,14 +47,16 @@ bool has(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-// Returns the last line that is not empty written to a file after its first `from` bytes (a
-// client's last complaint in the log).
-std::string lastLine(const fs::path& file, std::streamoff from) {
+// Returns the last line that is not empty, and that starts with `prefix`, written to a file after
+// its first `from` bytes (a client's last complaint in the log); `none` when there is no such
+// line.
+std::string lastLine(const fs::path& file, std::streamoff from, const std::string& prefix = {},
+                     const std::string& none = "it printed nothing") {
     std::ifstream in(file);
     in.seekg(from);
-    std::string line, last = "it printed nothing";
+    std::string line, last = none;
     while (std::getline(in, line))
-        if (!line.empty()) last = line;
+        if (!line.empty() && line.rfind(prefix, 0) == 0) last = line;
     return last;
 }
 
@@ -68,16 +70,12 @@ std::streamoff logEnd(const fs::path& log) {
 // The numbers on the last line starting with "phases " that a client wrote to the log after
 // its first `from` bytes; none when it wrote no such line.
 std::vector<double> phasesAfter(const fs::path& log, std::streamoff from) {
-    std::ifstream in(log);
-    in.seekg(from);
+    std::istringstream words(lastLine(log, from, "phases ", {}));
     std::vector<double> numbers;
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind("phases ", 0) != 0) continue;
-        std::istringstream words(line.substr(7));
-        numbers.clear();
-        for (double n; words >> n;)
-            numbers.push_back(n);
-    }
+    std::string tag;
+    words >> tag;
+    for (double n; words >> n;)
+        numbers.push_back(n);
     return numbers;
 }
 
