@@ -28,9 +28,10 @@ namespace {
 // num -> key and payload of every live record.
 using Content = std::map<int, std::string>;
 
-// One change of the sequence: append record n, give record n new content, or delete it.
+// One change of the sequence: append record n, give record n new content, give it a new key
+// that keeps its place in the key order (its key with a 0 added), or delete it.
 struct Change {
-    enum { Append, Modify, Delete } kind;
+    enum { Append, Modify, Rekey, Delete } kind;
     int num;
 };
 
@@ -94,6 +95,7 @@ protected:
         // Appends, modifies and deletes interleaved, touching both ends of the key order.
         for (int i = 0; i < 8; ++i) {
             changes.push_back({Change::Append, 100 + i});
+            changes.push_back({Change::Rekey, 100 + i});
             changes.push_back({Change::Modify, i});
             changes.push_back({Change::Delete, 15 - i});
         }
@@ -114,7 +116,7 @@ protected:
 
     static std::string expected(const Change& c) {
         const int n = c.kind == Change::Modify ? c.num + 500 : c.num;
-        return contentOf(LogKey(n), LogPayload(n));
+        return contentOf(LogKey(n) + (c.kind == Change::Rekey ? "0" : ""), LogPayload(n));
     }
 
     // Runs the changes on the work copy; a failure ends the run. Returns the changes completed.
@@ -133,6 +135,10 @@ protected:
                 } else if (c.kind == Change::Modify) {
                     FillLogRecord(r, c.num + 500);
                     r.SetInteger(2, c.num);
+                    t.ModifyRecord(slot[c.num], r);
+                } else if (c.kind == Change::Rekey) {
+                    FillLogRecord(r, c.num);
+                    r.SetText(1, LogKey(c.num) + "0");
                     t.ModifyRecord(slot[c.num], r);
                 } else {
                     t.DeleteRecord(slot[c.num]);
